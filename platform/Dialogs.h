@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// The one seam for everything modal. The window asks it; the real
+// implementation shows Qt dialogs, tests script the answers and record
+// what was shown.
+enum class MsgIcon { None, Information, Warning, Error, Question };
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class MsgResult { Ok, Cancel, Yes, No };
+
+struct Credentials
+{
+    QString user;
+    QString password;
+};
+
+class IDialogs
+{
+public:
+    virtual ~IDialogs() = default;
+
+    virtual MsgResult messageBox(const QString& caption, const QString& text, MsgIcon icon,
+                                 MsgButtons buttons) = 0;
+
+    // Asked when a server or proxy wants a user name and password. Empty
+    // when the user cancels.
+    virtual std::optional<Credentials> askCredentials(const QString& realm, const QString& host,
+                                                      bool forProxy) = 0;
+};
+
+// Starting programs and opening addresses: the second seam.
+class ILauncher
+{
+public:
+    virtual ~ILauncher() = default;
+    virtual bool startProgram(const QString& program, const QStringList& arguments) = 0;
+    virtual bool openAddress(const QString& address) = 0;
+};

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the program and the tests need.
+# As root it runs apt-get; otherwise it prints the one line to run.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev libgl-dev libqt6svg6
+  libcpp-httplib-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  famfamfam-flag-png adwaita-icon-theme fonts-liberation
+  apertium apertium-eng-spa apertium-fr-es apertium-es-pt apertium-spa-ita
+  curl
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+line="apt-get install -y --no-install-recommends ${missing[*]}"
+if [[ $(id -u) -ne 0 ]]; then
+  echo "Some packages are missing. Run this as root, then try again:" >&2
+  echo "  sudo $line" >&2
+  exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+echo "Installing: ${missing[*]}"
+if ! $line; then
+  apt-get update
+  $line
+fi

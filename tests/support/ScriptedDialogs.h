@@ -1,0 +1,39 @@
+#pragma once
+
+#include "QtPrinters.h"
+#include "platform/Dialogs.h"
+
+#include <QList>
+#include <deque>
+
+// The dialog seam for tests: answers come from queues, everything shown is
+// recorded. With an empty queue a message box answers OK (or the first
+// button) and a credentials prompt is cancelled.
+class ScriptedDialogs : public IDialogs
+{
+public:
+    struct Shown
+    {
+        QString caption;
+        QString text;
+        MsgIcon icon;
+        MsgButtons buttons;
+    };
+    struct CredentialsAsked
+    {
+        QString realm;
+        QString host;
+        bool forProxy;
+    };
+
+    MsgResult messageBox(const QString& caption, const QString& text, MsgIcon icon,
+                         MsgButtons buttons) override;
+    std::optional<Credentials> askCredentials(const QString& realm, const QString& host,
+                                              bool forProxy) override;
+
+    std::deque<MsgResult> messageAnswers;
+    std::deque<std::optional<Credentials>> credentialAnswers;
+
+    QList<Shown> shown;
+    QList<CredentialsAsked> credentialsAsked;
+};
