@@ -24,3 +24,10 @@ function(tarquell_add_test name)
       ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;TARQUELL_BUILD_DIR=${CMAKE_BINARY_DIR}"
       TIMEOUT 300)
 endfunction()
+
+# Fuzzing instruments the whole build for coverage; the fuzz targets add
+# libFuzzer's main themselves.
+if(TARQUELL_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
