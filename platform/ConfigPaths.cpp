@@ -1,0 +1,28 @@
+#include "platform/ConfigPaths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+namespace ConfigPaths {
+
+QString settingsFilePath()
+{
+    static const QString fileName = QStringLiteral("TarquellTranslator.ini");
+    // A relative XDG_CONFIG_HOME is invalid and must be ignored: it would put
+    // the settings wherever the program happened to be started.
+    const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg))
+        return QDir(QDir::cleanPath(xdg)).filePath(fileName);
+    return QDir(QDir::homePath()).filePath(QStringLiteral(".config/") + fileName);
+}
+
+QString programFolder()
+{
+    QString folder = QCoreApplication::applicationDirPath();
+    // Only "/" itself can end in a separator; keep it, it is the folder.
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
+    return folder;
+}
+
+} // namespace ConfigPaths

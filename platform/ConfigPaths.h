@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// Where the program keeps its files.
+namespace ConfigPaths {
+
+// The settings file: $XDG_CONFIG_HOME/TarquellTranslator.ini, or
+// ~/.config/TarquellTranslator.ini when XDG_CONFIG_HOME is unset, empty or not
+// an absolute path.
+QString settingsFilePath();
+
+// The folder of the running executable, without a trailing separator. Working
+// files and sibling programs live here.
+QString programFolder();
+
+} // namespace ConfigPaths
