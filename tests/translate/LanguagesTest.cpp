@@ -1,5 +1,5 @@
-#include "QtPrinters.h"
 #include "translate/Languages.h"
+#include "QtPrinters.h"
 
 #include <QStringList>
 
@@ -41,10 +41,10 @@ TEST(Languages, UnknownValuesPassThroughUnchanged)
 
 TEST(Languages, TwentyDirectPairsEveryOtherPairGoesThroughEnglish)
 {
-    const QStringList direct = QStringLiteral(
-                                   "en_fr fr_en de_fr en_de de_en fr_de en_es es_en en_it it_en "
-                                   "en_pt pt_en en_ru ru_en en_zh zh_en en_ja ja_en en_ko ko_en")
-                                   .split(QLatin1Char(' '));
+    const QStringList direct =
+        QStringLiteral("en_fr fr_en de_fr en_de de_en fr_de en_es es_en en_it it_en "
+                       "en_pt pt_en en_ru ru_en en_zh zh_en en_ja ja_en en_ko ko_en")
+            .split(QLatin1Char(' '));
     int count = 0;
     for (const Language& a : languageTable())
         for (const Language& b : languageTable()) {
