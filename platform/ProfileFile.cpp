@@ -98,7 +98,8 @@ void ProfileFile::loadFromBytes(const QByteArray& bytes)
         if (end < 0)
             end = size;
         qsizetype length = end - start;
-        if (length > 0 && bytes.at(start + length - 1) == '\r')
+        // CRLF, and stray carriage returns before the line feed, end the line.
+        while (length > 0 && bytes.at(start + length - 1) == '\r')
             --length;
         m_lines.push_back(parseLine(bytes.mid(start, length)));
         start = end + 1;
@@ -208,7 +209,8 @@ QString ProfileFile::readString(const QString& section, const QString& key,
     const qsizetype at = findKey(section, key);
     if (at < 0)
         return defaultValue;
-    const QString& value = m_lines[std::size_t(at)].value;
+    // Trimmed here too, so that a value reads the same before and after a save.
+    const QString value = m_lines[std::size_t(at)].value.trimmed();
     if (value.size() <= MaxValueLength)
         return value;
     // Never split a surrogate pair: half a character cannot be written back.

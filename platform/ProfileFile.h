@@ -70,7 +70,7 @@ private:
     {
         Kind kind = Kind::Other;
         QString name;   // section name or key name, blanks dropped
-        QString value;  // key lines: the value, blanks dropped
+        QString value;  // key lines: the value as read or written
         QByteArray raw; // the bytes as read; written back while the line is unchanged
         bool changed = false;
     };

@@ -214,6 +214,23 @@ TEST(ProfileFile, CrlfAndByteOrderMarkAreReadAndLfIsWritten)
     EXPECT_EQ(p.readInteger(s("Options"), s("TimeOut"), 0), 7);
     p.writeInteger(s("Options"), s("TimeOut"), 8);
     EXPECT_EQ(p.toBytes(), QByteArray("\xEF\xBB\xBF[Options]\nTimeOut=8\n; note\n"));
+
+    // Found by fuzzing: stray carriage returns before the line feed must not
+    // survive one save and vanish at the next.
+    const ProfileFile stray = parsed("[A]\r\r\nk=v\r\r\r\na\rb=c\n");
+    EXPECT_EQ(stray.toBytes(), QByteArray("[A]\nk=v\na\rb=c\n"));
+    EXPECT_EQ(stray.readString(s("A"), s("a\rb"), QString()), s("c"));
+}
+
+TEST(ProfileFile, WrittenValueReadsTheSameBeforeAndAfterSaving)
+{
+    // Found by fuzzing: blanks around a written value were returned until the
+    // file was read again.
+    ProfileFile p;
+    p.writeString(s("Options"), s("Proxy Addr"), s("  proxy.example  "));
+    EXPECT_EQ(p.readString(s("Options"), s("Proxy Addr"), QString()), s("proxy.example"));
+    EXPECT_EQ(parsed(p.toBytes()).readString(s("Options"), s("Proxy Addr"), QString()),
+              s("proxy.example"));
 }
 
 TEST(ProfileFile, LineBreaksInAValueCannotAddKeysOrSections)
