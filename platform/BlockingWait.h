@@ -1,0 +1,8 @@
+#pragma once
+
+class QEventLoop;
+
+// Runs a local event loop for a remote call: the window repaints and
+// timers and sockets run, but clicks and keys are dropped, except Esc,
+// which the Translate command uses to cancel the call in flight.
+int execBlockingUserInput(QEventLoop& loop);
