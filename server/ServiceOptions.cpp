@@ -1,0 +1,89 @@
+#include "ServiceOptions.h"
+
+#include "platform/Errors.h"
+
+namespace {
+ListenAddress address(const QString& option, const QString& value)
+{
+    const auto parsed = ListenAddress::parse(value);
+    if (!parsed)
+        throw TarquellError(QStringLiteral("%1 needs ADDR:PORT, such as 127.0.0.1:8731, not \"%2\"")
+                                .arg(option, value));
+    return *parsed;
+}
+} // namespace
+
+ServiceOptions ServiceOptions::parse(const QStringList& arguments)
+{
+    ServiceOptions options;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        QString name = arguments[i];
+        std::optional<QString> inlineValue;
+        const qsizetype equals = name.indexOf(QLatin1Char('='));
+        if (name.startsWith(QLatin1String("--")) && equals > 0) {
+            inlineValue = name.mid(equals + 1);
+            name.truncate(equals);
+        }
+        const auto value = [&]() -> QString {
+            if (inlineValue)
+                return *inlineValue;
+            if (i + 1 >= arguments.size())
+                throw TarquellError(QStringLiteral("%1 needs a value").arg(name));
+            return arguments[++i];
+        };
+        if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+            options.help = true;
+        } else if (name == QLatin1String("--listen")) {
+            options.listen = address(name, value());
+        } else if (name == QLatin1String("--probe")) {
+            options.probe = address(name, value());
+        } else if (name == QLatin1String("--engine")) {
+            const QString engine = value();
+            if (engine == QLatin1String("apertium"))
+                options.engine = Engine::Apertium;
+            else if (engine == QLatin1String("echo"))
+                options.engine = Engine::Echo;
+            else
+                throw TarquellError(
+                    QStringLiteral("--engine is apertium or echo, not \"%1\"").arg(engine));
+        } else if (name == QLatin1String("--modes-dir")) {
+            options.modesDir = value();
+        } else if (name == QLatin1String("--pipeline-timeout")) {
+            const QString text = value();
+            bool ok = false;
+            const int ms = text.toInt(&ok);
+            if (!ok || ms <= 0)
+                throw TarquellError(
+                    QStringLiteral("--pipeline-timeout needs milliseconds, not \"%1\"").arg(text));
+            options.pipelineTimeout = std::chrono::milliseconds(ms);
+        } else {
+            throw TarquellError(QStringLiteral("unknown option \"%1\"").arg(arguments[i]));
+        }
+        if (inlineValue && (name == QLatin1String("--help") || name == QLatin1String("-h")))
+            throw TarquellError(QStringLiteral("%1 takes no value").arg(name));
+    }
+    return options;
+}
+
+QString ServiceOptions::usage()
+{
+    return QStringLiteral(
+        "Usage: tarquell-service [OPTIONS]\n"
+        "The local SOAP 1.1 translation service of Tarquell Translator.\n"
+        "\n"
+        "  --listen ADDR:PORT        where to listen (default 127.0.0.1:8731); port 0 picks a\n"
+        "                            free port. The first line on standard output is\n"
+        "                            \"listening on ADDR:PORT\" once requests are taken.\n"
+        "  --engine apertium|echo    translate with Apertium (default), or answer\n"
+        "                            \"[en_fr] text\" for tests\n"
+        "  --probe ADDR:PORT         exit with 0 when a tarquell-service answers there, 1 if not\n"
+        "  --modes-dir DIR           Apertium modes (default /usr/share/apertium/modes)\n"
+        "  --pipeline-timeout MS     how long an Apertium pipeline may stay silent before the\n"
+        "                            request fails and the pipeline restarts (default 30000)\n"
+        "  --help                    this text\n"
+        "\n"
+        "With TARQUELL_SERVICE_DEBUG=1 in the environment and a loopback address,\n"
+        "GET /debug/pipelines lists the running Apertium pipelines and their process ids.\n"
+        "Log messages go to standard error; QT_LOGGING_RULES=\"tarquell.server.debug=true\"\n"
+        "shows every request.\n");
+}

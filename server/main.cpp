@@ -1,0 +1,131 @@
+// tarquell-service: the local SOAP translation service.
+#include "ApertiumEngine.h"
+#include "ServiceOptions.h"
+#include "ServiceServer.h"
+#include "TranslationEngine.h"
+#include "WsdlDocuments.h"
+
+#include <QLoggingCategory>
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <httplib.h>
+#include <memory>
+#include <pthread.h>
+#include <thread>
+#include <unistd.h>
+
+Q_DECLARE_LOGGING_CATEGORY(lcServer)
+
+namespace {
+void printErr(const QString& text)
+{
+    std::fprintf(stderr, "tarquell-service: %s\n", text.toLocal8Bit().constData());
+}
+
+// 0 when a tarquell-service answers at the address, 1 otherwise.
+int probe(const ListenAddress& address)
+{
+    httplib::Client client(address.host.toStdString(), address.port);
+    client.set_connection_timeout(std::chrono::seconds(2));
+    client.set_read_timeout(std::chrono::seconds(5));
+    const auto path =
+        QString::fromLatin1(WsdlDocuments::describe(WsdlDocuments::Kind::BabelFish).path)
+            .toStdString();
+    const auto res = client.Get(path);
+    const bool ours = res && res->status == 200 &&
+                      res->get_header_value("Server").rfind("tarquell-service/", 0) == 0;
+    std::printf("%s\n", (ours ? QStringLiteral("tarquell-service is running on %1")
+                              : QStringLiteral("no tarquell-service answers on %1"))
+                            .arg(address.text())
+                            .toLocal8Bit()
+                            .constData());
+    return ours ? 0 : 1;
+}
+
+std::unique_ptr<TranslationEngine> makeEngine(const ServiceOptions& options)
+{
+    if (options.engine == ServiceOptions::Engine::Echo)
+        return std::make_unique<EchoEngine>();
+    const ApertiumModes::Scan scan = ApertiumModes::scan(options.modesDir);
+    for (const QString& note : scan.notes)
+        printErr(QStringLiteral("Apertium mode left out: %1").arg(note));
+    auto engine = std::make_unique<ApertiumEngine>(scan.modes, options.pipelineTimeout);
+    if (scan.modes.isEmpty())
+        printErr(QStringLiteral("no Apertium language pair is installed in %1; every translation "
+                                "will be answered with a fault")
+                     .arg(options.modesDir));
+    else
+        qCInfo(lcServer).noquote()
+            << "Apertium pairs:" << engine->directModes().join(QStringLiteral(" "));
+    return engine;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    ServiceOptions options;
+    try {
+        options = ServiceOptions::parse(arguments);
+    } catch (const TarquellError& e) {
+        printErr(e.message());
+        std::fprintf(stderr, "Try 'tarquell-service --help'.\n");
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(ServiceOptions::usage().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (options.probe)
+        return probe(*options.probe);
+
+    // The stop signals are taken by one thread with sigwait; every other
+    // thread, the server's pool included, is started with them blocked.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        sigaddset(&stopSignals, sig);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    if (!options.listen.isLoopback())
+        printErr(QStringLiteral("listening on %1, which is reachable from other machines")
+                     .arg(options.listen.text()));
+
+    const std::unique_ptr<TranslationEngine> engine = makeEngine(options);
+    const bool debugPaths = qEnvironmentVariable("TARQUELL_SERVICE_DEBUG") == QLatin1String("1");
+    ServiceServer server(*engine, debugPaths);
+    ListenAddress bound;
+    try {
+        bound = server.bind(options.listen);
+    } catch (const TarquellError& e) {
+        printErr(e.message());
+        return 1;
+    }
+    std::printf("listening on %s\n", bound.text().toLocal8Bit().constData());
+    std::fflush(stdout);
+
+    std::atomic<bool> finished{false};
+    std::thread signalWaiter([&] {
+        int sig = 0;
+        sigwait(&stopSignals, &sig);
+        if (!finished)
+            qCInfo(lcServer) << "stopping on signal" << sig;
+        server.stop();
+    });
+    const bool served = server.serve();
+    finished = true;
+    // Wakes the waiter when serving ended without a signal.
+    ::kill(::getpid(), SIGTERM);
+    signalWaiter.join();
+
+    engine->stop();
+    if (!served) {
+        printErr(QStringLiteral("serving on %1 failed").arg(bound.text()));
+        return 1;
+    }
+    return 0;
+}
