@@ -1,0 +1,268 @@
+#include "service/SoapXml.h"
+
+#include <QSet>
+#include <QTextStream>
+#include <QXmlStreamReader>
+
+namespace SoapXml {
+
+quint64 Document::positionKey(qint64 line, qint64 column)
+{
+    return (quint64(line) << 32) ^ quint64(column);
+}
+
+bool Document::setContent(const QByteArray& bytes)
+{
+    m_dom.clear();
+    m_error.clear();
+    m_declarations.clear();
+
+    // A first pass with the streaming reader bounds the depth and keeps the
+    // namespace declarations that the DOM does not retain.
+    QXmlStreamReader reader(bytes);
+    int depth = 0;
+    while (!reader.atEnd()) {
+        const auto token = reader.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            if (++depth > MaxDepth) {
+                m_error = QStringLiteral("The XML document is nested more than %1 levels deep "
+                                         "(line %2, column %3)")
+                              .arg(MaxDepth)
+                              .arg(reader.lineNumber())
+                              .arg(reader.columnNumber());
+                return false;
+            }
+            const auto decls = reader.namespaceDeclarations();
+            if (!decls.isEmpty()) {
+                QList<QPair<QString, QString>> list;
+                list.reserve(decls.size());
+                for (const auto& d : decls)
+                    list.append({d.prefix().toString(), d.namespaceUri().toString()});
+                m_declarations.insert(positionKey(reader.lineNumber(), reader.columnNumber()),
+                                      list);
+            }
+        } else if (token == QXmlStreamReader::EndElement) {
+            --depth;
+        }
+    }
+    if (reader.hasError()) {
+        m_error = QStringLiteral("%1 (line %2, column %3)")
+                      .arg(reader.errorString())
+                      .arg(reader.lineNumber())
+                      .arg(reader.columnNumber());
+        m_declarations.clear();
+        return false;
+    }
+
+    QString message;
+    int line = 0;
+    int column = 0;
+    if (!m_dom.setContent(bytes, true, &message, &line, &column)) {
+        m_error = QStringLiteral("%1 (line %2, column %3)").arg(message).arg(line).arg(column);
+        m_dom.clear();
+        m_declarations.clear();
+        return false;
+    }
+    return true;
+}
+
+QString Document::namespaceForPrefix(const QDomElement& element, const QString& prefix) const
+{
+    if (prefix == QLatin1String("xml"))
+        return QStringLiteral("http://www.w3.org/XML/1998/namespace");
+    for (QDomNode n = element; !n.isNull() && n.isElement(); n = n.parentNode()) {
+        const auto it = m_declarations.constFind(positionKey(n.lineNumber(), n.columnNumber()));
+        if (it == m_declarations.constEnd())
+            continue;
+        for (const auto& [p, uri] : *it) {
+            if (p == prefix)
+                return uri;
+        }
+    }
+    return QString();
+}
+
+QList<QDomElement> elementChildren(const QDomNode& parent)
+{
+    QList<QDomElement> out;
+    for (QDomElement e = parent.firstChildElement(); !e.isNull(); e = e.nextSiblingElement())
+        out.append(e);
+    return out;
+}
+
+QList<QDomElement> elementChildren(const QDomNode& parent, QStringView name, Qt::CaseSensitivity cs)
+{
+    QList<QDomElement> out;
+    for (QDomElement e = parent.firstChildElement(); !e.isNull(); e = e.nextSiblingElement()) {
+        if (QStringView(localName(e)).compare(name, cs) == 0)
+            out.append(e);
+    }
+    return out;
+}
+
+QDomElement firstElementChild(const QDomNode& parent)
+{
+    return parent.firstChildElement();
+}
+
+QDomElement firstElementChild(const QDomNode& parent, QStringView name, Qt::CaseSensitivity cs)
+{
+    for (QDomElement e = parent.firstChildElement(); !e.isNull(); e = e.nextSiblingElement()) {
+        if (QStringView(localName(e)).compare(name, cs) == 0)
+            return e;
+    }
+    return QDomElement();
+}
+
+QDomElement firstElementChildNS(const QDomNode& parent, const QString& namespaceUri,
+                                QStringView name)
+{
+    for (QDomElement e = parent.firstChildElement(); !e.isNull(); e = e.nextSiblingElement()) {
+        if (e.namespaceURI() == namespaceUri && localName(e) == name)
+            return e;
+    }
+    return QDomElement();
+}
+
+QString localName(const QDomNode& node)
+{
+    QString name = node.localName();
+    if (name.isEmpty()) {
+        // Nodes built without namespace processing only have a node name.
+        name = node.nodeName();
+        const auto colon = name.indexOf(QLatin1Char(':'));
+        if (colon >= 0)
+            name = name.mid(colon + 1);
+    }
+    return name;
+}
+
+QString text(const QDomElement& element)
+{
+    return element.text();
+}
+
+QDomElement findById(const QDomNode& scope, const QString& id)
+{
+    // Iterative pre-order walk: replies come from outside.
+    const QString idName = QStringLiteral("id");
+    QDomNode n = scope;
+    while (!n.isNull()) {
+        if (n.isElement()) {
+            const QDomElement e = n.toElement();
+            if (e.hasAttribute(idName) && e.attribute(idName) == id)
+                return e;
+        }
+        if (!n.firstChild().isNull()) {
+            n = n.firstChild();
+            continue;
+        }
+        while (!n.isNull() && n != scope && n.nextSibling().isNull())
+            n = n.parentNode();
+        if (n.isNull() || n == scope)
+            break;
+        n = n.nextSibling();
+    }
+    return QDomElement();
+}
+
+QDomElement resolveHref(const QDomElement& element, const QList<QDomNode>& scopes)
+{
+    QDomElement current = element;
+    QSet<QString> seen;
+    while (!current.isNull()) {
+        const QString href = current.attribute(QStringLiteral("href"));
+        if (!href.startsWith(QLatin1Char('#')))
+            return current;
+        const QString id = href.mid(1);
+        if (seen.contains(id))
+            return QDomElement();
+        seen.insert(id);
+        QDomElement target;
+        for (const QDomNode& scope : scopes) {
+            target = findById(scope, id);
+            if (!target.isNull())
+                break;
+        }
+        current = target;
+    }
+    return current;
+}
+
+QString xmlOf(const QDomNode& node)
+{
+    QString out;
+    QTextStream stream(&out);
+    node.save(stream, -1);
+    stream.flush();
+    return out;
+}
+
+namespace {
+
+enum class Context { Text, Attribute };
+
+QString escape(QStringView in, Context context)
+{
+    QString out;
+    out.reserve(in.size() + in.size() / 8);
+    const qsizetype n = in.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = in[i];
+        const char16_t u = c.unicode();
+        switch (u) {
+        case u'&':
+            out += QLatin1String("&amp;");
+            continue;
+        case u'<':
+            out += QLatin1String("&lt;");
+            continue;
+        case u'>':
+            out += QLatin1String("&gt;");
+            continue;
+        case u'\r':
+            out += QLatin1String("&#13;");
+            continue;
+        case u'"':
+            if (context == Context::Attribute)
+                out += QLatin1String("&quot;");
+            else
+                out += c;
+            continue;
+        case u'\n':
+        case u'\t':
+            if (context == Context::Attribute)
+                out += u == u'\n' ? QLatin1String("&#10;") : QLatin1String("&#9;");
+            else
+                out += c;
+            continue;
+        default:
+            break;
+        }
+        if (u < 0x20) {
+            out += QLatin1Char(' ');
+        } else if (c.isHighSurrogate() && i + 1 < n && in[i + 1].isLowSurrogate()) {
+            out += c;
+            out += in[++i];
+        } else if (c.isSurrogate() || u == 0xFFFE || u == 0xFFFF) {
+            out += QChar(QChar::ReplacementCharacter);
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+QString escapeText(QStringView text)
+{
+    return escape(text, Context::Text);
+}
+
+QString escapeAttribute(QStringView value)
+{
+    return escape(value, Context::Attribute);
+}
+
+} // namespace SoapXml
