@@ -1,6 +1,7 @@
 #include "ApertiumEngine.h"
 
 #include "ApertiumStream.h"
+#include "ServerLogging.h"
 #include "SoapFault.h"
 
 namespace {
@@ -65,6 +66,7 @@ QString ApertiumEngine::translate(const TranslationMode& mode, const QString& te
         for (ApertiumPipeline* leg : chain)
             stream = leg->translate(stream);
     } catch (const PipelineFailure& failure) {
+        qCWarning(lcServer).noquote() << failure.message();
         throw SoapFault::server(failure.message());
     }
     return ApertiumStream::fromStream(stream);

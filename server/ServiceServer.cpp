@@ -1,11 +1,11 @@
 #include "ServiceServer.h"
 
+#include "ServerLogging.h"
 #include "SoapFault.h"
 #include "SoapReply.h"
 #include "SoapRequest.h"
 #include "WsdlDocuments.h"
 
-#include <QLoggingCategory>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -152,7 +152,7 @@ void ServiceServer::setUpRoutes()
         } catch (const SoapFault& fault) {
             res.status = 500;
             reply = SoapReply::fault(fault);
-            qCInfo(lcServer).noquote() << "fault:" << fault.message();
+            qCDebug(lcServer).noquote() << "fault:" << fault.message();
         } catch (const std::exception& e) {
             res.status = 500;
             const SoapFault fault =

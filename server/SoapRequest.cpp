@@ -69,7 +69,8 @@ QDomDocument readXml(const QByteArray& body)
 // written is.
 QString shownName(const QDomElement& e)
 {
-    const QString name = e.tagName();
+    const QString name =
+        e.prefix().isEmpty() ? e.localName() : e.prefix() + QLatin1Char(':') + e.localName();
     return QLatin1Char('<') + (name.size() <= 60 ? name : name.left(60) + QStringLiteral("...")) +
            QLatin1Char('>');
 }

@@ -1,11 +1,11 @@
 // tarquell-service: the local SOAP translation service.
 #include "ApertiumEngine.h"
+#include "ServerLogging.h"
 #include "ServiceOptions.h"
 #include "ServiceServer.h"
 #include "TranslationEngine.h"
 #include "WsdlDocuments.h"
 
-#include <QLoggingCategory>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -14,8 +14,6 @@
 #include <pthread.h>
 #include <thread>
 #include <unistd.h>
-
-Q_DECLARE_LOGGING_CATEGORY(lcServer)
 
 namespace {
 void printErr(const QString& text)
