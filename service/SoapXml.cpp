@@ -47,9 +47,8 @@ bool Document::setContent(const QByteArray& bytes)
     }
     if (reader.hasError()) {
         m_error = QStringLiteral("%1 (line %2, column %3)")
-                      .arg(reader.errorString())
-                      .arg(reader.lineNumber())
-                      .arg(reader.columnNumber());
+                      .arg(reader.errorString(), QString::number(reader.lineNumber()),
+                           QString::number(reader.columnNumber()));
         m_declarations.clear();
         return false;
     }
@@ -58,7 +57,8 @@ bool Document::setContent(const QByteArray& bytes)
     int line = 0;
     int column = 0;
     if (!m_dom.setContent(bytes, true, &message, &line, &column)) {
-        m_error = QStringLiteral("%1 (line %2, column %3)").arg(message).arg(line).arg(column);
+        m_error = QStringLiteral("%1 (line %2, column %3)")
+                      .arg(message, QString::number(line), QString::number(column));
         m_dom.clear();
         m_declarations.clear();
         return false;

@@ -1,0 +1,3 @@
+#include "service/SoapLog.h"
+
+Q_LOGGING_CATEGORY(lcService, "tarquell.service")
