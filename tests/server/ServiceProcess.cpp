@@ -6,7 +6,12 @@
 
 QString ServiceProcess::program()
 {
-    return qEnvironmentVariable("TARQUELL_BUILD_DIR") + QStringLiteral("/server/tarquell-service");
+    // CTest names the build folder; run by hand, the test falls back to the
+    // service built beside it.
+    const QString buildDir = qEnvironmentVariable("TARQUELL_BUILD_DIR");
+    if (!buildDir.isEmpty())
+        return buildDir + QStringLiteral("/server/tarquell-service");
+    return QStringLiteral(TARQUELL_SERVICE_PROGRAM);
 }
 
 ServiceProcess::ServiceProcess(const QStringList& arguments, const QStringList& environment)
