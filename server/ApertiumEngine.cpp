@@ -2,7 +2,7 @@
 
 #include "ApertiumStream.h"
 #include "ServerLogging.h"
-#include "SoapFault.h"
+#include "ServiceFault.h"
 
 namespace {
 const QLatin1String pivot("es");
@@ -53,7 +53,7 @@ QString ApertiumEngine::translate(const TranslationMode& mode, const QString& te
         return text;
     const QList<ApertiumPipeline*> chain = legs(mode);
     if (chain.isEmpty())
-        throw SoapFault::server(
+        throw ServiceFault::server(
             QStringLiteral("No translation from %1 to %2 is installed on this server")
                 .arg(ServiceLanguages::name(mode.source), ServiceLanguages::name(mode.target)));
     if (text.trimmed().isEmpty())
@@ -67,7 +67,7 @@ QString ApertiumEngine::translate(const TranslationMode& mode, const QString& te
             stream = leg->translate(stream);
     } catch (const PipelineFailure& failure) {
         qCWarning(lcServer).noquote() << failure.message();
-        throw SoapFault::server(failure.message());
+        throw ServiceFault::server(failure.message());
     }
     return ApertiumStream::fromStream(stream);
 }

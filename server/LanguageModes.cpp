@@ -1,6 +1,6 @@
 #include "LanguageModes.h"
 
-#include "SoapFault.h"
+#include "ServiceFault.h"
 
 namespace {
 struct LanguageRow
@@ -76,13 +76,13 @@ TranslationMode TranslationMode::parse(const QString& mode)
                                             "such as \"en_fr\", out of %1")
                                  .arg(ServiceLanguages::codes().join(QStringLiteral(", ")));
     if (trimmed.isEmpty())
-        throw SoapFault::client(QStringLiteral("The translation mode is empty") + expected);
+        throw ServiceFault::client(QStringLiteral("The translation mode is empty") + expected);
     if (parts.size() != 2)
-        throw SoapFault::client(
+        throw ServiceFault::client(
             QStringLiteral("\"%1\" is not a translation mode").arg(shown(mode)) + expected);
     for (const QString& code : parts) {
         if (!ServiceLanguages::isKnown(code))
-            throw SoapFault::client(
+            throw ServiceFault::client(
                 QStringLiteral("Unknown language \"%1\" in the translation mode \"%2\"")
                     .arg(shown(code), shown(mode)) +
                 expected);

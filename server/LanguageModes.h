@@ -26,6 +26,6 @@ struct TranslationMode
     bool operator==(const TranslationMode&) const = default;
 
     // Reads "en_fr" (surrounding blanks and letter case are forgiven).
-    // Throws a Client SoapFault that says what is wrong.
+    // Throws a Client ServiceFault that says what is wrong.
     static TranslationMode parse(const QString& mode);
 };

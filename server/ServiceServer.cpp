@@ -1,7 +1,7 @@
 #include "ServiceServer.h"
 
 #include "ServerLogging.h"
-#include "SoapFault.h"
+#include "ServiceFault.h"
 #include "SoapReply.h"
 #include "SoapRequest.h"
 #include "WsdlDocuments.h"
@@ -149,15 +149,15 @@ void ServiceServer::setUpRoutes()
             res.status = 200;
             reply = SoapReply::response(call, translation);
             qCDebug(lcServer) << "translated" << mode.text() << call.text.size() << "characters";
-        } catch (const SoapFault& fault) {
+        } catch (const ServiceFault& fault) {
             res.status = 500;
             reply = SoapReply::fault(fault);
             qCDebug(lcServer).noquote() << "fault:" << fault.message();
         } catch (const std::exception& e) {
             res.status = 500;
-            const SoapFault fault =
-                SoapFault::server(QStringLiteral("The translation service failed: %1")
-                                      .arg(QString::fromUtf8(e.what())));
+            const ServiceFault fault =
+                ServiceFault::server(QStringLiteral("The translation service failed: %1")
+                                         .arg(QString::fromUtf8(e.what())));
             reply = SoapReply::fault(fault);
             qCWarning(lcServer).noquote() << fault.message();
         }

@@ -5,7 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
-class SoapFault;
+class ServiceFault;
 
 // The replies of the service: RPC/encoded SOAP 1.1 envelopes in UTF-8.
 namespace SoapReply {
@@ -14,12 +14,8 @@ namespace SoapReply {
 // translation.
 QByteArray response(const SoapCall& call, const QString& translation);
 // A SOAP 1.1 Fault envelope (sent with HTTP status 500).
-QByteArray fault(const SoapFault& fault);
+QByteArray fault(const ServiceFault& fault);
 // "SOAP-ENV:Client" and so on.
-QString faultCode(const SoapFault& fault);
+QString faultCode(const ServiceFault& fault);
 
-// Text and attribute values escaped for XML 1.0. Characters that XML 1.0
-// cannot carry become U+FFFD; a carriage return is written as a character
-// reference so that it survives the reader's line-end normalisation.
-QString escaped(QStringView text);
 } // namespace SoapReply

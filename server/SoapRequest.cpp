@@ -1,68 +1,40 @@
 #include "SoapRequest.h"
 
-#include "SoapFault.h"
+#include "ServiceFault.h"
 #include "service/SoapNames.h"
+#include "service/SoapXml.h"
 
-#include <QDomDocument>
 #include <QXmlStreamReader>
 
 namespace {
-// Deeper nesting than this has no business in a two-parameter call; the
-// limit keeps every walk below shallow.
-constexpr int maxDepth = 64;
 // href chains longer than this are treated as loops.
 constexpr int maxReferenceHops = 8;
 
-SoapFault notXml(QString what, qint64 line, qint64 column)
-{
-    if (what.endsWith(QLatin1Char('.')))
-        what.chop(1);
-    return SoapFault::client(
-        QStringLiteral("The request is not well-formed XML: %1 (line %2, column %3)")
-            .arg(what, QString::number(line), QString::number(column)));
-}
-
-// A first pass with the streaming reader refuses what the DOM would accept
-// but a SOAP message must not carry: a document type declaration (and with
-// it entity expansion), and pathological nesting.
-void screenXml(const QByteArray& body)
+// A SOAP message must not carry a document type declaration (and with it
+// entity definitions). It can only come before the first element, so the
+// look stops there.
+void refuseDoctype(const QByteArray& body)
 {
     QXmlStreamReader reader(body);
-    int depth = 0;
     while (!reader.atEnd()) {
-        switch (reader.readNext()) {
-        case QXmlStreamReader::DTD:
-            throw SoapFault::client(QStringLiteral(
+        const auto token = reader.readNext();
+        if (token == QXmlStreamReader::DTD)
+            throw ServiceFault::client(QStringLiteral(
                 "The request carries a document type declaration, which a SOAP message must not"));
-        case QXmlStreamReader::StartElement:
-            if (++depth > maxDepth)
-                throw SoapFault::client(
-                    QStringLiteral("The request nests elements more than %1 deep").arg(maxDepth));
-            break;
-        case QXmlStreamReader::EndElement:
-            --depth;
-            break;
-        default:
-            break;
-        }
+        if (token == QXmlStreamReader::StartElement || token == QXmlStreamReader::Invalid)
+            return;
     }
-    if (reader.hasError())
-        throw notXml(reader.errorString(), reader.lineNumber(), reader.columnNumber());
 }
 
-QDomDocument readXml(const QByteArray& body)
+void readXml(const QByteArray& body, SoapXml::Document* doc)
 {
     if (body.trimmed().isEmpty())
-        throw SoapFault::client(
+        throw ServiceFault::client(
             QStringLiteral("The request has no body; a SOAP envelope was expected"));
-    screenXml(body);
-    QDomDocument doc;
-    QString message;
-    int line = 0;
-    int column = 0;
-    if (!doc.setContent(body, true, &message, &line, &column))
-        throw notXml(message, line, column);
-    return doc;
+    refuseDoctype(body);
+    if (!doc->setContent(body))
+        throw ServiceFault::client(
+            QStringLiteral("The request is not a readable XML document: %1").arg(doc->errorText()));
 }
 
 // "{namespace}local" is of no use to a reader of the message; the name as
@@ -73,28 +45,6 @@ QString shownName(const QDomElement& e)
         e.prefix().isEmpty() ? e.localName() : e.prefix() + QLatin1Char(':') + e.localName();
     return QLatin1Char('<') + (name.size() <= 60 ? name : name.left(60) + QStringLiteral("...")) +
            QLatin1Char('>');
-}
-
-QDomElement firstChildNamed(const QDomElement& parent, const QString& localName,
-                            Qt::CaseSensitivity cs = Qt::CaseSensitive)
-{
-    for (QDomElement e = parent.firstChildElement(); !e.isNull(); e = e.nextSiblingElement()) {
-        if (e.localName().compare(localName, cs) == 0)
-            return e;
-    }
-    return {};
-}
-
-QDomElement findById(const QDomElement& root, const QString& id)
-{
-    if (root.attribute(QStringLiteral("id")) == id && root.hasAttribute(QStringLiteral("id")))
-        return root;
-    for (QDomElement e = root.firstChildElement(); !e.isNull(); e = e.nextSiblingElement()) {
-        const QDomElement found = findById(e, id);
-        if (!found.isNull())
-            return found;
-    }
-    return {};
 }
 
 class CallReader
@@ -112,20 +62,21 @@ public:
         for (int hops = 0; e.hasAttribute(QStringLiteral("href")); ++hops) {
             const QString ref = e.attribute(QStringLiteral("href"));
             if (hops == maxReferenceHops)
-                throw SoapFault::client(
+                throw ServiceFault::client(
                     QStringLiteral("The references starting at %1 go round in a loop")
                         .arg(shownName(e)));
             if (!ref.startsWith(QLatin1Char('#')) || ref.size() < 2)
-                throw SoapFault::client(QStringLiteral("The reference \"%1\" of %2 does not point "
-                                                       "to an element of this message")
-                                            .arg(ref.left(40), shownName(e)));
-            QDomElement target = findById(m_operation, ref.mid(1));
+                throw ServiceFault::client(
+                    QStringLiteral("The reference \"%1\" of %2 does not point "
+                                   "to an element of this message")
+                        .arg(ref.left(40), shownName(e)));
+            QDomElement target = SoapXml::findById(m_operation, ref.mid(1));
             if (target.isNull())
-                target = findById(m_body, ref.mid(1));
+                target = SoapXml::findById(m_body, ref.mid(1));
             if (target.isNull())
-                throw SoapFault::client(QStringLiteral("The reference \"%1\" of %2 matches no "
-                                                       "element with that id")
-                                            .arg(ref.left(40), shownName(e)));
+                throw ServiceFault::client(QStringLiteral("The reference \"%1\" of %2 matches no "
+                                                          "element with that id")
+                                               .arg(ref.left(40), shownName(e)));
             e = target;
         }
         return e;
@@ -134,9 +85,9 @@ public:
     QDomElement member(const QDomElement& parent, const QString& name, const QString& owner,
                        Qt::CaseSensitivity cs = Qt::CaseSensitive) const
     {
-        const QDomElement e = firstChildNamed(parent, name, cs);
+        const QDomElement e = SoapXml::firstElementChild(parent, name, cs);
         if (e.isNull())
-            throw SoapFault::client(QStringLiteral("The %1 has no %2").arg(owner, name));
+            throw ServiceFault::client(QStringLiteral("The %1 has no %2").arg(owner, name));
         return resolve(e);
     }
 
@@ -145,10 +96,10 @@ public:
         const QString nil = e.attributeNS(SoapNs::Xsi, QStringLiteral("nil"));
         if (nil == QLatin1String("true") || nil == QLatin1String("1"))
             return {};
-        if (!e.firstChildElement().isNull())
-            throw SoapFault::client(
+        if (!SoapXml::firstElementChild(e).isNull())
+            throw ServiceFault::client(
                 QStringLiteral("The %1 holds elements where a string was expected").arg(name));
-        return e.text();
+        return SoapXml::text(e);
     }
 
 private:
@@ -159,43 +110,43 @@ private:
 QDomElement checkedBody(const QDomElement& envelope)
 {
     if (envelope.localName() != QLatin1String("Envelope"))
-        throw SoapFault::client(QStringLiteral("The request is not a SOAP message: its document "
-                                               "element is %1 where a SOAP Envelope belongs")
-                                    .arg(shownName(envelope)));
+        throw ServiceFault::client(QStringLiteral("The request is not a SOAP message: its document "
+                                                  "element is %1 where a SOAP Envelope belongs")
+                                       .arg(shownName(envelope)));
     if (envelope.namespaceURI() != SoapNs::Envelope)
-        throw SoapFault(SoapFault::Code::VersionMismatch,
-                        QStringLiteral("The Envelope is in the namespace \"%1\"; this service "
-                                       "speaks SOAP 1.1 (\"%2\")")
-                            .arg(envelope.namespaceURI().left(100), SoapNs::Envelope));
+        throw ServiceFault(ServiceFault::Code::VersionMismatch,
+                           QStringLiteral("The Envelope is in the namespace \"%1\"; this service "
+                                          "speaks SOAP 1.1 (\"%2\")")
+                               .arg(envelope.namespaceURI().left(100), SoapNs::Envelope));
 
     QDomElement header;
     QDomElement body;
-    for (QDomElement e = envelope.firstChildElement(); !e.isNull(); e = e.nextSiblingElement()) {
+    for (const QDomElement& e : SoapXml::elementChildren(envelope)) {
         const bool inSoap = e.namespaceURI() == SoapNs::Envelope;
         if (inSoap && e.localName() == QLatin1String("Header")) {
             if (!header.isNull() || !body.isNull())
-                throw SoapFault::client(QStringLiteral(
+                throw ServiceFault::client(QStringLiteral(
                     "The Envelope has a Header that is not its first child, or two of them"));
             header = e;
         } else if (inSoap && e.localName() == QLatin1String("Body")) {
             if (!body.isNull())
-                throw SoapFault::client(QStringLiteral("The Envelope has two Body elements"));
+                throw ServiceFault::client(QStringLiteral("The Envelope has two Body elements"));
             body = e;
         } else if (body.isNull()) {
-            throw SoapFault::client(
+            throw ServiceFault::client(
                 QStringLiteral("The Envelope holds %1 before its Body").arg(shownName(e)));
         }
         // Elements after the Body are allowed and mean nothing to us.
     }
     if (body.isNull())
-        throw SoapFault::client(QStringLiteral("The Envelope has no Body"));
+        throw ServiceFault::client(QStringLiteral("The Envelope has no Body"));
 
-    for (QDomElement e = header.firstChildElement(); !e.isNull(); e = e.nextSiblingElement()) {
+    for (const QDomElement& e : SoapXml::elementChildren(header)) {
         if (e.attributeNS(SoapNs::Envelope, QStringLiteral("mustUnderstand")) == QLatin1String("1"))
-            throw SoapFault(SoapFault::Code::MustUnderstand,
-                            QStringLiteral("The header %1 must be understood, and this service "
-                                           "understands no headers")
-                                .arg(shownName(e)));
+            throw ServiceFault(ServiceFault::Code::MustUnderstand,
+                               QStringLiteral("The header %1 must be understood, and this service "
+                                              "understands no headers")
+                                   .arg(shownName(e)));
     }
     return body;
 }
@@ -203,11 +154,12 @@ QDomElement checkedBody(const QDomElement& envelope)
 
 SoapCall parseSoapCall(const QByteArray& bytes)
 {
-    const QDomDocument doc = readXml(bytes);
-    const QDomElement body = checkedBody(doc.documentElement());
-    const QDomElement operation = body.firstChildElement();
+    SoapXml::Document doc;
+    readXml(bytes, &doc);
+    const QDomElement body = checkedBody(doc.root());
+    const QDomElement operation = SoapXml::firstElementChild(body);
     if (operation.isNull())
-        throw SoapFault::client(
+        throw ServiceFault::client(
             QStringLiteral("The SOAP Body is empty; it should hold a BabelFish or getTranslation "
                            "call"));
 
@@ -238,11 +190,11 @@ SoapCall parseSoapCall(const QByteArray& bytes)
             reader.member(record, QStringLiteral("language"), owner, Qt::CaseInsensitive),
             QStringLiteral("language"));
     } else if (op == QLatin1String("Fault")) {
-        throw SoapFault::client(QStringLiteral("The request is a SOAP Fault, not a call"));
+        throw ServiceFault::client(QStringLiteral("The request is a SOAP Fault, not a call"));
     } else {
-        throw SoapFault::client(QStringLiteral("Unknown operation %1; this service offers "
-                                               "BabelFish and getTranslation")
-                                    .arg(shownName(operation)));
+        throw ServiceFault::client(QStringLiteral("Unknown operation %1; this service offers "
+                                                  "BabelFish and getTranslation")
+                                       .arg(shownName(operation)));
     }
     return call;
 }

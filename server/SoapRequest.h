@@ -21,6 +21,6 @@ struct SoapCall
 // Reads an RPC/encoded SOAP 1.1 request: BabelFish(translationmode,
 // sourcedata) or getTranslation(body), with parameters inline or as
 // multi-reference values (href="#id"), under any prefixes. Throws a
-// SoapFault (Client, VersionMismatch or MustUnderstand) that says what is
+// ServiceFault (Client, VersionMismatch or MustUnderstand) that says what is
 // wrong with the request.
 SoapCall parseSoapCall(const QByteArray& body);

@@ -5,7 +5,7 @@
 #include <QString>
 
 // What turns text into its translation. Called from several server threads
-// at once; failures are SoapFaults that say what went wrong.
+// at once; failures are ServiceFaults that say what went wrong.
 class TranslationEngine
 {
 public:
