@@ -1,3 +1,4 @@
 #include "service/SoapLog.h"
 
-Q_LOGGING_CATEGORY(lcService, "tarquell.service")
+// Off unless switched on: the traffic holds the user's texts.
+Q_LOGGING_CATEGORY(lcService, "tarquell.service", QtInfoMsg)
