@@ -9,7 +9,7 @@ packages=(
   libcpp-httplib-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   famfamfam-flag-png adwaita-icon-theme fonts-liberation
-  apertium apertium-eng-spa apertium-fr-es apertium-es-pt apertium-spa-ita
+  apertium apertium-eng-spa apertium-fr-es apertium-es-pt apertium-spa-ita cg3
   curl
 )
 
