@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+
+class ProfileFile;
+
+// The in-memory copy of the settings file, held by the main window. Read
+// once at start, written once at close; commands in between change only
+// these fields.
+struct MainSettings
+{
+    // Language fields: names right after loading, codes once the window has
+    // put them into the boxes.
+    QString SrcLangCode;
+    QString DstLangCode;
+    bool MultiThreading = false;
+    int MTQuote = 5000;
+    bool DragAndDrop = true;
+    bool LoadSettings = true;
+    int TimeOut = 50000;
+    bool AutoUpdate = true;
+    bool ProxySpecified = false;
+    QString ProxyAddr;
+    int ProxyPort = 8080;
+    QString InterfaceLanguage;
+
+    // The pane base fonts as read from [Settings] (the design font when
+    // they are not read).
+    QString SrcFont = QStringLiteral("Arial");
+    QString DstFont = QStringLiteral("Arial");
+    int SrcFntS = 10;
+    int DstFntS = 10;
+
+    // [Options], then [Interface] with the detected language as default,
+    // then [Settings] when "Load Settings" is on.
+    void load(const ProfileFile& file, const QString& detectedLanguage);
+    // Every key, in the order [Settings], [Interface], [Options]. The
+    // language fields must hold codes here; they are stored as names.
+    void store(ProfileFile& file) const;
+
+    // "addr:port" when the proxy option is on, else empty.
+    QString proxyText() const;
+};
+
+// The three WSDL locations of the [Services] section: read at start, never
+// written. Index 0 is "Server 1".
+struct ServiceLocations
+{
+    QString server[3];
+    static ServiceLocations read(const ProfileFile& file);
+    static const QString Defaults[3];
+};

@@ -1,0 +1,89 @@
+#include "app/QtDialogs.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QVBoxLayout>
+
+MsgResult QtDialogs::messageBox(const QString& caption, const QString& text, MsgIcon icon,
+                                MsgButtons buttons)
+{
+    QMessageBox box(m_parent);
+    box.setWindowTitle(caption);
+    box.setText(text);
+    switch (icon) {
+    case MsgIcon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case MsgIcon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case MsgIcon::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MsgIcon::Error:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case MsgIcon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    }
+    switch (buttons) {
+    case MsgButtons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case MsgButtons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    case MsgButtons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    case MsgButtons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return MsgResult::Yes;
+    case QMessageBox::No:
+        return MsgResult::No;
+    case QMessageBox::Cancel:
+        return MsgResult::Cancel;
+    default:
+        return MsgResult::Ok;
+    }
+}
+
+std::optional<Credentials> QtDialogs::askCredentials(const QString& realm, const QString& host,
+                                                     bool forProxy)
+{
+    QDialog dialog(m_parent);
+    dialog.setWindowTitle(forProxy ? QStringLiteral("Proxy authentication")
+                                   : QStringLiteral("Authentication"));
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* intro = new QLabel(
+        (forProxy ? QStringLiteral("The proxy %1 asks for a user name and password.")
+                  : QStringLiteral("The server %1 asks for a user name and password."))
+                .arg(host.toHtmlEscaped()) +
+            (realm.isEmpty() ? QString()
+                             : QStringLiteral("<br>Realm: %1").arg(realm.toHtmlEscaped())),
+        &dialog);
+    layout->addWidget(intro);
+    auto* form = new QFormLayout;
+    auto* user = new QLineEdit(&dialog);
+    auto* password = new QLineEdit(&dialog);
+    password->setEchoMode(QLineEdit::Password);
+    form->addRow(QStringLiteral("User name:"), user);
+    form->addRow(QStringLiteral("Password:"), password);
+    layout->addLayout(form);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return Credentials{user->text(), password->text()};
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "platform/Dialogs.h"
+
+class QWidget;
+
+// The real dialog seam: Qt's own dialogs, modal to the given window.
+class QtDialogs : public IDialogs
+{
+public:
+    explicit QtDialogs(QWidget* parent = nullptr) : m_parent(parent) {}
+    void setParent(QWidget* parent) { m_parent = parent; }
+
+    MsgResult messageBox(const QString& caption, const QString& text, MsgIcon icon,
+                         MsgButtons buttons) override;
+    std::optional<Credentials> askCredentials(const QString& realm, const QString& host,
+                                              bool forProxy) override;
+
+private:
+    QWidget* m_parent;
+};

@@ -1,0 +1,39 @@
+#include "app/Logging.h"
+#include "app/QtDialogs.h"
+#include "app/ShutdownSignals.h"
+#include "app/Translator.h"
+#include "platform/AppTitle.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QTimer>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    AppTitle::set(AppTitle::StartTitle);
+    // Desktops without an icon theme of their own get the one we install.
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
+        QIcon::setThemeName(QStringLiteral("Adwaita"));
+
+    QtDialogs dialogs;
+    TfrmMain::Environment env;
+    env.dialogs = &dialogs;
+    TfrmMain window(env);
+    dialogs.setParent(&window);
+
+    // A terminal's Ctrl+C, SIGTERM and the end of the desktop session close
+    // the window the normal way, so the settings are written.
+    ShutdownSignals shutdown;
+    QObject::connect(&shutdown, &ShutdownSignals::shutdownRequested, &window, &QWidget::close);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager&) { window.writeSettingsOnce(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window,
+                     [&window] { window.writeSettingsOnce(); });
+
+    window.show();
+    // Announced once the event loop runs: tests and the start-up benchmark
+    // wait for it.
+    QTimer::singleShot(0, &window, [] { qCInfo(lcApp) << "window shown"; });
+    return app.exec();
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "QtPrinters.h"
+#include "ScriptedDialogs.h"
+#include "app/Translator.h"
+#include "platform/LocaleRegistry.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+// A main window on a settings file of its own, with the dialog seam
+// scripted and the system locale chosen by the test.
+class WindowTest : public ::testing::Test
+{
+protected:
+    QString iniPath() const { return dir.filePath(QStringLiteral("TarquellTranslator.ini")); }
+    void writeIni(const QByteArray& text);
+    QByteArray readIni() const;
+    // Creates the window (the start sequence runs) with LANG set to the
+    // given locale.
+    TfrmMain& open(const QString& posixLocale = QStringLiteral("en_US.UTF-8"));
+    // Closes it the way the title bar does.
+    void closeWindow();
+
+    QTemporaryDir dir;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<LocaleRegistry> locale;
+    std::unique_ptr<TfrmMain> window;
+};
