@@ -49,7 +49,9 @@ QToolButton* bigButton(QWidget* parent, const char* name, const char* caption, c
     b->setIconSize(QSize(24, 24));
     b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     b->setAutoRaise(true);
-    b->setFixedSize(width, 48);
+    // At least 48 x 48; wider where a caption needs it, so nothing is cut.
+    b->setMinimumSize(width, 48);
+    b->setMaximumHeight(48);
     return b;
 }
 

@@ -11,9 +11,14 @@ public:
     bool eventFilter(QObject*, QEvent* event) override
     {
         switch (event->type()) {
+        case QEvent::ShortcutOverride:
+            // Accepting the override keeps menu shortcuts from firing.
+            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+                return false;
+            event->accept();
+            return true;
         case QEvent::KeyPress:
         case QEvent::KeyRelease:
-        case QEvent::ShortcutOverride:
             return static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape;
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
