@@ -410,3 +410,37 @@ TEST(ServiceCommandLine, ProbeTellsOurServiceFromOthers)
     other.stop();
     EXPECT_EQ(probe(freed), 1);
 }
+
+TEST(ServiceAddress, DocumentsNameTheAddressTheCallerCanReach)
+{
+    // Bound to a name rather than an address, the service takes the host
+    // from the request, if it is a plain host and port.
+    ServiceProcess service({QStringLiteral("--engine"), QStringLiteral("echo"),
+                            QStringLiteral("--listen"), QStringLiteral("localhost:0")});
+    ASSERT_TRUE(service.isRunning()) << service.error().toStdString();
+    const std::string port = std::to_string(service.port());
+    const struct
+    {
+        std::string host;
+        std::string location;
+    } rows[] = {
+        {"localhost:" + port, "http://localhost:" + port + "/soap"},
+        // Anything else falls back to the address the connection came to.
+        {"evil\"><x a=\"", ":" + port + "/soap"},
+    };
+    for (const auto& row : rows) {
+        httplib::Client client("localhost", service.port());
+        const auto res = client.Get("/sd/BabelFishService.wsdl", {{"Host", row.host}});
+        ASSERT_TRUE(res);
+        QDomDocument doc;
+        ASSERT_TRUE(doc.setContent(QByteArray::fromStdString(res->body), true)) << res->body;
+        const QString location = doc.elementsByTagNameNS(soapNs, QStringLiteral("address"))
+                                     .item(0)
+                                     .toElement()
+                                     .attribute(QStringLiteral("location"));
+        EXPECT_TRUE(location.endsWith(QString::fromStdString(row.location)))
+            << location.toStdString();
+        EXPECT_TRUE(location.startsWith(QStringLiteral("http://"))) << location.toStdString();
+        EXPECT_FALSE(location.contains(QStringLiteral("evil")));
+    }
+}

@@ -39,12 +39,12 @@ ServiceProcess::ServiceProcess(const QStringList& arguments, const QStringList& 
     }
     const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
     const auto match =
-        QRegularExpression(QStringLiteral("^listening on 127\\.0\\.0\\.1:(\\d+)$")).match(line);
+        QRegularExpression(QStringLiteral("^listening on (\\S+):(\\d+)$")).match(line);
     if (!match.hasMatch()) {
         m_error = QStringLiteral("unexpected first line \"%1\"").arg(line);
         return;
     }
-    m_port = match.captured(1).toInt();
+    m_port = match.captured(2).toInt();
 }
 
 ServiceProcess::~ServiceProcess()

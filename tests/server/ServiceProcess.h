@@ -7,7 +7,8 @@
 #include <QStringList>
 #include <string>
 
-// tarquell-service as a child process on a free port of 127.0.0.1, from the
+// tarquell-service as a child process on a free port of 127.0.0.1 (unless the
+// arguments say --listen), from the
 // build folder that CTest names in TARQUELL_BUILD_DIR. Stopped with SIGTERM
 // when the object goes.
 class ServiceProcess
