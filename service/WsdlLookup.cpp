@@ -223,5 +223,8 @@ QString WsdlLookup::resolveImport(const QString& baseLocation, const QString& im
         return QString();
     if (QDir::isAbsolutePath(path))
         return QDir::cleanPath(path);
-    return QDir::cleanPath(QFileInfo(baseLocation).absoluteDir().filePath(path));
+    QString base = baseLocation;
+    if (base.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
+        base = QUrl(base).toLocalFile();
+    return QDir::cleanPath(QFileInfo(base).absoluteDir().filePath(path));
 }

@@ -299,6 +299,7 @@ TEST(WsdlLookup, ImportLocationsResolveAgainstTheImportingDocument)
         {"/srv/w/svc.wsdl", "/abs/defs.wsdl", "/abs/defs.wsdl"},
         {"/srv/w/svc.wsdl", "file:///abs/x.wsdl", "/abs/x.wsdl"},
         {"/srv/w/svc.wsdl", "http://h/defs.wsdl", "http://h/defs.wsdl"},
+        {"file:///srv/w/svc.wsdl", "d/defs.wsdl", "/srv/w/d/defs.wsdl"},
     };
     for (const auto& row : rows)
         EXPECT_EQ(
