@@ -74,6 +74,12 @@ void RawHttpRecorder::route(const std::string& target, std::string rawResponse)
     m_routes[target] = std::move(rawResponse);
 }
 
+void RawHttpRecorder::setHandler(std::function<std::string(const Request&)> handler)
+{
+    std::lock_guard lock(m_mutex);
+    m_handler = std::move(handler);
+}
+
 std::string RawHttpRecorder::response(int status, const std::string& reason,
                                       const std::string& body, const std::string& extraHeaders)
 {
@@ -169,8 +175,12 @@ void RawHttpRecorder::serve(int fd, int connection)
         std::string answer;
         {
             std::lock_guard lock(m_mutex);
-            const auto it = m_routes.find(req.target);
-            answer = it != m_routes.end() ? it->second : response(404, "Not Found", "");
+            if (m_handler)
+                answer = m_handler(req);
+            if (answer.empty()) {
+                const auto it = m_routes.find(req.target);
+                answer = it != m_routes.end() ? it->second : response(404, "Not Found", "");
+            }
             m_requests.push_back(req);
         }
         m_arrived.notify_all();

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -36,6 +37,8 @@ public:
     // The answer to requests for this target (path with query, or the
     // absolute URL a proxy is asked for). Others get 404.
     void route(const std::string& target, std::string rawResponse);
+    // Asked first for every request; an empty answer falls back to the routes.
+    void setHandler(std::function<std::string(const Request&)> handler);
     // A complete response with Content-Length.
     static std::string response(int status, const std::string& reason, const std::string& body,
                                 const std::string& extraHeaders = {});
@@ -59,6 +62,7 @@ private:
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_arrived;
     std::map<std::string, std::string> m_routes;
+    std::function<std::string(const Request&)> m_handler;
     std::vector<Request> m_requests;
     std::vector<int> m_openFds;
     std::vector<std::thread> m_connectionThreads;
