@@ -130,6 +130,31 @@ void ServiceServer::stop()
     m_http->stop();
 }
 
+void ServiceServer::answerSoap(const std::string& body, httplib::Response& res)
+{
+    QByteArray reply;
+    try {
+        const SoapCall call =
+            parseSoapCall(QByteArray(body.data(), static_cast<qsizetype>(body.size())));
+        const TranslationMode mode = TranslationMode::parse(call.mode);
+        const QString translation = m_engine.translate(mode, call.text);
+        res.status = 200;
+        reply = SoapReply::response(call, translation);
+        qCDebug(lcServer) << "translated" << mode.text() << call.text.size() << "characters";
+    } catch (const ServiceFault& fault) {
+        res.status = 500;
+        reply = SoapReply::fault(fault);
+        qCDebug(lcServer).noquote() << "fault:" << fault.message();
+    } catch (const std::exception& e) {
+        res.status = 500;
+        const ServiceFault fault = ServiceFault::server(
+            QStringLiteral("The translation service failed: %1").arg(QString::fromUtf8(e.what())));
+        reply = SoapReply::fault(fault);
+        qCWarning(lcServer).noquote() << fault.message();
+    }
+    res.set_content(reply.constData(), static_cast<size_t>(reply.size()), xmlType);
+}
+
 void ServiceServer::setUpRoutes()
 {
     httplib::Server& http = *m_http;
@@ -142,29 +167,39 @@ void ServiceServer::setUpRoutes()
 
     const std::string endpoint = toStd(WsdlDocuments::endpointPath());
 
-    http.Post(endpoint, [this](const httplib::Request& req, httplib::Response& res) {
-        QByteArray reply;
-        try {
-            const SoapCall call =
-                parseSoapCall(QByteArray(req.body.data(), static_cast<qsizetype>(req.body.size())));
-            const TranslationMode mode = TranslationMode::parse(call.mode);
-            const QString translation = m_engine.translate(mode, call.text);
-            res.status = 200;
-            reply = SoapReply::response(call, translation);
-            qCDebug(lcServer) << "translated" << mode.text() << call.text.size() << "characters";
-        } catch (const ServiceFault& fault) {
-            res.status = 500;
-            reply = SoapReply::fault(fault);
-            qCDebug(lcServer).noquote() << "fault:" << fault.message();
-        } catch (const std::exception& e) {
-            res.status = 500;
-            const ServiceFault fault =
-                ServiceFault::server(QStringLiteral("The translation service failed: %1")
-                                         .arg(QString::fromUtf8(e.what())));
-            reply = SoapReply::fault(fault);
-            qCWarning(lcServer).noquote() << fault.message();
+    // The body is read here rather than by httplib, whose size limit only
+    // covers bodies with a Content-Length, not chunked ones.
+    http.Post(endpoint, [this](const httplib::Request&, httplib::Response& res,
+                               const httplib::ContentReader& reader) {
+        std::string body;
+        bool tooLarge = false;
+        size_t skipped = 0;
+        const bool complete = reader([&](const char* data, size_t length) {
+            if (!tooLarge && body.size() + length <= maxRequestBytes) {
+                body.append(data, length);
+                return true;
+            }
+            // The rest is read and dropped, within reason, so that the
+            // caller gets to read the 413 before the connection closes.
+            tooLarge = true;
+            std::string().swap(body);
+            skipped += length;
+            return skipped <= 4 * maxRequestBytes;
+        });
+        if (tooLarge || res.status == 413) {
+            res.status = 413;
+            res.set_header("Connection", "close");
+            res.set_content("The request is larger than 16 MiB.\n", textType);
+        } else if (!complete) {
+            res.status = 400;
+            res.set_header("Connection", "close");
+            res.set_content("The request body could not be read.\n", textType);
+        } else {
+            answerSoap(body, res);
         }
-        res.set_content(reply.constData(), static_cast<size_t>(reply.size()), xmlType);
+    });
+    http.Post(endpoint, [this](const httplib::Request& req, httplib::Response& res) {
+        answerSoap(req.body, res);
     });
     const auto postOnly = [](const httplib::Request&, httplib::Response& res) {
         methodNotAllowed(res, "POST");

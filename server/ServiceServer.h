@@ -7,10 +7,12 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <string>
 
 namespace httplib {
 class Server;
-}
+struct Response;
+} // namespace httplib
 
 // The HTTP side of tarquell-service: the WSDL documents, the SOAP endpoint
 // and the answers to everything else, on cpp-httplib's thread pool.
@@ -40,6 +42,7 @@ public:
 
 private:
     void setUpRoutes();
+    void answerSoap(const std::string& body, httplib::Response& res);
 
     TranslationEngine& m_engine;
     bool m_debugPaths;

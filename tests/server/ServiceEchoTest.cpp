@@ -306,6 +306,25 @@ TEST_F(EchoService, BodiesUpTo16MiBAreTakenLargerOnesGet413)
     ASSERT_TRUE(tooLarge);
     EXPECT_EQ(tooLarge->status, 413);
 
+    // Sent in chunks, without a length up front, the same body is refused
+    // all the same.
+    const std::string chunked = fits + " ";
+    size_t sent = 0;
+    const auto tooLargeChunked = service.client().Post(
+        "/soap",
+        [&](size_t, httplib::DataSink& sink) {
+            const size_t n = std::min<size_t>(1 << 20, chunked.size() - sent);
+            if (n > 0 && !sink.write(chunked.data() + sent, n))
+                return false;
+            sent += n;
+            if (sent == chunked.size())
+                sink.done();
+            return true;
+        },
+        "text/xml");
+    ASSERT_TRUE(tooLargeChunked);
+    EXPECT_EQ(tooLargeChunked->status, 413);
+
     EXPECT_EQ(call(babelFish(QStringLiteral("en_fr"), QStringLiteral("after"))).text,
               QStringLiteral("[en_fr] after"));
 }
