@@ -3,6 +3,7 @@
 #include <QSet>
 #include <QTextStream>
 #include <QXmlStreamReader>
+#include <algorithm>
 
 namespace SoapXml {
 
@@ -18,31 +19,54 @@ bool Document::setContent(const QByteArray& bytes)
     m_declarations.clear();
 
     // A first pass with the streaming reader bounds the depth and keeps the
-    // namespace declarations that the DOM does not retain.
+    // namespace declarations that the DOM does not retain. It also notes
+    // elements whose whole content is white space: Qt 6.4's DOM drops such
+    // text, and a translation of " " must not come back empty.
+    struct Open
+    {
+        quint64 key;
+        bool hasChildElement = false;
+        bool hasOtherText = false;
+        QString blanks;
+    };
+    QList<Open> open;
+    QHash<quint64, QString> blankLeaves;
     QXmlStreamReader reader(bytes);
-    int depth = 0;
     while (!reader.atEnd()) {
         const auto token = reader.readNext();
         if (token == QXmlStreamReader::StartElement) {
-            if (++depth > MaxDepth) {
+            if (open.size() >= MaxDepth) {
                 m_error = QStringLiteral("The XML document is nested more than %1 levels deep "
                                          "(line %2, column %3)")
-                              .arg(MaxDepth)
-                              .arg(reader.lineNumber())
-                              .arg(reader.columnNumber());
+                              .arg(QString::number(MaxDepth), QString::number(reader.lineNumber()),
+                                   QString::number(reader.columnNumber()));
                 return false;
             }
+            const quint64 key = positionKey(reader.lineNumber(), reader.columnNumber());
+            if (!open.isEmpty())
+                open.last().hasChildElement = true;
+            open.append(Open{key, false, false, QString()});
             const auto decls = reader.namespaceDeclarations();
             if (!decls.isEmpty()) {
                 QList<QPair<QString, QString>> list;
                 list.reserve(decls.size());
                 for (const auto& d : decls)
                     list.append({d.prefix().toString(), d.namespaceUri().toString()});
-                m_declarations.insert(positionKey(reader.lineNumber(), reader.columnNumber()),
-                                      list);
+                m_declarations.insert(key, list);
             }
-        } else if (token == QXmlStreamReader::EndElement) {
-            --depth;
+        } else if (token == QXmlStreamReader::Characters && !open.isEmpty()) {
+            const QStringView chars = reader.text();
+            const bool blank = std::all_of(chars.begin(), chars.end(), [](QChar c) {
+                return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
+            });
+            if (blank)
+                open.last().blanks += chars;
+            else
+                open.last().hasOtherText = true;
+        } else if (token == QXmlStreamReader::EndElement && !open.isEmpty()) {
+            const Open done = open.takeLast();
+            if (!done.hasChildElement && !done.hasOtherText && !done.blanks.isEmpty())
+                blankLeaves.insert(done.key, done.blanks);
         }
     }
     if (reader.hasError()) {
@@ -63,7 +87,31 @@ bool Document::setContent(const QByteArray& bytes)
         m_declarations.clear();
         return false;
     }
+    if (!blankLeaves.isEmpty())
+        restoreBlankText(blankLeaves);
     return true;
+}
+
+void Document::restoreBlankText(const QHash<quint64, QString>& blankLeaves)
+{
+    QDomNode n = m_dom.documentElement();
+    const QDomNode top = n;
+    while (!n.isNull()) {
+        if (n.isElement() && !n.hasChildNodes()) {
+            const auto it = blankLeaves.constFind(positionKey(n.lineNumber(), n.columnNumber()));
+            if (it != blankLeaves.constEnd())
+                n.appendChild(m_dom.createTextNode(*it));
+        }
+        if (n.isElement() && n.hasChildNodes()) {
+            n = n.firstChild();
+            continue;
+        }
+        while (!n.isNull() && n != top && n.nextSibling().isNull())
+            n = n.parentNode();
+        if (n.isNull() || n == top)
+            break;
+        n = n.nextSibling();
+    }
 }
 
 QString Document::namespaceForPrefix(const QDomElement& element, const QString& prefix) const

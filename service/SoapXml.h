@@ -40,6 +40,7 @@ public:
 
 private:
     static quint64 positionKey(qint64 line, qint64 column);
+    void restoreBlankText(const QHash<quint64, QString>& blankLeaves);
 
     QDomDocument m_dom;
     QString m_error;

@@ -49,6 +49,8 @@ TEST(ReplyReader, StringShapeResultsAndFailures)
          reply("<Resp><extra>x</extra><RETURN>salut</RETURN><result>no</result></Resp>"), "salut",
          nullptr},
         {"Result", reply("<Resp><a/><myresult/><Result>ok</Result></Resp>"), "ok", nullptr},
+        {"a translation of only blanks is kept", reply("<Resp><return>  </return></Resp>"), "  ",
+         nullptr},
         {"empty return element", reply("<Resp><return xsi:type=\"xsd:string\"/></Resp>"), "",
          nullptr},
         {"multi-reference return, found in the Body",

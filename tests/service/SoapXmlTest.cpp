@@ -62,6 +62,20 @@ TEST(SoapXml, InternalEntitiesExpandAndExternalOnesAreNeverLoaded)
     EXPECT_EQ(text(doc.root()), QStringLiteral("hi & "));
 }
 
+TEST(SoapXml, ContentOfOnlyWhiteSpaceIsKept)
+{
+    Document doc;
+    ASSERT_TRUE(doc.setContent("<r>\n  <a> </a>\n  <b>\n\t</b><c> <d/> </c><e>&#32;</e>"
+                               "<f><![CDATA[ ]]></f></r>"));
+    EXPECT_EQ(text(firstElementChild(doc.root(), u"a")), QStringLiteral(" "));
+    EXPECT_EQ(text(firstElementChild(doc.root(), u"b")), QStringLiteral("\n\t"));
+    EXPECT_EQ(text(firstElementChild(doc.root(), u"e")), QStringLiteral(" "));
+    EXPECT_EQ(text(firstElementChild(doc.root(), u"f")), QStringLiteral(" "));
+    // Indentation between elements stays out of the way.
+    EXPECT_EQ(elementChildren(doc.root()).size(), 5);
+    EXPECT_EQ(firstElementChild(doc.root(), u"c").childNodes().size(), 1);
+}
+
 TEST(SoapXml, DeclarationDecidesTheEncoding)
 {
     Document doc;
