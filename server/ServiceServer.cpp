@@ -160,7 +160,11 @@ void ServiceServer::setUpRoutes()
     httplib::Server& http = *m_http;
     http.set_payload_max_length(maxRequestBytes);
     http.set_default_headers({{"Server", serverHeader}});
+    // A kept-alive connection holds a worker while it idles; a short idle
+    // time and a pool twice httplib's default keep several desktop clients
+    // and a benchmark from waiting on each other.
     http.set_keep_alive_timeout(2);
+    http.new_task_queue = [] { return new httplib::ThreadPool(16); };
     // Replies are written in more than one piece; without this, Nagle's
     // algorithm and the caller's delayed ACK hold each reply back ~40 ms.
     http.set_tcp_nodelay(true);
