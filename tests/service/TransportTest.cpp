@@ -84,6 +84,25 @@ TEST(Transport, ProxyCarriesTheWsdlReadsAndThePost)
     EXPECT_EQ(requests[2].header("User-Agent"), "Borland SOAP 1.1");
 }
 
+TEST(Transport, WithoutAProxyOfItsOwnTheSystemSettingsDecide)
+{
+    ProxiedService s;
+    const QString proxyUrl = QStringLiteral("http://127.0.0.1:%1").arg(s.proxy.port());
+    s.rio.HTTPWebNode().setProxy(QString());
+    const QByteArray saved = qgetenv("http_proxy");
+    const QByteArray savedNoProxy = qgetenv("no_proxy");
+    qputenv("http_proxy", proxyUrl.toUtf8());
+    qunsetenv("no_proxy");
+    QString result;
+    const QString error = callError(s.rio, &result);
+    saved.isNull() ? qunsetenv("http_proxy") : qputenv("http_proxy", saved);
+    if (!savedNoProxy.isNull())
+        qputenv("no_proxy", savedNoProxy);
+    EXPECT_EQ(error, QString());
+    EXPECT_EQ(result, QStringLiteral("Salut"));
+    EXPECT_EQ(s.proxy.requests().size(), 3u);
+}
+
 TEST(Transport, ProxyCredentialsAreAskedForThePostAndSentAgain)
 {
     for (bool answer : {true, false}) {
