@@ -51,79 +51,132 @@ private:
     int m_counter = 1;
 };
 
-void appendElement(QString& out, const QString& name, const QString& attributes,
-                   const QString& escapedContent)
+// Writes into one buffer: texts may be megabytes long.
+class Writer
 {
-    out += QLatin1Char('<') + name + attributes;
-    if (escapedContent.isEmpty()) {
-        out += QLatin1String("/>");
-        return;
+public:
+    explicit Writer(qsizetype expected) { m_out.reserve(expected); }
+
+    void open(const QString& name)
+    {
+        m_out += QLatin1Char('<');
+        m_out += name;
     }
-    out += QLatin1Char('>') + escapedContent + QLatin1String("</") + name + QLatin1Char('>');
-}
+    void attribute(const QString& name, const QString& value)
+    {
+        m_out += QLatin1Char(' ');
+        m_out += name;
+        m_out += QLatin1String("=\"");
+        SoapXml::appendEscapedAttribute(m_out, value);
+        m_out += QLatin1Char('"');
+    }
+    void endOpen() { m_out += QLatin1Char('>'); }
+    void endEmpty() { m_out += QLatin1String("/>"); }
+    void close(const QString& name)
+    {
+        m_out += QLatin1String("</");
+        m_out += name;
+        m_out += QLatin1Char('>');
+    }
+    void raw(QLatin1String text) { m_out += text; }
+    void raw(const QString& text) { m_out += text; }
 
-QString attribute(const QString& name, const QString& value)
-{
-    return QLatin1Char(' ') + name + QLatin1String("=\"") + SoapXml::escapeAttribute(value) +
-           QLatin1Char('"');
-}
+    // <name xsi:type="xsd:string">text</name>, or empty-element form.
+    void stringElement(const QString& name, const QString& value)
+    {
+        open(name);
+        raw(QLatin1String(" xsi:type=\"xsd:string\""));
+        if (value.isEmpty()) {
+            endEmpty();
+            return;
+        }
+        endOpen();
+        SoapXml::appendEscapedText(m_out, value);
+        close(name);
+    }
 
-QString stringElement(const QString& name, const QString& value)
-{
-    QString out;
-    appendElement(out, name, attribute(QStringLiteral("xsi:type"), QStringLiteral("xsd:string")),
-                  SoapXml::escapeText(value));
-    return out;
-}
+    const QString& text() const { return m_out; }
+
+private:
+    QString m_out;
+};
 
 } // namespace
 
 QByteArray writeRequestEnvelope(const QString& operationNamespace, const QString& operationName,
                                 const QList<SoapArg>& args)
 {
+    // Prefixes first: every declaration goes on the operation element.
     PrefixScope scope;
     const QString opPrefix =
         operationNamespace.isEmpty() ? QString() : scope.prefixFor(operationNamespace);
     const QString opName =
         opPrefix.isEmpty() ? operationName : opPrefix + QLatin1Char(':') + operationName;
-
-    QString params;
-    QString multiRefs;
-    int nextId = 1;
+    qsizetype expected = 1024;
+    QList<QString> typeNames;
     for (const SoapArg& arg : args) {
         if (const auto* s = std::get_if<QString>(&arg.value)) {
-            params += stringElement(arg.name, *s);
+            expected += s->size() + s->size() / 8 + 64;
+            typeNames.append(QString());
             continue;
         }
         const SoapObject& object = std::get<SoapObject>(arg.value);
-        const QString id = QString::number(nextId++);
-        appendElement(params, arg.name, attribute(QStringLiteral("href"), QLatin1Char('#') + id),
-                      QString());
-
-        const QString typePrefix = scope.prefixFor(object.type->xmlNamespace);
-        const QString typeName = typePrefix + QLatin1Char(':') + object.type->xmlName;
-        QString members;
-        for (const QString& property : object.type->properties)
-            members += stringElement(property, object.value(property));
-        appendElement(multiRefs, typeName,
-                      attribute(QStringLiteral("id"), id) +
-                          attribute(QStringLiteral("xsi:type"), typeName),
-                      members);
+        for (const auto& v : object.values)
+            expected += v.second.size() + v.second.size() / 8 + 64;
+        typeNames.append(scope.prefixFor(object.type->xmlNamespace) + QLatin1Char(':') +
+                         object.type->xmlName);
     }
 
-    QString opAttributes;
-    for (const auto& [prefix, uri] : scope.declared())
-        opAttributes += attribute(QStringLiteral("xmlns:") + prefix, uri);
+    Writer w(expected);
+    w.raw(QLatin1String("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
+    w.open(QStringLiteral("SOAP-ENV:Envelope"));
+    w.attribute(QStringLiteral("xmlns:SOAP-ENV"), SoapNs::Envelope);
+    w.attribute(QStringLiteral("xmlns:xsd"), SoapNs::Xsd);
+    w.attribute(QStringLiteral("xmlns:xsi"), SoapNs::Xsi);
+    w.attribute(QStringLiteral("xmlns:SOAP-ENC"), SoapNs::Encoding);
+    w.endOpen();
+    w.open(QStringLiteral("SOAP-ENV:Body"));
+    w.attribute(QStringLiteral("SOAP-ENV:encodingStyle"), SoapNs::Encoding);
+    w.endOpen();
 
-    QString out = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
-    out += QLatin1String("<SOAP-ENV:Envelope") +
-           attribute(QStringLiteral("xmlns:SOAP-ENV"), SoapNs::Envelope) +
-           attribute(QStringLiteral("xmlns:xsd"), SoapNs::Xsd) +
-           attribute(QStringLiteral("xmlns:xsi"), SoapNs::Xsi) +
-           attribute(QStringLiteral("xmlns:SOAP-ENC"), SoapNs::Encoding) + QLatin1Char('>');
-    out += QLatin1String("<SOAP-ENV:Body") +
-           attribute(QStringLiteral("SOAP-ENV:encodingStyle"), SoapNs::Encoding) + QLatin1Char('>');
-    appendElement(out, opName, opAttributes, params + multiRefs);
-    out += QLatin1String("</SOAP-ENV:Body></SOAP-ENV:Envelope>");
-    return out.toUtf8();
+    w.open(opName);
+    for (const auto& [prefix, uri] : scope.declared())
+        w.attribute(QStringLiteral("xmlns:") + prefix, uri);
+    if (args.isEmpty()) {
+        w.endEmpty();
+    } else {
+        w.endOpen();
+        // Parameters in order; records as references to what follows them.
+        int nextId = 1;
+        for (const SoapArg& arg : args) {
+            if (const auto* s = std::get_if<QString>(&arg.value)) {
+                w.stringElement(arg.name, *s);
+                continue;
+            }
+            w.open(arg.name);
+            w.attribute(QStringLiteral("href"), QLatin1Char('#') + QString::number(nextId++));
+            w.endEmpty();
+        }
+        int id = 1;
+        for (qsizetype i = 0; i < args.size(); ++i) {
+            const auto* object = std::get_if<SoapObject>(&args[i].value);
+            if (!object)
+                continue;
+            const QString& typeName = typeNames[i];
+            w.open(typeName);
+            w.attribute(QStringLiteral("id"), QString::number(id++));
+            w.attribute(QStringLiteral("xsi:type"), typeName);
+            if (object->type->properties.isEmpty()) {
+                w.endEmpty();
+                continue;
+            }
+            w.endOpen();
+            for (const QString& property : object->type->properties)
+                w.stringElement(property, object->value(property));
+            w.close(typeName);
+        }
+        w.close(opName);
+    }
+    w.raw(QLatin1String("</SOAP-ENV:Body></SOAP-ENV:Envelope>"));
+    return w.text().toUtf8();
 }

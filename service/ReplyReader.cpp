@@ -4,6 +4,9 @@
 #include "service/SoapNames.h"
 #include "service/SoapXml.h"
 
+#include <algorithm>
+#include <cctype>
+
 using namespace SoapXml;
 
 namespace {
@@ -47,7 +50,7 @@ bool isTrue(const QString& v)
 // Checks the envelope and finds the response element; a Fault is thrown.
 void open(const QByteArray& reply, Response& r)
 {
-    if (reply.trimmed().isEmpty())
+    if (std::all_of(reply.begin(), reply.end(), [](char c) { return std::isspace(uchar(c)); }))
         throw TarquellError(SoapMessages::invalidResponse());
     if (!r.doc.setContent(reply))
         throw TarquellError(r.doc.errorText());

@@ -250,54 +250,62 @@ namespace {
 
 enum class Context { Text, Attribute };
 
+// The replacement for a character that needs one, or null when it can be
+// written as it is.
+QLatin1String replacement(char16_t u, Context context)
+{
+    switch (u) {
+    case u'&':
+        return QLatin1String("&amp;");
+    case u'<':
+        return QLatin1String("&lt;");
+    case u'>':
+        return QLatin1String("&gt;");
+    case u'\r':
+        return QLatin1String("&#13;");
+    case u'"':
+        return context == Context::Attribute ? QLatin1String("&quot;") : QLatin1String();
+    case u'\n':
+        return context == Context::Attribute ? QLatin1String("&#10;") : QLatin1String();
+    case u'\t':
+        return context == Context::Attribute ? QLatin1String("&#9;") : QLatin1String();
+    default:
+        return u < 0x20 ? QLatin1String(" ") : QLatin1String();
+    }
+}
+
+void escapeInto(QString& out, QStringView in, Context context)
+{
+    const qsizetype n = in.size();
+    qsizetype run = 0; // start of the characters not written yet
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = in[i];
+        const char16_t u = c.unicode();
+        if (u >= 0x3F && u < 0xD800)
+            continue; // the bulk of any text: nothing to do
+        if (c.isHighSurrogate() && i + 1 < n && in[i + 1].isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        const QLatin1String r = replacement(u, context);
+        const bool unrepresentable = c.isSurrogate() || u == 0xFFFE || u == 0xFFFF;
+        if (r.isNull() && !unrepresentable)
+            continue;
+        out.append(in.mid(run, i - run));
+        if (unrepresentable)
+            out.append(QChar(QChar::ReplacementCharacter));
+        else
+            out.append(r);
+        run = i + 1;
+    }
+    out.append(in.mid(run));
+}
+
 QString escape(QStringView in, Context context)
 {
     QString out;
     out.reserve(in.size() + in.size() / 8);
-    const qsizetype n = in.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = in[i];
-        const char16_t u = c.unicode();
-        switch (u) {
-        case u'&':
-            out += QLatin1String("&amp;");
-            continue;
-        case u'<':
-            out += QLatin1String("&lt;");
-            continue;
-        case u'>':
-            out += QLatin1String("&gt;");
-            continue;
-        case u'\r':
-            out += QLatin1String("&#13;");
-            continue;
-        case u'"':
-            if (context == Context::Attribute)
-                out += QLatin1String("&quot;");
-            else
-                out += c;
-            continue;
-        case u'\n':
-        case u'\t':
-            if (context == Context::Attribute)
-                out += u == u'\n' ? QLatin1String("&#10;") : QLatin1String("&#9;");
-            else
-                out += c;
-            continue;
-        default:
-            break;
-        }
-        if (u < 0x20) {
-            out += QLatin1Char(' ');
-        } else if (c.isHighSurrogate() && i + 1 < n && in[i + 1].isLowSurrogate()) {
-            out += c;
-            out += in[++i];
-        } else if (c.isSurrogate() || u == 0xFFFE || u == 0xFFFF) {
-            out += QChar(QChar::ReplacementCharacter);
-        } else {
-            out += c;
-        }
-    }
+    escapeInto(out, in, context);
     return out;
 }
 
@@ -311,6 +319,16 @@ QString escapeText(QStringView text)
 QString escapeAttribute(QStringView value)
 {
     return escape(value, Context::Attribute);
+}
+
+void appendEscapedText(QString& out, QStringView text)
+{
+    escapeInto(out, text, Context::Text);
+}
+
+void appendEscapedAttribute(QString& out, QStringView value)
+{
+    escapeInto(out, value, Context::Attribute);
 }
 
 } // namespace SoapXml

@@ -85,5 +85,8 @@ QString xmlOf(const QDomNode& node);
 // blank (control characters) or U+FFFD (unpaired surrogates, U+FFFE, U+FFFF).
 QString escapeText(QStringView text);
 QString escapeAttribute(QStringView value);
+// The same, appended to out without a temporary copy (for large texts).
+void appendEscapedText(QString& out, QStringView text);
+void appendEscapedAttribute(QString& out, QStringView value);
 
 } // namespace SoapXml

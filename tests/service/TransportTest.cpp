@@ -323,12 +323,3 @@ TEST(Transport, AbortOutsideACallChangesNothing)
     EXPECT_EQ(callError(*s.rio, &result), QString());
     EXPECT_EQ(result, QStringLiteral("late"));
 }
-
-TEST(Transport, Settings)
-{
-    THTTPRIO rio;
-    EXPECT_EQ(rio.HTTPWebNode().agent(), QStringLiteral("Borland SOAP 1.1"));
-    EXPECT_EQ(rio.HTTPWebNode().proxy(), QString());
-    EXPECT_EQ(rio.HTTPWebNode().timeout(), 0);
-    EXPECT_FALSE(rio.isCalling());
-}
