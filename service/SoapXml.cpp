@@ -1,5 +1,7 @@
 #include "service/SoapXml.h"
 
+#include "service/SoapNames.h"
+
 #include <QSet>
 #include <QTextStream>
 #include <QXmlStreamReader>
@@ -117,7 +119,7 @@ void Document::restoreBlankText(const QHash<quint64, QString>& blankLeaves)
 QString Document::namespaceForPrefix(const QDomElement& element, const QString& prefix) const
 {
     if (prefix == QLatin1String("xml"))
-        return QStringLiteral("http://www.w3.org/XML/1998/namespace");
+        return SoapNs::Xml;
     for (QDomNode n = element; !n.isNull() && n.isElement(); n = n.parentNode()) {
         const auto it = m_declarations.constFind(positionKey(n.lineNumber(), n.columnNumber()));
         if (it == m_declarations.constEnd())
