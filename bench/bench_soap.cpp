@@ -168,6 +168,15 @@ int main(int argc, char** argv)
         curlOk = curl.waitForFinished(30000) && curl.exitCode() == 0;
         curlMicros.push_back(microsSince(start));
     }
+    // What starting curl costs on its own, to read the figure above.
+    std::vector<double> curlStartMicros;
+    for (int i = 0; i < curlRuns && curlOk; ++i) {
+        QProcess curl;
+        const auto start = Clock::now();
+        curl.start(QStringLiteral("curl"), {QStringLiteral("--version")});
+        curl.waitForFinished(30000);
+        curlStartMicros.push_back(microsSince(start));
+    }
     server.stop();
     serverThread.join();
 
@@ -203,6 +212,9 @@ int main(int argc, char** argv)
                     int(curlMicros.size()), theirs);
     else
         std::printf("curl baseline failed (is curl installed?)\n");
+    if (curlOk)
+        std::printf("  of which starting curl (curl --version), median:   %10.0f us\n",
+                    median(curlStartMicros));
     if (curlOk && theirs > 0)
         std::printf("ratio client / curl: %.2f\n", ours / theirs);
     std::printf("envelope writer, %.2f MB text -> %.2f MB envelope, median of %d: %8.1f MB/s\n",
