@@ -10,7 +10,7 @@ MsgResult ScriptedDialogs::messageBox(const QString& caption, const QString& tex
         return r;
     }
     return buttons == MsgButtons::Ok || buttons == MsgButtons::OkCancel ? MsgResult::Ok
-                                                                         : MsgResult::Yes;
+                                                                        : MsgResult::Yes;
 }
 
 std::optional<Credentials> ScriptedDialogs::askCredentials(const QString& realm,

@@ -15,6 +15,10 @@ void TestHttpServer::start()
     if (m_port <= 0)
         throw std::runtime_error("test server: no free port on 127.0.0.1");
     m_thread = std::thread([this] { m_server.listen_after_bind(); });
+    // stop() only ends a server that is already running: wait until it is,
+    // so that a server stopped right after its start never hangs the test.
+    while (!m_server.is_running())
+        std::this_thread::yield();
 }
 
 void TestHttpServer::stop()

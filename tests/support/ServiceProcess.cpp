@@ -6,12 +6,7 @@
 
 QString ServiceProcess::program()
 {
-    // CTest names the build folder; run by hand, the test falls back to the
-    // service built beside it.
-    const QString buildDir = qEnvironmentVariable("TARQUELL_BUILD_DIR");
-    if (!buildDir.isEmpty())
-        return buildDir + QStringLiteral("/server/tarquell-service");
-    return QStringLiteral(TARQUELL_SERVICE_PROGRAM);
+    return QStringLiteral(TARQUELL_BUILD_DIR "/server/tarquell-service");
 }
 
 ServiceProcess::ServiceProcess(const QStringList& arguments, const QStringList& environment)

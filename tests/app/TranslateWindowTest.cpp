@@ -1,0 +1,410 @@
+// The Translate command on the real window, against tarquell-service as a
+// child process (echo engine, or Apertium), and against an in-process
+// server that holds each call until the test has acted.
+#include "../service/ServiceFixtures.h"
+#include "ServiceProcess.h"
+#include "TestHttpServer.h"
+#include "WindowFixture.h"
+
+#include "platform/AppTitle.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTextEdit>
+#include <QToolButton>
+#include <condition_variable>
+#include <mutex>
+
+namespace {
+
+// Serves a WSDL and answers "[mode] text"; each POST can be held until the
+// test, acting on the window meanwhile, lets it go.
+class GateServer
+{
+public:
+    std::function<void()> whilePosting; // run on the window's thread during a POST
+    int faultAt = -1;                   // 0-based POST that gets a SOAP Fault
+
+    GateServer()
+    {
+        http.server().set_keep_alive_timeout(1);
+        http.server().Get("/wsdl", [this](const httplib::Request&, httplib::Response& res) {
+            Fixtures::WsdlShape shape;
+            shape.endpoint = http.url(QStringLiteral("/soap"));
+            res.set_content(Fixtures::str(Fixtures::wsdl(shape)), "text/xml");
+        });
+        http.server().Post("/soap", [this](const httplib::Request& req, httplib::Response& res) {
+            int n;
+            {
+                std::lock_guard lock(m_mutex);
+                n = m_posts++;
+                m_open = !whilePosting;
+            }
+            if (whilePosting)
+                QMetaObject::invokeMethod(qApp, whilePosting, Qt::QueuedConnection);
+            {
+                std::unique_lock lock(m_mutex);
+                m_cv.wait_for(lock, std::chrono::seconds(30), [this] { return m_open; });
+            }
+            if (n == faultAt) {
+                res.status = 500;
+                res.set_content(Fixtures::str(Fixtures::fault("Piece refused")), "text/xml");
+                return;
+            }
+            const QString body = QString::fromStdString(req.body);
+            auto field = [&](const char* name) {
+                const QRegularExpression re(
+                    QStringLiteral("<%1[^>]*>([^<]*)</%1>").arg(QLatin1String(name)));
+                return re.match(body).captured(1).toUtf8();
+            };
+            res.set_content(Fixtures::str(Fixtures::stringReply("[" + field("translationmode") +
+                                                                "] " + field("sourcedata"))),
+                            "text/xml");
+        });
+        http.start();
+    }
+    ~GateServer() { release(); }
+
+    void release()
+    {
+        std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_cv.notify_all();
+    }
+    int posts()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_posts;
+    }
+    QString wsdl() const { return http.url(QStringLiteral("/wsdl")); }
+
+    TestHttpServer http;
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_open = false;
+    int m_posts = 0;
+};
+
+class TranslateWindowTest : public WindowTest
+{
+protected:
+    // Opens the window on the three given WSDL locations.
+    TfrmMain& openOn(const QString& wsdl1, const QString& wsdl2, const QString& wsdl3,
+                     const QByteArray& options = QByteArray())
+    {
+        writeIni("[Services]\nServer 1=" + wsdl1.toUtf8() + "\nServer 2=" + wsdl2.toUtf8() +
+                 "\nServer 3=" + wsdl3.toUtf8() + "\n[Options]\n" + options);
+        TfrmMain& w = open();
+        QObject::connect(&w, &TfrmMain::statusTextChanged,
+                         [this](const QString& s) { statuses << s; });
+        w.show();
+        w.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
+        return w;
+    }
+    TfrmMain& openOnService(const ServiceProcess& service, const QByteArray& options = QByteArray())
+    {
+        return openOn(service.url(QStringLiteral("/sd/BabelFishService.wsdl")),
+                      service.url(QStringLiteral("/sd/2001/BabelFishService.wsdl")),
+                      service.url(QStringLiteral("/vx_engine/wsdl.vep?translate.wsdl")), options);
+    }
+    static void pick(QComboBox* box, const char* language)
+    {
+        const int index = box->findText(QString::fromLatin1(language));
+        box->setCurrentIndex(index);
+        emit box->activated(index);
+    }
+    void type(TfrmMain& w, const QString& text)
+    {
+        w.Memo1->clear();
+        w.Memo1->setFocus();
+        QTest::keyClicks(w.Memo1, text);
+    }
+    QStringList statuses;
+};
+
+} // namespace
+
+TEST_F(TranslateWindowTest, WholeTextOnEachServerThroughEnglishWhereNeeded)
+{
+    ServiceProcess service({QStringLiteral("--engine"), QStringLiteral("echo")});
+    ASSERT_TRUE(service.isRunning()) << service.error().toStdString();
+    TfrmMain& w = openOnService(service);
+    pick(w.CB1, "English");
+    pick(w.CB2, "French");
+    type(w, QStringLiteral("Hello"));
+    statuses.clear();
+    w.TransBtn->click();
+    EXPECT_EQ(w.Memo2->toPlainText(), QStringLiteral("[en_fr] Hello"));
+    EXPECT_EQ(statuses, (QStringList{QStringLiteral("Translating from English to French..."),
+                                     QStringLiteral("Done.")}));
+    EXPECT_TRUE(w.Memo2->hasFocus());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    // Spanish to French goes through English on every server; the second
+    // answer is appended as a new line.
+    pick(w.CB1, "Spanish");
+    const struct
+    {
+        QAction* server;
+        const char* line;
+    } rows[] = {{w.Xmethod2001, "[en_fr] [es_en] Hola"},
+                {w.VelociGenMenu, "[en_fr] [es_en] Hola"},
+                {w.XMethodMenu, "[en_fr] [es_en] Hola"}};
+    QString expected = w.Memo2->toPlainText();
+    for (const auto& r : rows) {
+        r.server->trigger();
+        type(w, QStringLiteral("Hola"));
+        statuses.clear();
+        w.ranslateSinglethreaded1->trigger();
+        expected += QLatin1Char('\n') + QLatin1String(r.line);
+        EXPECT_EQ(w.Memo2->toPlainText(), expected) << r.server->objectName().toStdString();
+        EXPECT_EQ(statuses,
+                  (QStringList{QStringLiteral("Translating from Spanish to French via English ..."),
+                               QStringLiteral("Translating ..."), QStringLiteral("Done.")}));
+    }
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+
+    // Into Japanese the status ends with the Viewer hint; text outside
+    // Latin-1 survives the round trip.
+    pick(w.CB1, "English");
+    pick(w.CB2, "Japanese");
+    w.Memo1->clear();
+    w.Memo1->insertPlainText(QStringLiteral("Привет 你好 😀")); // as pasted
+    w.Memo2->clear();
+    w.TransBtn->click();
+    EXPECT_EQ(w.Memo2->toPlainText(), QStringLiteral("[en_ja] Привет 你好 😀"));
+    EXPECT_TRUE(w.statusText().startsWith(QStringLiteral("Done.          Hint: ")));
+}
+
+TEST_F(TranslateWindowTest, RefusalsOnTheRealWindow)
+{
+    ServiceProcess service({QStringLiteral("--engine"), QStringLiteral("echo")});
+    ASSERT_TRUE(service.isRunning());
+    TfrmMain& w = openOnService(service);
+    // The four empty lines of the start are not a modification.
+    w.TransBtn->click();
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("Nothing to translate."));
+    EXPECT_EQ(dialogs.shown[0].caption, AppTitle::get());
+    pick(w.CB1, "Italian");
+    pick(w.CB2, "Italian");
+    type(w, QStringLiteral("ciao"));
+    w.TransBtn->click();
+    ASSERT_EQ(dialogs.shown.size(), 2);
+    EXPECT_EQ(dialogs.shown[1].caption, QStringLiteral("Error"));
+    EXPECT_EQ(dialogs.shown[1].text,
+              QStringLiteral("Source Language and Destination Language are the same"));
+    EXPECT_TRUE(w.Memo2->toPlainText().isEmpty());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(TranslateWindowTest, SplitModeSendsPiecesAndJoinsThemWithoutSeparators)
+{
+    ServiceProcess service({QStringLiteral("--engine"), QStringLiteral("echo")});
+    ASSERT_TRUE(service.isRunning());
+    TfrmMain& w = openOnService(service, "MultiThreading=1\nMT Quote=3000\n");
+    pick(w.CB1, "English");
+    pick(w.CB2, "German");
+    QString text;
+    for (int i = 0; text.size() < 7000; ++i)
+        text += QStringLiteral("w%1 ").arg(i % 10);
+    text.truncate(6999);
+    text += QLatin1Char('\n'); // a line break counts as one character
+    w.Memo1->setPlainText(text);
+    w.Memo1->document()->setModified(true);
+    w.Memo2->setHtml(QStringLiteral("<b>old</b>"));
+    statuses.clear();
+    w.TransBtn->click();
+
+    const QString pre = QStringLiteral("[en_de] ");
+    EXPECT_EQ(w.Memo2->toPlainText(), QStringLiteral("old") + pre + text.left(3000) + pre +
+                                          text.mid(3000, 3000) + pre + text.mid(6000));
+    EXPECT_FALSE(
+        w.Memo2->toHtml().contains(QStringLiteral("font-weight:700"))); // formatting dropped
+    EXPECT_EQ(
+        statuses,
+        (QStringList{QStringLiteral("Splitting  0 / 7000"),
+                     QStringLiteral("Translating from English to German...        3000 of 7000"),
+                     QStringLiteral("Done."), QStringLiteral("Splitting  3000 / 7000"),
+                     QStringLiteral("Translating from English to German...        6000 of 7000"),
+                     QStringLiteral("Done."), QStringLiteral("Splitting  6000 / 7000"),
+                     QStringLiteral("Translating from English to German...        9000 of 7000"),
+                     QStringLiteral("Done.")}));
+    // The selection stays on the last piece; the piece memo is cleared.
+    EXPECT_EQ(w.Memo1->textCursor().selectionStart(), 6000);
+    EXPECT_EQ(w.Memo1->textCursor().selectionEnd(), 7000);
+    EXPECT_TRUE(w.Memo3->toPlainText().isEmpty());
+    EXPECT_TRUE(w.Memo2->hasFocus());
+
+    // Typing into the destination between runs: the next run starts from
+    // what the pane holds then.
+    w.Memo2->setPlainText(QStringLiteral("fresh"));
+    w.Memo1->setPlainText(QStringLiteral("abc"));
+    w.Memo1->document()->setModified(true);
+    w.TransBtn->click();
+    EXPECT_EQ(w.Memo2->toPlainText(), QStringLiteral("fresh[en_de] abc"));
+}
+
+TEST_F(TranslateWindowTest, FailingCallsShowTheErrorAfterTheFinishingStep)
+{
+    // A fault: the Apertium engine has no German-French pair.
+    {
+        ServiceProcess service({QStringLiteral("--engine"), QStringLiteral("apertium")});
+        ASSERT_TRUE(service.isRunning()) << service.error().toStdString();
+        TfrmMain& w = openOnService(service);
+        pick(w.CB1, "German");
+        pick(w.CB2, "French");
+        type(w, QStringLiteral("Guten Tag"));
+        w.Memo2->setPlainText(QStringLiteral("kept"));
+        w.Memo1->setFocus();
+        w.TransBtn->click();
+        ASSERT_EQ(dialogs.shown.size(), 1);
+        EXPECT_EQ(
+            dialogs.shown[0].text,
+            QStringLiteral("No translation from German to French is installed on this server."));
+        EXPECT_EQ(dialogs.shown[0].icon, MsgIcon::Error);
+        EXPECT_EQ(dialogs.shown[0].caption, AppTitle::get());
+        EXPECT_EQ(w.Memo2->toPlainText(), QStringLiteral("kept"));
+        EXPECT_EQ(w.statusText(), QStringLiteral("Done."));
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        EXPECT_TRUE(w.Memo1->hasFocus());
+        closeWindow();
+    }
+    // A closed port: the first WSDL fetch fails.
+    dialogs.shown.clear();
+    QString wsdl;
+    {
+        TestHttpServer gone;
+        gone.start();
+        wsdl = gone.url(QStringLiteral("/sd/BabelFishService.wsdl"));
+    }
+    TfrmMain& w = openOn(wsdl, wsdl, wsdl);
+    pick(w.CB1, "English");
+    pick(w.CB2, "Russian");
+    type(w, QStringLiteral("Hello"));
+    w.TransBtn->click();
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.shown[0].text,
+              QStringLiteral("Connection refused - URL:%1 - SOAPAction:\"\"")
+                  .arg(wsdl)); // no full stop after a quote
+    EXPECT_TRUE(w.statusText().startsWith(QStringLiteral("Done.          Hint")));
+    EXPECT_TRUE(w.Memo2->toPlainText().isEmpty());
+}
+
+TEST_F(TranslateWindowTest, SplitFailureKeepsEarlierPieces)
+{
+    GateServer gate;
+    gate.faultAt = 1;
+    TfrmMain& w = openOn(gate.wsdl(), gate.wsdl(), gate.wsdl(), "MultiThreading=1\nMT Quote=101\n");
+    pick(w.CB1, "English");
+    pick(w.CB2, "French");
+    const QString text = QString(101, QLatin1Char('a')) + QString(101, QLatin1Char('b')) +
+                         QString(50, QLatin1Char('c'));
+    w.Memo1->setPlainText(text);
+    w.Memo1->document()->setModified(true);
+    w.TransBtn->click();
+    EXPECT_EQ(gate.posts(), 2);
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("Piece refused."));
+    EXPECT_EQ(w.Memo2->toPlainText(), QStringLiteral("[en_fr] ") + QString(101, QLatin1Char('a')));
+    EXPECT_EQ(w.Memo3->toPlainText(), QString(101, QLatin1Char('b')));
+    EXPECT_EQ(w.Memo1->textCursor().selectionStart(), 101);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(TranslateWindowTest, SecondTranslateWhileOneRunsIsIgnored)
+{
+    GateServer gate;
+    TfrmMain& w = openOn(gate.wsdl(), gate.wsdl(), gate.wsdl());
+    pick(w.CB1, "English");
+    pick(w.CB2, "Italian");
+    type(w, QStringLiteral("one"));
+    gate.whilePosting = [&] {
+        w.TransBtn->click();
+        w.ranslateSinglethreaded1->trigger();
+        QTest::keyClick(&w, Qt::Key_T, Qt::ControlModifier);
+        EXPECT_TRUE(
+            w.statusText().startsWith(QStringLiteral("Translating from English to Italian")));
+        gate.release();
+    };
+    w.TransBtn->click();
+    EXPECT_EQ(gate.posts(), 1);
+    EXPECT_EQ(w.Memo2->toPlainText(), QStringLiteral("[en_it] one"));
+    EXPECT_EQ(w.statusText(), QStringLiteral("Done."));
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+}
+
+TEST_F(TranslateWindowTest, EscCancelsTheCallInFlight)
+{
+    GateServer gate;
+    TfrmMain& w = openOn(gate.wsdl(), gate.wsdl(), gate.wsdl(), "MultiThreading=1\nMT Quote=101\n");
+    pick(w.CB1, "English");
+    pick(w.CB2, "Spanish");
+    w.Memo1->setPlainText(QString(300, QLatin1Char('x')));
+    w.Memo1->document()->setModified(true);
+    gate.whilePosting = [&] {
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &w,
+                        Qt::Key_Escape);
+    };
+    w.TransBtn->click();
+    gate.release();
+    EXPECT_EQ(gate.posts(), 1);
+    EXPECT_EQ(w.statusText(), QStringLiteral("Translation cancelled."));
+    EXPECT_TRUE(w.Memo2->toPlainText().isEmpty());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+    EXPECT_FALSE(w.isTranslating());
+
+    // The next run works as usual.
+    gate.whilePosting = nullptr;
+    w.Memo1->setPlainText(QStringLiteral("again"));
+    w.Memo1->document()->setModified(true);
+    w.TransBtn->click();
+    EXPECT_EQ(w.Memo2->toPlainText(), QStringLiteral("[en_es] again"));
+}
+
+TEST_F(TranslateWindowTest, ClosingDuringACallClosesOnceItReturns)
+{
+    GateServer gate;
+    TfrmMain& w = openOn(gate.wsdl(), gate.wsdl(), gate.wsdl(), "MultiThreading=1\nMT Quote=101\n");
+    pick(w.CB1, "English");
+    pick(w.CB2, "Portuguese");
+    w.Memo1->setPlainText(QString(300, QLatin1Char('z')));
+    w.Memo1->document()->setModified(true);
+    gate.whilePosting = [&] {
+        EXPECT_FALSE(w.close()); // not yet: the call is in flight
+        EXPECT_TRUE(w.isVisible());
+        EXPECT_FALSE(readIni().contains("[Interface]")); // nothing written yet
+        gate.release();
+    };
+    w.TransBtn->click();
+    EXPECT_EQ(gate.posts(), 1);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(w.Memo2->toPlainText(), QStringLiteral("[en_pt] ") + QString(101, QLatin1Char('z')));
+    EXPECT_TRUE(readIni().contains("[Interface]"));
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+}
+
+TEST_F(TranslateWindowTest, RealTranslationWithApertium)
+{
+    ServiceProcess service({QStringLiteral("--engine"), QStringLiteral("apertium")});
+    ASSERT_TRUE(service.isRunning()) << service.error().toStdString();
+    TfrmMain& w = openOnService(service);
+    pick(w.CB1, "English");
+    pick(w.CB2, "Spanish");
+    type(w, QStringLiteral("The house is red."));
+    w.TransBtn->click();
+    EXPECT_TRUE(dialogs.shown.isEmpty())
+        << (dialogs.shown.isEmpty() ? "" : dialogs.shown[0].text.toStdString());
+    EXPECT_TRUE(w.Memo2->toPlainText().contains(QStringLiteral("casa")))
+        << w.Memo2->toPlainText().toStdString();
+    EXPECT_TRUE(w.Memo2->toPlainText().contains(QStringLiteral("roja")))
+        << w.Memo2->toPlainText().toStdString();
+}
