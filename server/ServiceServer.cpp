@@ -168,6 +168,14 @@ void ServiceServer::setUpRoutes()
     // Replies are written in more than one piece; without this, Nagle's
     // algorithm and the caller's delayed ACK hold each reply back ~40 ms.
     http.set_tcp_nodelay(true);
+    // Asked to, httplib compresses every text reply with Brotli at its
+    // highest quality: milliseconds of work per reply that save nothing on
+    // loopback. Replies go out as they are. (The request object is ours,
+    // handed over as const only by the handler's signature.)
+    http.set_pre_routing_handler([](const httplib::Request& req, httplib::Response&) {
+        const_cast<httplib::Request&>(req).headers.erase("Accept-Encoding");
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
 
     const std::string endpoint = toStd(WsdlDocuments::endpointPath());
 
