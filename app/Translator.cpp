@@ -158,6 +158,10 @@ void TfrmMain::FormCreate()
 
     setStatusText(QStringLiteral("Ready."));
 
+    // The captions change while the window is minimised, so the user never
+    // sees them switch; it is restored afterwards.
+    setWindowState(windowState() | Qt::WindowMinimized);
+
     // The stored (or detected) interface language; names outside the menu
     // invoke nothing and the window keeps its English captions.
     const QString& lang = Settings.InterfaceLanguage;
@@ -175,6 +179,7 @@ void TfrmMain::FormCreate()
         Chinese1->setVisible(true);
         Chinese1->trigger();
     }
+    setWindowState(windowState() & ~Qt::WindowMinimized);
 }
 
 void TfrmMain::setBoxFromName(QComboBox* box, const QString& name)
