@@ -19,27 +19,12 @@
 #include <gtest/gtest.h>
 #include <mutex>
 
+#include "CallHelpers.h"
+
 using Fixtures::str;
 
 namespace {
 
-const QString Cancelled = QStringLiteral("<cancelled>");
-
-// The message a Server 1 call ends with; empty when it succeeds.
-QString callError(THTTPRIO& rio, QString* result = nullptr)
-{
-    try {
-        const QString r =
-            GetIBabelFish(rio)->BabelFish(QStringLiteral("en_fr"), QStringLiteral("Hello"));
-        if (result)
-            *result = r;
-        return QString();
-    } catch (const SilentAbort&) {
-        return Cancelled;
-    } catch (const TarquellError& e) {
-        return e.message();
-    }
-}
 
 // A port of 127.0.0.1 that nothing listens on: bound once, then closed.
 int closedPort()

@@ -14,26 +14,12 @@
 #include <gtest/gtest.h>
 #include <mutex>
 
+#include "CallHelpers.h"
+
 using Fixtures::str;
 
 namespace {
 
-const QString Cancelled = QStringLiteral("<cancelled>");
-
-QString callError(THTTPRIO& rio, QString* result = nullptr)
-{
-    try {
-        const QString r =
-            GetIBabelFish(rio)->BabelFish(QStringLiteral("en_fr"), QStringLiteral("Hello"));
-        if (result)
-            *result = r;
-        return QString();
-    } catch (const SilentAbort&) {
-        return Cancelled;
-    } catch (const TarquellError& e) {
-        return e.message();
-    }
-}
 
 // A proxy on 127.0.0.1 for a host that does not exist: whatever reaches
 // translate.example went through the proxy.
