@@ -21,10 +21,12 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QMenu>
+#include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTextEdit>
@@ -48,6 +50,8 @@ TfrmMain::TfrmMain(const Environment& env, QWidget* parent) : QMainWindow(parent
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Tarquell Translator 4.00"));
     resize(718, 540);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
 
     buildMenus();
     buildToolbar();

@@ -188,8 +188,9 @@ TEST_F(TranslateWindowTest, RefusalsOnTheRealWindow)
     ServiceProcess service({QStringLiteral("--engine"), QStringLiteral("echo")});
     ASSERT_TRUE(service.isRunning());
     TfrmMain& w = openOnService(service);
-    // The four empty lines of the start are not a modification.
-    w.TransBtn->click();
+    // The four empty lines of the start are not a modification. Ctrl+T is
+    // the Translate button.
+    QTest::keyClick(w.Memo1, Qt::Key_T, Qt::ControlModifier);
     ASSERT_EQ(dialogs.shown.size(), 1);
     EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("Nothing to translate."));
     EXPECT_EQ(dialogs.shown[0].caption, AppTitle::get());
