@@ -22,7 +22,7 @@ const QString ServiceLocations::Defaults[3] = {
     QStringLiteral("http://127.0.0.1:8731/vx_engine/wsdl.vep?translate.wsdl"),
 };
 
-void MainSettings::load(const ProfileFile& file, const QString& detectedLanguage)
+void MainSettings::loadOptions(const ProfileFile& file)
 {
     MultiThreading = file.readBool(Options, QStringLiteral("MultiThreading"), false);
     DragAndDrop = file.readBool(Options, QStringLiteral("Drag and Drop"), true);
@@ -33,9 +33,15 @@ void MainSettings::load(const ProfileFile& file, const QString& detectedLanguage
     ProxySpecified = file.readBool(Options, QStringLiteral("Proxy Speficied"), false);
     ProxyAddr = file.readString(Options, QStringLiteral("Proxy Addr"), QString());
     ProxyPort = file.readInteger(Options, QStringLiteral("Proxy Port"), 8080);
+}
 
+void MainSettings::loadInterface(const ProfileFile& file, const QString& detectedLanguage)
+{
     InterfaceLanguage = file.readString(Interface, QStringLiteral("Language"), detectedLanguage);
+}
 
+void MainSettings::loadSettings(const ProfileFile& file)
+{
     if (LoadSettings) {
         SrcLangCode =
             file.readString(Settings, QStringLiteral("SrcLang"), QStringLiteral("French"));

@@ -31,9 +31,11 @@ struct MainSettings
     int SrcFntS = 10;
     int DstFntS = 10;
 
-    // [Options], then [Interface] with the detected language as default,
-    // then [Settings] when "Load Settings" is on.
-    void load(const ProfileFile& file, const QString& detectedLanguage);
+    // Read at start in this order: [Options]; [Interface] with the detected
+    // language as default; [Settings], only when "Load Settings" is on.
+    void loadOptions(const ProfileFile& file);
+    void loadInterface(const ProfileFile& file, const QString& detectedLanguage);
+    void loadSettings(const ProfileFile& file);
     // Every key, in the order [Settings], [Interface], [Options]. The
     // language fields must hold codes here; they are stored as names.
     void store(ProfileFile& file) const;

@@ -1,6 +1,6 @@
 #include "app/TranslateView.h"
 
-#include "app/Translator.h"
+#include "app/StatusLine.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -41,9 +41,9 @@ QString withoutCarriageReturns(QString s)
 }
 } // namespace
 
-TranslateView::TranslateView(TfrmMain& window, QTextEdit* source, QTextEdit* destination,
+TranslateView::TranslateView(StatusLine& status, QTextEdit* source, QTextEdit* destination,
                              QPlainTextEdit* piece, QComboBox* sourceBox, QComboBox* destinationBox)
-    : m_window(window), m_source(source), m_destination(destination), m_piece(piece),
+    : m_status(status), m_source(source), m_destination(destination), m_piece(piece),
       m_sourceBox(sourceBox), m_destinationBox(destinationBox)
 {
     // Any change to the destination that is not ours (typing, formatting,
@@ -129,7 +129,7 @@ QString TranslateView::destinationName() const
 
 void TranslateView::setStatus(const QString& text)
 {
-    m_window.setStatusText(text);
+    m_status.setText(text);
 }
 
 void TranslateView::setBusyCursor(bool busy)

@@ -5,14 +5,14 @@
 class QComboBox;
 class QPlainTextEdit;
 class QTextEdit;
-class TfrmMain;
+class StatusLine;
 
 // The Translate command's view of the window: the panes, the piece memo,
 // the language boxes' texts, the status line, cursor and focus.
 class TranslateView : public ITranslateView
 {
 public:
-    TranslateView(TfrmMain& window, QTextEdit* source, QTextEdit* destination,
+    TranslateView(StatusLine& status, QTextEdit* source, QTextEdit* destination,
                   QPlainTextEdit* piece, QComboBox* sourceBox, QComboBox* destinationBox);
 
     bool sourceModified() const override;
@@ -31,7 +31,7 @@ public:
     void processEvents() override;
 
 private:
-    TfrmMain& m_window;
+    StatusLine& m_status;
     QTextEdit* m_source;
     QTextEdit* m_destination;
     QPlainTextEdit* m_piece;

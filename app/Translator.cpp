@@ -1,11 +1,13 @@
 #include "app/Translator.h"
 
+#include "app/LanguageController.h"
 #include "app/Logging.h"
 #include "app/QtDialogs.h"
-#include "app/TranslateView.h"
+#include "app/StatusLine.h"
+#include "app/TranslateController.h"
+#include "platform/QtLauncher.h"
 
 #include "platform/AppTitle.h"
-#include "platform/CommandGuard.h"
 #include "platform/ConfigPaths.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
@@ -14,23 +16,14 @@
 #include "platform/ProfileFile.h"
 #include "service/THTTPRIO.h"
 #include "sysinfo/ahmtsystemdetails.h"
-#include "translate/Languages.h"
-#include "translate/ServerLegRunner.h"
-#include "translate/TranslateCommand.h"
-#include "web/Gateways.h"
+#include "translate/TextServers.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QComboBox>
-#include <QLabel>
 #include <QLoggingCategory>
-#include <QMenu>
 #include <QScreen>
-#include <QShortcut>
-#include <QStatusBar>
 #include <QTextEdit>
-#include <QToolButton>
 
 Q_LOGGING_CATEGORY(lcApp, "tarquell.app", QtWarningMsg)
 
@@ -47,151 +40,135 @@ TfrmMain::TfrmMain(const Environment& env, QWidget* parent) : QMainWindow(parent
         m_ownDialogs = std::make_unique<QtDialogs>(this);
         m_env.dialogs = m_ownDialogs.get();
     }
+    if (!m_env.launcher) {
+        m_ownLauncher = std::make_unique<QtLauncher>();
+        m_env.launcher = m_ownLauncher.get();
+    }
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Tarquell Translator 4.00"));
     resize(718, 540);
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
-    buildMenus();
-    buildToolbar();
-    buildPanes();
+    ui.setupUi(this);
+    m_status = new StatusLine(ui.SimplePanel, this);
+    connect(m_status, &StatusLine::changed, this, &TfrmMain::statusTextChanged);
+    connect(ui.Exit1, &QAction::triggered, this, &TfrmMain::Exit1Click);
 
-    // The three service components, configured from the service table;
-    // their WSDL locations come from the settings file at start.
-    HTTPRIO1 = new THTTPRIO(this);
-    HTTPRIO2 = new THTTPRIO(this);
-    HTTPRIO3 = new THTTPRIO(this);
-    HTTPRIO1->setObjectName(QStringLiteral("HTTPRIO1"));
-    HTTPRIO2->setObjectName(QStringLiteral("HTTPRIO2"));
-    HTTPRIO3->setObjectName(QStringLiteral("HTTPRIO3"));
-    HTTPRIO2->setService(QStringLiteral("BabelFish"));
-    HTTPRIO2->setPort(QStringLiteral("BabelFishPort"));
-    HTTPRIO3->setService(QStringLiteral("BabelFishService"));
-    HTTPRIO3->setPort(QStringLiteral("BabelFishPort"));
-    HTTPRIO1->setService(QStringLiteral("translate"));
-    HTTPRIO1->setPort(QStringLiteral("Port"));
-    for (THTTPRIO* rio : {HTTPRIO1, HTTPRIO2, HTTPRIO3})
-        rio->HTTPWebNode().setDialogs(m_env.dialogs);
-
-    AH = new TAHMSystemDetails(this);
-    AH->setObjectName(QStringLiteral("AH"));
-
-    m_translateView = std::make_unique<TranslateView>(*this, Memo1, Memo2, Memo3, CB1, CB2);
-    m_translate = std::make_unique<TranslateCommand>(*m_translateView, *m_env.dialogs);
-
-    wireHandlers();
+    createComponents();
+    createControllers();
     FormCreate();
 }
 
 TfrmMain::~TfrmMain() = default;
 
-void TfrmMain::wireHandlers()
+void TfrmMain::createComponents()
 {
-    // Only the user's pick runs the select handlers; selections the
-    // program makes itself do not.
-    connect(CB1, &QComboBox::activated, this, &TfrmMain::CB1Select);
-    connect(CB2, &QComboBox::activated, this, &TfrmMain::CB2Select);
-    connect(SetBtn, &QToolButton::clicked, this, &TfrmMain::SetBtnClick);
-
-    connect(TransBtn, &QToolButton::clicked, this, &TfrmMain::TransBtnClick);
-    connect(ranslateSinglethreaded1, &QAction::triggered, this,
-            &TfrmMain::ranslateSinglethreaded1Click);
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    escape->setObjectName(QStringLiteral("CancelShortcut"));
-    connect(escape, &QShortcut::activated, this, &TfrmMain::cancelTranslation);
-
-    connect(XMethodMenu, &QAction::triggered, this, &TfrmMain::XMethodMenuClick);
-    connect(Xmethod2001, &QAction::triggered, this, &TfrmMain::Xmethod2001Click);
-    connect(VelociGenMenu, &QAction::triggered, this, &TfrmMain::VelociGenMenuClick);
-
-    connect(English1, &QAction::triggered, this, &TfrmMain::English1Click);
-    connect(French1, &QAction::triggered, this, &TfrmMain::French1Click);
-    connect(Spanish1, &QAction::triggered, this, &TfrmMain::Spanish1Click);
-    connect(German1, &QAction::triggered, this, &TfrmMain::German1Click);
-    connect(Italian1, &QAction::triggered, this, &TfrmMain::Italian1Click);
-    connect(Portuguese1, &QAction::triggered, this, &TfrmMain::Portuguese1Click);
-    connect(Japanese1, &QAction::triggered, this, &TfrmMain::Japanese1Click);
-    connect(Chinese1, &QAction::triggered, this, &TfrmMain::Chinese1Click);
-
-    connect(Exit1, &QAction::triggered, this, &TfrmMain::Exit1Click);
+    // One service component per text server, configured from the table;
+    // their WSDL locations come from the settings file at start.
+    for (const TextServerInfo& server : textServers()) {
+        auto* rio = new THTTPRIO(this);
+        rio->setObjectName(QString::fromLatin1(server.component));
+        rio->setService(QString::fromLatin1(server.service));
+        rio->setPort(QString::fromLatin1(server.port));
+        rio->HTTPWebNode().setDialogs(m_env.dialogs);
+        m_components[server.number - 1] = rio;
+    }
+    AH = new TAHMSystemDetails(this);
+    AH->setObjectName(QStringLiteral("AH"));
 }
+
+void TfrmMain::createControllers()
+{
+    m_translate = new TranslateController(this, ui, Settings, TextServer, m_components, *m_status,
+                                          *m_env.dialogs);
+    // A close asked for during a run happens once the call has returned.
+    connect(m_translate, &TranslateController::runEnded, this, [this] {
+        if (m_closePending) {
+            m_closePending = false;
+            close();
+        }
+    });
+    m_languages = new LanguageController(this, ui, Settings, Gateway);
+}
+
+// --- start sequence ---
 
 void TfrmMain::FormCreate()
 {
-    // Detection of the system's language: only the default of [Interface].
-    std::unique_ptr<LocaleRegistry> ownLocale;
-    const LocaleRegistry* locale = m_env.locale;
-    if (!locale) {
-        ownLocale = std::make_unique<LocaleRegistry>();
-        locale = ownLocale.get();
-    }
-    const QString detected =
-        detectInterfaceLanguage(locale->installLanguage(), locale->locale(), AH->OperatingSystem());
-    Settings.InterfaceLanguage = detected;
-
+    const QString detected = detectLanguage();
     // Start values that are never stored.
     TextServer = 1;
     Gateway = initialGatewayState();
 
     ProfileFile file(settingsPath());
     file.load();
-    Settings.load(file, detected);
-    Services = ServiceLocations::read(file);
+    readOptions(file);
+    readInterface(file, detected);
+    readSettings(file);
+    giveProxy();
+    setBoxes();
+    setStatusText(QStringLiteral("Ready."));
+    applyInterface();
+}
 
-    if (Settings.LoadSettings) {
-        Memo1->setFont(QFont(Settings.SrcFont, Settings.SrcFntS));
-        Memo2->setFont(QFont(Settings.DstFont, Settings.DstFntS));
+QString TfrmMain::detectLanguage()
+{
+    // The system's language: only the default of [Interface].
+    std::unique_ptr<LocaleRegistry> ownLocale;
+    const LocaleRegistry* locale = m_env.locale;
+    if (!locale) {
+        ownLocale = std::make_unique<LocaleRegistry>();
+        locale = ownLocale.get();
     }
+    return detectInterfaceLanguage(locale->installLanguage(), locale->locale(),
+                                   AH->OperatingSystem());
+}
 
-    // Server 1 is HTTPRIO2, Server 2 HTTPRIO3, Server 3 HTTPRIO1.
-    HTTPRIO2->setWSDLLocation(Services.server[0]);
-    HTTPRIO3->setWSDLLocation(Services.server[1]);
-    HTTPRIO1->setWSDLLocation(Services.server[2]);
+void TfrmMain::readOptions(const ProfileFile& file)
+{
+    Settings.loadOptions(file);
+}
+
+void TfrmMain::readInterface(const ProfileFile& file, const QString& detected)
+{
+    Settings.loadInterface(file, detected);
+}
+
+void TfrmMain::readSettings(const ProfileFile& file)
+{
+    Settings.loadSettings(file);
+    Services = ServiceLocations::read(file);
+    if (Settings.LoadSettings) {
+        ui.Memo1->setFont(QFont(Settings.SrcFont, Settings.SrcFntS));
+        ui.Memo2->setFont(QFont(Settings.DstFont, Settings.DstFntS));
+    }
+}
+
+void TfrmMain::giveProxy()
+{
     const QString proxy = Settings.proxyText();
-    for (THTTPRIO* rio : {HTTPRIO1, HTTPRIO2, HTTPRIO3}) {
+    for (const TextServerInfo& server : textServers()) {
+        THTTPRIO* rio = m_components[server.number - 1];
+        rio->setWSDLLocation(Services.server[server.number - 1]);
         if (!proxy.isEmpty())
             rio->HTTPWebNode().setProxy(proxy);
         rio->HTTPWebNode().setTimeout(Settings.TimeOut);
     }
+}
 
-    setBoxFromName(CB1, Settings.SrcLangCode);
-    setBoxFromName(CB2, Settings.DstLangCode);
-    Settings.SrcLangCode = LanguageNameToCode(Settings.SrcLangCode);
-    Settings.DstLangCode = LanguageNameToCode(Settings.DstLangCode);
+void TfrmMain::setBoxes()
+{
+    m_languages->setBoxes();
+}
 
-    setStatusText(QStringLiteral("Ready."));
-
+void TfrmMain::applyInterface()
+{
     // The captions change while the window is minimised, so the user never
     // sees them switch; it is restored afterwards.
     setWindowState(windowState() | Qt::WindowMinimized);
-
-    // The stored (or detected) interface language; names outside the menu
-    // invoke nothing and the window keeps its English captions.
-    const QString& lang = Settings.InterfaceLanguage;
-    const struct
-    {
-        const char* name;
-        QAction* item;
-    } items[] = {{"English", English1}, {"French", French1},    {"Spanish", Spanish1},
-                 {"German", German1},   {"Italian", Italian1},  {"Portuguese", Portuguese1},
-                 {"Korean", Korean1},   {"Japanese", Japanese1}};
-    for (const auto& it : items)
-        if (lang == QLatin1String(it.name))
-            it.item->trigger();
-    if (lang == QLatin1String("Chinois")) {
-        Chinese1->setVisible(true);
-        Chinese1->trigger();
-    }
+    m_languages->applyInterface();
     setWindowState(windowState() & ~Qt::WindowMinimized);
-}
-
-void TfrmMain::setBoxFromName(QComboBox* box, const QString& name)
-{
-    // A name outside the table leaves the box without a selection, showing
-    // the name as typed text.
-    box->setCurrentIndex(LanguageNameToIndex(name));
-    box->setEditText(name);
 }
 
 QString TfrmMain::settingsPath() const
@@ -199,152 +176,21 @@ QString TfrmMain::settingsPath() const
     return m_env.settingsPath.isEmpty() ? ConfigPaths::settingsFilePath() : m_env.settingsPath;
 }
 
+// --- status line and state ---
+
 QString TfrmMain::statusText() const
 {
-    return m_statusLabel->text();
+    return m_status->text();
 }
 
 void TfrmMain::setStatusText(const QString& text)
 {
-    m_statusLabel->setText(text);
-    emit statusTextChanged(text);
+    m_status->setText(text);
 }
-
-// --- Translate ---
 
 bool TfrmMain::isTranslating() const
 {
-    return m_translate->isRunning();
-}
-
-void TfrmMain::TransBtnClick()
-{
-    if (m_translate->isRunning())
-        return; // the status line goes on saying what is being done
-    runGuarded(*m_env.dialogs, [this] {
-        ServerLegRunner runner(TextServer, *HTTPRIO1, *HTTPRIO2, *HTTPRIO3);
-        m_translate->run(
-            {Settings.SrcLangCode, Settings.DstLangCode, Settings.MultiThreading, Settings.MTQuote},
-            runner);
-    });
-    // A close asked for during the run happens now that the call returned.
-    if (m_closePending) {
-        m_closePending = false;
-        close();
-    }
-}
-
-void TfrmMain::ranslateSinglethreaded1Click()
-{
-    TransBtn->click();
-}
-
-void TfrmMain::cancelTranslation()
-{
-    m_translate->cancel();
-}
-
-// --- languages ---
-
-void TfrmMain::CB1Select(int)
-{
-    Settings.SrcLangCode = LanguageNameToCode(CB1->currentText());
-}
-
-void TfrmMain::CB2Select(int)
-{
-    Settings.DstLangCode = LanguageNameToCode(CB2->currentText());
-    const int gateway = gatewayForDestination(Settings.DstLangCode);
-    if (gateway != 0) {
-        Gateway.ServerIndex = gateway;
-        const QString text = QStringLiteral("Server  %1").arg(gateway);
-        CBServer->setCurrentIndex(CBServer->findText(text));
-    }
-}
-
-void TfrmMain::SetBtnClick()
-{
-    std::swap(Settings.SrcLangCode, Settings.DstLangCode);
-    const QString shown1 = CB1->currentText();
-    const QString shown2 = CB2->currentText();
-    CB1->setCurrentIndex(LanguageNameToIndex(shown2));
-    CB2->setCurrentIndex(LanguageNameToIndex(shown1));
-}
-
-// --- Server menu ---
-
-void TfrmMain::selectTextServer(int server)
-{
-    TextServer = server;
-    XMethodMenu->setChecked(server == 1);
-    Xmethod2001->setChecked(server == 2);
-    VelociGenMenu->setChecked(server == 3);
-}
-
-void TfrmMain::XMethodMenuClick()
-{
-    selectTextServer(1);
-}
-
-void TfrmMain::Xmethod2001Click()
-{
-    selectTextServer(2);
-}
-
-void TfrmMain::VelociGenMenuClick()
-{
-    selectTextServer(3);
-}
-
-// --- Interface menu ---
-
-void TfrmMain::selectInterface(QAction* item, const QString& name)
-{
-    Settings.InterfaceLanguage = name;
-    for (QAction* a : Screen1->actions())
-        a->setChecked(a == item);
-    setWindowTitle(AppTitle::InterfaceTitle);
-    AppTitle::set(AppTitle::InterfaceTitle);
-}
-
-void TfrmMain::English1Click()
-{
-    selectInterface(English1, QStringLiteral("English"));
-}
-
-void TfrmMain::French1Click()
-{
-    selectInterface(French1, QStringLiteral("French"));
-}
-
-void TfrmMain::Spanish1Click()
-{
-    selectInterface(Spanish1, QStringLiteral("Spanish"));
-}
-
-void TfrmMain::German1Click()
-{
-    selectInterface(German1, QStringLiteral("German"));
-}
-
-void TfrmMain::Italian1Click()
-{
-    selectInterface(Italian1, QStringLiteral("Italian"));
-}
-
-void TfrmMain::Portuguese1Click()
-{
-    selectInterface(Portuguese1, QStringLiteral("Portuguese"));
-}
-
-void TfrmMain::Japanese1Click()
-{
-    selectInterface(Japanese1, QStringLiteral("Japanese"));
-}
-
-void TfrmMain::Chinese1Click()
-{
-    selectInterface(Chinese1, QStringLiteral("Chinois"));
+    return m_translate->isTranslating();
 }
 
 // --- closing ---
@@ -358,7 +204,7 @@ void TfrmMain::closeEvent(QCloseEvent* event)
 {
     // Closing during a translation waits for the call in flight; nothing
     // more is sent, and the window closes when the command has ended.
-    if (m_translate->isRunning()) {
+    if (m_translate->isTranslating()) {
         m_translate->stopAfterCurrentCall();
         m_closePending = true;
         event->ignore();
@@ -388,7 +234,6 @@ void TfrmMain::writeSettingsOnce()
         file.save();
     } catch (const TarquellError& e) {
         qCWarning(lcApp) << "settings not written:" << e.message();
-        if (m_env.dialogs)
-            m_env.dialogs->messageBox(AppTitle::get(), e.message(), MsgIcon::Error, MsgButtons::Ok);
+        m_env.dialogs->messageBox(AppTitle::get(), e.message(), MsgIcon::Error, MsgButtons::Ok);
     }
 }

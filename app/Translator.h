@@ -1,31 +1,26 @@
 #pragma once
 
 #include "app/MainSettings.h"
+#include "app/MainWindowUi.h"
 #include "web/Gateways.h"
 
 #include <QMainWindow>
+#include <array>
 #include <memory>
 
-class QAction;
-class QComboBox;
-class QLabel;
-class QMenu;
-class QMenuBar;
-class QPlainTextEdit;
-class QStatusBar;
-class QTextEdit;
-class QToolButton;
-class QWidget;
 class IDialogs;
-class THTTPRIO;
-class TranslateCommand;
-class TranslateView;
-class TAHMSystemDetails;
+class ILauncher;
+class LanguageController;
 class LocaleRegistry;
+class ProfileFile;
+class StatusLine;
+class TAHMSystemDetails;
+class THTTPRIO;
+class TranslateController;
 
-// The main window: the switchboard. Every handler hands its work to the
-// area that owns it; controls keep their design names as member and
-// objectName.
+// The main window: the switchboard. It composes the controls and the area
+// controllers, runs the start and close sequences and keeps the settings
+// fields; every command lives on the controller of its area.
 class TfrmMain : public QMainWindow
 {
     Q_OBJECT
@@ -34,7 +29,8 @@ public:
     // Where the window reads its environment from; tests replace parts.
     struct Environment
     {
-        IDialogs* dialogs = nullptr;
+        IDialogs* dialogs = nullptr;            // null: Qt's dialogs
+        ILauncher* launcher = nullptr;          // null: start programs for real
         QString settingsPath;                   // empty: the per-user configuration file
         const LocaleRegistry* locale = nullptr; // null: the process locale
     };
@@ -50,10 +46,6 @@ public:
     void setStatusText(const QString& text);
     bool isTranslating() const;
 
-signals:
-    void statusTextChanged(const QString& text);
-
-public:
     // --- settings fields and start values ---
     MainSettings Settings;
     ServiceLocations Services;
@@ -61,86 +53,41 @@ public:
     int PaneMode = 0;
     GatewayState Gateway;
 
-    // --- controls ---
-    QMenuBar* MainMenu1 = nullptr;
-    QMenu *N1, *Edit1, *ranslate1, *Server1, *Screen1, *Voice1, *Preference1, *Tools1, *Help1;
-    QAction *Opensourcefile1, *Open1, *Print1, *PrinterSetup1, *Exit1;
-    QAction *Undo1, *Redo1, *Copy1, *Cut1, *Paste1, *SelectAll1, *Find1, *Replace1;
-    QAction* ranslateSinglethreaded1;
-    QAction *XMethodMenu, *Xmethod2001, *VelociGenMenu;
-    QAction *English1, *French1, *Spanish1, *German1, *Italian1, *Portuguese1, *Korean1, *Japanese1,
-        *Chinese1;
-    QAction *ranslate2, *Network1, *ProxySettings1;
-    QAction *TarquellTranslatorforWeb1, *VantuDictionary1, *IEPagewatch1;
-    QAction *Manual1, *Update1, *Homepage1, *About1;
-
-    QWidget* Panel1 = nullptr;
-    QToolButton *OpenBtn, *SaveBtn, *TransBtn, *ClearBtn, *BitBtn6, *FontBtn;
-    QToolButton *BoldBtn, *ItalicBtn, *UnderlineBtn, *LeftBtn, *CentreBtn, *RightBtn;
-    QToolButton *SpeedButton1, *SpeedButton2, *SetBtn, *HelpBtn, *SpeedButton5;
-    QToolButton *TextBtn, *BackBtn, *ForwardBtn, *StopBtn, *RefreshBtn, *GoBtn, *HomeBtn, *ObBtn;
-    QComboBox *CB1, *CB2;
-
-    QWidget* AddressRow = nullptr;
-    QLabel* LblAddress = nullptr;
-    QComboBox* URLs = nullptr;
-    QToolButton* ReTranBtn = nullptr;
-    QComboBox* CBServer = nullptr;
-    QLabel* LblMode = nullptr;
-    QToolButton* ChangeBtn = nullptr;
-
-    QTextEdit *Memo1, *Memo2;
-    QPlainTextEdit* Memo3 = nullptr;
-    QStatusBar* StatusBar1 = nullptr;
-
-    THTTPRIO *HTTPRIO1, *HTTPRIO2, *HTTPRIO3;
-    TAHMSystemDetails* AH = nullptr;
+signals:
+    void statusTextChanged(const QString& text);
 
 public slots:
-    // Translate
-    void TransBtnClick();
-    void ranslateSinglethreaded1Click();
-    void cancelTranslation();
-    // Languages
-    void CB1Select(int index);
-    void CB2Select(int index);
-    void SetBtnClick();
-    // Server menu
-    void XMethodMenuClick();
-    void Xmethod2001Click();
-    void VelociGenMenuClick();
-    // Interface menu
-    void English1Click();
-    void French1Click();
-    void Spanish1Click();
-    void German1Click();
-    void Italian1Click();
-    void Portuguese1Click();
-    void Japanese1Click();
-    void Chinese1Click();
-    // File
     void Exit1Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void buildMenus();
-    void buildToolbar();
-    void buildPanes();
-    void wireHandlers();
+    void createComponents();
+    void createControllers();
+
+    // The start sequence, step by step.
     void FormCreate();
+    QString detectLanguage();
+    void readOptions(const ProfileFile& file);
+    void readInterface(const ProfileFile& file, const QString& detected);
+    void readSettings(const ProfileFile& file);
+    void giveProxy();
+    void setBoxes();
+    void applyInterface();
+
     bool FormCloseQuery();
-    void selectInterface(QAction* item, const QString& name);
-    void selectTextServer(int server);
-    void setBoxFromName(QComboBox* box, const QString& name);
     QString settingsPath() const;
 
+    MainWindowUi ui;
     Environment m_env;
     std::unique_ptr<IDialogs> m_ownDialogs;
-    std::unique_ptr<TranslateView> m_translateView;
-    std::unique_ptr<TranslateCommand> m_translate;
+    std::unique_ptr<ILauncher> m_ownLauncher;
+    StatusLine* m_status = nullptr;
+    std::array<THTTPRIO*, 3> m_components{}; // by text server
+    TAHMSystemDetails* AH = nullptr;
+    TranslateController* m_translate = nullptr;
+    LanguageController* m_languages = nullptr;
     bool m_closePending = false;
-    QLabel* m_statusLabel = nullptr;
     bool m_settingsWritten = false;
 };

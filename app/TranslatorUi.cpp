@@ -1,15 +1,19 @@
 // Composition of the main window: menus, toolbar, panes, browser-mode
-// controls and status bar. Handlers live in Translator.cpp.
-#include "app/Translator.h"
+// controls and status bar. Handlers live on the area controllers.
+#include "app/MainWindowUi.h"
 
+#include "platform/InterfaceLanguages.h"
 #include "translate/Languages.h"
+#include "translate/TextServers.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -130,11 +134,17 @@ private:
 
 } // namespace
 
-void TfrmMain::buildMenus()
+void MainWindowUi::setupUi(QMainWindow* frmMain)
 {
-    MainMenu1 = new QMenuBar(this);
+    buildMenus(frmMain);
+    buildPanes(frmMain);
+}
+
+void MainWindowUi::buildMenus(QMainWindow* frmMain)
+{
+    MainMenu1 = new QMenuBar(frmMain);
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
-    setMenuBar(MainMenu1);
+    frmMain->setMenuBar(MainMenu1);
 
     N1 = addMenu(MainMenu1, "N1", "&File");
     Opensourcefile1 = addItem(N1, "Opensourcefile1", "&Open Source Document ...");
@@ -162,28 +172,32 @@ void TfrmMain::buildMenus()
                                       QKeySequence(Qt::CTRL | Qt::Key_T));
 
     Server1 = addMenu(MainMenu1, "Server1", "&Server");
-    XMethodMenu = addItem(Server1, "XMethodMenu", "Server 1");
-    Xmethod2001 = addItem(Server1, "Xmethod2001", "Server 2");
-    VelociGenMenu = addItem(Server1, "VelociGenMenu", "Server 3");
-    for (QAction* a : {XMethodMenu, Xmethod2001, VelociGenMenu})
+    ServerGroup = new QActionGroup(Server1);
+    ServerGroup->setObjectName(QStringLiteral("ServerGroup"));
+    QAction** serverItems[] = {&XMethodMenu, &Xmethod2001, &VelociGenMenu};
+    for (const TextServerInfo& server : textServers()) {
+        QAction* a = addItem(Server1, server.menuItem, server.caption);
         a->setCheckable(true);
+        ServerGroup->addAction(a);
+        *serverItems[server.number - 1] = a;
+    }
     XMethodMenu->setChecked(true);
 
     Screen1 = addMenu(MainMenu1, "Screen1", "&Interface");
-    English1 = addItem(Screen1, "English1", "English");
-    French1 = addItem(Screen1, "French1", "French");
-    Spanish1 = addItem(Screen1, "Spanish1", "Spanish");
-    German1 = addItem(Screen1, "German1", "German");
-    Italian1 = addItem(Screen1, "Italian1", "Italian");
-    Portuguese1 = addItem(Screen1, "Portuguese1", "Portuguese");
-    Korean1 = addItem(Screen1, "Korean1", "Korean");
-    Japanese1 = addItem(Screen1, "Japanese1", "Japanese");
-    Chinese1 = addItem(Screen1, "Chinese1", "简体中文");
-    for (QAction* a : Screen1->actions())
-        a->setCheckable(a != Korean1); // Korean1 has no command, so nothing may toggle it
+    InterfaceGroup = new QActionGroup(Screen1);
+    InterfaceGroup->setObjectName(QStringLiteral("InterfaceGroup"));
+    QAction** interfaceItems[] = {&English1,    &French1, &Spanish1,  &German1, &Italian1,
+                                  &Portuguese1, &Korean1, &Japanese1, &Chinese1};
+    int row = 0;
+    for (const InterfaceLanguage& l : interfaceLanguages()) {
+        QAction* a = addItem(Screen1, l.menuItem, l.caption);
+        // An item without a command must never toggle.
+        a->setCheckable(*l.stored != 0);
+        a->setVisible(l.visibleAtStart);
+        InterfaceGroup->addAction(a);
+        *interfaceItems[row++] = a;
+    }
     English1->setChecked(true);
-    Korean1->setVisible(false);
-    Chinese1->setVisible(false);
 
     Voice1 = addMenu(MainMenu1, "Voice1", "&Voice");
     Voice1->menuAction()->setVisible(false);
@@ -207,9 +221,9 @@ void TfrmMain::buildMenus()
     About1 = addItem(Help1, "About1", "About ...");
 }
 
-void TfrmMain::buildToolbar()
+void MainWindowUi::buildToolbar(QWidget* parent)
 {
-    Panel1 = new QWidget(this);
+    Panel1 = new QWidget(parent);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFixedHeight(52);
     auto* row = new QHBoxLayout(Panel1);
@@ -272,10 +286,11 @@ void TfrmMain::buildToolbar()
     row->addLayout(boxes);
 }
 
-void TfrmMain::buildPanes()
+void MainWindowUi::buildPanes(QMainWindow* frmMain)
 {
-    auto* central = new QWidget(this);
+    auto* central = new QWidget(frmMain);
     central->setObjectName(QStringLiteral("ClientArea"));
+    buildToolbar(central);
     auto* column = new QVBoxLayout(central);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(2);
@@ -333,12 +348,12 @@ void TfrmMain::buildPanes()
     Memo3->setObjectName(QStringLiteral("Memo3"));
     Memo3->hide();
 
-    setCentralWidget(central);
+    frmMain->setCentralWidget(central);
 
-    StatusBar1 = new QStatusBar(this);
+    StatusBar1 = new QStatusBar(frmMain);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    m_statusLabel = new QLabel(QStringLiteral("Ready."), StatusBar1);
-    m_statusLabel->setObjectName(QStringLiteral("SimplePanel"));
-    StatusBar1->addWidget(m_statusLabel, 1);
-    setStatusBar(StatusBar1);
+    SimplePanel = new QLabel(QStringLiteral("Ready."), StatusBar1);
+    SimplePanel->setObjectName(QStringLiteral("SimplePanel"));
+    StatusBar1->addWidget(SimplePanel, 1);
+    frmMain->setStatusBar(StatusBar1);
 }

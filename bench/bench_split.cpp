@@ -35,8 +35,8 @@ struct NoDialogs : IDialogs
 QString generated(qsizetype chars)
 {
     static const QString words[] = {QStringLiteral("the "), QStringLiteral("house "),
-                                    QStringLiteral("is "), QStringLiteral("red. "),
-                                    QStringLiteral("A "), QStringLiteral("translator\n")};
+                                    QStringLiteral("is "),  QStringLiteral("red. "),
+                                    QStringLiteral("A "),   QStringLiteral("translator\n")};
     QString text;
     text.reserve(chars + 16);
     for (int i = 0; text.size() < chars; ++i)
@@ -58,9 +58,10 @@ int main(int argc, char** argv)
         sizes = {2, 20};
 
     QProcess service;
-    service.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../server/tarquell-service"),
-                  {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--engine"),
-                   QStringLiteral("echo")});
+    service.start(QCoreApplication::applicationDirPath() +
+                      QStringLiteral("/../server/tarquell-service"),
+                  {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
+                   QStringLiteral("--engine"), QStringLiteral("echo")});
     service.waitForReadyRead(20000);
     const QByteArray line = service.readLine().trimmed(); // "listening on 127.0.0.1:PORT"
     const QByteArray address = line.mid(line.lastIndexOf(' ') + 1);
@@ -73,11 +74,14 @@ int main(int argc, char** argv)
     const QString ini = dir.filePath(QStringLiteral("TarquellTranslator.ini"));
     QFile f(ini);
     f.open(QIODevice::WriteOnly);
-    f.write("[Options]\nMultiThreading=1\nMT Quote=3000\n[Settings]\nSrcLang=English\nDstLang=French\n"
-            "[Services]\nServer 1=http://" + address + "/sd/BabelFishService.wsdl\n");
+    f.write(
+        "[Options]\nMultiThreading=1\nMT Quote=3000\n[Settings]\nSrcLang=English\nDstLang=French\n"
+        "[Services]\nServer 1=http://" +
+        address + "/sd/BabelFishService.wsdl\n");
     f.close();
 
-    std::printf("split translation, 3000-character pieces, echo service at %s\n", address.constData());
+    std::printf("split translation, 3000-character pieces, echo service at %s\n",
+                address.constData());
     std::printf("%8s %8s %12s %14s\n", "MB", "pieces", "total s", "per piece ms");
     double first = 0;
     double firstMb = 0;
@@ -88,19 +92,23 @@ int main(int argc, char** argv)
         env.settingsPath = ini;
         TfrmMain w(env);
         w.show();
+        auto* Memo1 = w.findChild<QTextEdit*>(QStringLiteral("Memo1"));
+        auto* Memo2 = w.findChild<QTextEdit*>(QStringLiteral("Memo2"));
+        auto* TransBtn = w.findChild<QToolButton*>(QStringLiteral("TransBtn"));
         const qsizetype chars = qsizetype(mb * 1024 * 1024);
-        w.Memo1->setPlainText(generated(chars));
-        w.Memo1->document()->setModified(true);
+        Memo1->setPlainText(generated(chars));
+        Memo1->document()->setModified(true);
         QElapsedTimer clock;
         clock.start();
-        w.TransBtn->click();
+        TransBtn->click();
         const double seconds = clock.nsecsElapsed() / 1e9;
         const qsizetype pieces = (chars + 2999) / 3000;
         if (!dialogs.last.isEmpty()) {
             std::fprintf(stderr, "failed: %s\n", dialogs.last.toUtf8().constData());
             return 1;
         }
-        std::printf("%8.1f %8lld %12.2f %14.3f\n", mb, (long long)pieces, seconds, seconds * 1000 / pieces);
+        std::printf("%8.1f %8lld %12.2f %14.3f\n", mb, (long long)pieces, seconds,
+                    seconds * 1000 / pieces);
         std::fflush(stdout);
         if (first == 0) {
             first = seconds;
@@ -108,8 +116,8 @@ int main(int argc, char** argv)
         } else {
             std::printf("total grows %.2fx for %.1fx the text\n", seconds / first, mb / firstMb);
         }
-        w.Memo1->clear();
-        w.Memo2->clear();
+        Memo1->clear();
+        Memo2->clear();
     }
     service.terminate();
     service.waitForFinished();

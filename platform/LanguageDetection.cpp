@@ -1,5 +1,7 @@
 #include "platform/LanguageDetection.h"
 
+#include "platform/InterfaceLanguages.h"
+
 namespace {
 
 // Positions 3-4 of a language identifier: its primary language. Empty for a
@@ -39,17 +41,8 @@ QString detectInterfaceLanguage(const QString& installLanguage, const QString& l
 
     // Compared as stored: these identifiers are written in upper case.
     const QString primary = primaryLanguage(code);
-    if (primary == QLatin1String("0C"))
-        language = QStringLiteral("French");
-    if (primary == QLatin1String("0A"))
-        language = QStringLiteral("Spanish");
-    if (primary == QLatin1String("07"))
-        language = QStringLiteral("German");
-    if (primary == QLatin1String("16"))
-        language = QStringLiteral("Portuguese");
-    if (primary == QLatin1String("11"))
-        language = QStringLiteral("Japanese");
-    if (primary == QLatin1String("10"))
-        language = QStringLiteral("Italian");
+    for (const InterfaceLanguage& l : interfaceLanguages())
+        if (*l.detectedBy && primary == QLatin1String(l.detectedBy))
+            language = QString::fromUtf8(l.stored);
     return language;
 }

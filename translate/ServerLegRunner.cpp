@@ -6,20 +6,18 @@
 #include "service/THTTPRIO.h"
 #include "service/VoiGen.h"
 
-ServerLegRunner::ServerLegRunner(int textServer, THTTPRIO& rio1, THTTPRIO& rio2, THTTPRIO& rio3)
+ServerLegRunner::ServerLegRunner(const TextServerInfo& server, THTTPRIO& component)
+    : m_rio(component)
 {
-    switch (textServer) {
-    case 2:
-        m_rio = &rio3;
-        m_fish3 = GetIBabelFish3(rio3);
+    switch (server.interface) {
+    case ServerInterface::BabelFish:
+        m_fish = GetIBabelFish(component);
         break;
-    case 3:
-        m_rio = &rio1;
-        m_fish2 = GetIBabelFish2(rio1);
+    case ServerInterface::BabelFish3:
+        m_fish3 = GetIBabelFish3(component);
         break;
-    default:
-        m_rio = &rio2;
-        m_fish = GetIBabelFish(rio2);
+    case ServerInterface::BabelFish2:
+        m_fish2 = GetIBabelFish2(component);
         break;
     }
 }
@@ -43,5 +41,5 @@ QString ServerLegRunner::translateLeg(const QString& mode, const QString& text)
 
 void ServerLegRunner::abort()
 {
-    m_rio->HTTPWebNode().abort();
+    m_rio.HTTPWebNode().abort();
 }

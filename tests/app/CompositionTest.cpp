@@ -83,7 +83,7 @@ TEST_F(WindowTest, EveryMenuItemHasItsCaptionShortcutAndCheckMark)
                  {"Tools1", "T&ools", true},
                  {"Help1", "&Help", true}};
     QStringList order;
-    for (QAction* a : w.MainMenu1->actions())
+    for (QAction* a : ctl<QMenuBar>("MainMenu1")->actions())
         order << a->menu()->objectName();
     QStringList expected;
     for (const auto& m : menus) {
@@ -94,7 +94,7 @@ TEST_F(WindowTest, EveryMenuItemHasItsCaptionShortcutAndCheckMark)
         EXPECT_EQ(menu->menuAction()->isVisible(), m.visible) << m.name;
     }
     EXPECT_EQ(order, expected);
-    EXPECT_TRUE(w.Voice1->actions().isEmpty());
+    EXPECT_TRUE(ctl<QMenu>("Voice1")->actions().isEmpty());
 }
 
 TEST_F(WindowTest, ToolbarPanesAndBrowserControlsAreInPlace)
@@ -138,41 +138,47 @@ TEST_F(WindowTest, ToolbarPanesAndBrowserControlsAreInPlace)
     }
 
     // Language boxes: editable, ten languages with flags, ten rows, at the right end.
-    for (QComboBox* box : {w.CB1, w.CB2}) {
+    for (QComboBox* box : {ctl<QComboBox>("CB1"), ctl<QComboBox>("CB2")}) {
         EXPECT_TRUE(box->isEditable());
         EXPECT_EQ(box->count(), 10);
         EXPECT_EQ(box->maxVisibleItems(), 10);
         for (int i = 0; i < box->count(); ++i)
             EXPECT_FALSE(box->itemIcon(i).isNull()) << i;
-        EXPECT_GT(box->mapTo(&w, QPoint(0, 0)).x(), w.SpeedButton5->mapTo(&w, QPoint(0, 0)).x());
+        EXPECT_GT(box->mapTo(&w, QPoint(0, 0)).x(),
+                  ctl<QToolButton>("SpeedButton5")->mapTo(&w, QPoint(0, 0)).x());
     }
-    EXPECT_LT(w.CB1->mapTo(&w, QPoint(0, 0)).y(), w.CB2->mapTo(&w, QPoint(0, 0)).y());
+    EXPECT_LT(ctl<QComboBox>("CB1")->mapTo(&w, QPoint(0, 0)).y(),
+              ctl<QComboBox>("CB2")->mapTo(&w, QPoint(0, 0)).y());
 
     // Panes: equal heights, one above the other, under the toolbar.
-    EXPECT_EQ(w.Memo1->height(), w.Memo2->height());
-    EXPECT_LT(w.Memo1->geometry().bottom(), w.Memo2->geometry().top());
-    EXPECT_GE(w.Memo1->mapTo(&w, QPoint(0, 0)).y(), w.Panel1->mapTo(&w, QPoint(0, 52)).y());
+    EXPECT_EQ(ctl<QTextEdit>("Memo1")->height(), ctl<QTextEdit>("Memo2")->height());
+    EXPECT_LT(ctl<QTextEdit>("Memo1")->geometry().bottom(),
+              ctl<QTextEdit>("Memo2")->geometry().top());
+    EXPECT_GE(ctl<QTextEdit>("Memo1")->mapTo(&w, QPoint(0, 0)).y(),
+              ctl<QWidget>("Panel1")->mapTo(&w, QPoint(0, 52)).y());
     w.resize(900, 700);
-    QTRY_COMPARE(w.Memo1->height(), w.Memo2->height());
-    EXPECT_EQ(w.Memo1->document()->blockCount(), 4); // four empty lines
-    EXPECT_TRUE(w.Memo1->toPlainText().trimmed().isEmpty());
-    EXPECT_FALSE(w.Memo3->isVisible());
+    QTRY_COMPARE(ctl<QTextEdit>("Memo1")->height(), ctl<QTextEdit>("Memo2")->height());
+    EXPECT_EQ(ctl<QTextEdit>("Memo1")->document()->blockCount(), 4); // four empty lines
+    EXPECT_TRUE(ctl<QTextEdit>("Memo1")->toPlainText().trimmed().isEmpty());
+    EXPECT_FALSE(ctl<QPlainTextEdit>("Memo3")->isVisible());
 
     // Browser-mode controls exist and stay out of sight in text mode.
-    EXPECT_EQ(w.CBServer->count(), 7);
+    EXPECT_EQ(ctl<QComboBox>("CBServer")->count(), 7);
     QStringList servers;
-    for (int i = 0; i < w.CBServer->count(); ++i)
-        servers << w.CBServer->itemText(i);
+    for (int i = 0; i < ctl<QComboBox>("CBServer")->count(); ++i)
+        servers << ctl<QComboBox>("CBServer")->itemText(i);
     EXPECT_EQ(
         servers.join(QLatin1Char('|')),
         QStringLiteral("Server  5|Server  4|Server  6|Server  7|Server  3|Server  1|Server  2"));
-    EXPECT_EQ(w.CBServer->currentText(), QStringLiteral("Server  5"));
-    EXPECT_EQ(w.LblMode->text(), QStringLiteral("Enabled"));
-    EXPECT_EQ(w.LblAddress->text(), QStringLiteral("Address"));
-    for (QWidget* c : std::initializer_list<QWidget*>{w.URLs, w.CBServer, w.LblMode, w.LblAddress})
+    EXPECT_EQ(ctl<QComboBox>("CBServer")->currentText(), QStringLiteral("Server  5"));
+    EXPECT_EQ(ctl<QLabel>("LblMode")->text(), QStringLiteral("Enabled"));
+    EXPECT_EQ(ctl<QLabel>("LblAddress")->text(), QStringLiteral("Address"));
+    for (QWidget* c :
+         std::initializer_list<QWidget*>{ctl<QComboBox>("URLs"), ctl<QComboBox>("CBServer"),
+                                         ctl<QLabel>("LblMode"), ctl<QLabel>("LblAddress")})
         EXPECT_FALSE(c->isVisible()) << c->objectName().toStdString();
 
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Tarquell Translator 4.00"));
     EXPECT_EQ(w.statusText(), QStringLiteral("Ready."));
-    EXPECT_EQ(w.StatusBar1->objectName(), QStringLiteral("StatusBar1"));
+    EXPECT_EQ(ctl<QStatusBar>("StatusBar1")->objectName(), QStringLiteral("StatusBar1"));
 }

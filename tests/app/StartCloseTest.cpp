@@ -26,13 +26,13 @@ ProfileFile parse(const QByteArray& bytes)
 TEST_F(WindowTest, FirstRunWithoutFileTakesDefaultsAndWritesEveryKey)
 {
     TfrmMain& w = open();
-    EXPECT_EQ(w.CB1->currentText(), QStringLiteral("French"));
-    EXPECT_EQ(w.CB2->currentText(), QStringLiteral("English"));
-    EXPECT_EQ(w.CB1->currentIndex(), 1);
+    EXPECT_EQ(ctl<QComboBox>("CB1")->currentText(), QStringLiteral("French"));
+    EXPECT_EQ(ctl<QComboBox>("CB2")->currentText(), QStringLiteral("English"));
+    EXPECT_EQ(ctl<QComboBox>("CB1")->currentIndex(), 1);
     EXPECT_EQ(w.Settings.SrcLangCode, QStringLiteral("fr"));
     EXPECT_EQ(w.Settings.DstLangCode, QStringLiteral("en"));
-    EXPECT_EQ(w.Memo1->font().family(), QStringLiteral("Arial"));
-    EXPECT_EQ(w.Memo2->font().pointSize(), 10);
+    EXPECT_EQ(ctl<QTextEdit>("Memo1")->font().family(), QStringLiteral("Arial"));
+    EXPECT_EQ(ctl<QTextEdit>("Memo2")->font().pointSize(), 10);
     EXPECT_EQ(w.TextServer, 1);
     EXPECT_EQ(w.Gateway.ServerIndex, 5);
     EXPECT_EQ(w.Gateway.TranslateEnabled, 1);
@@ -41,15 +41,15 @@ TEST_F(WindowTest, FirstRunWithoutFileTakesDefaultsAndWritesEveryKey)
     EXPECT_EQ(w.Settings.InterfaceLanguage, QStringLiteral("English"));
     EXPECT_EQ(AppTitle::get(), QStringLiteral("Tarquell Translator 4.00"));
     // Service locations default to the local service; nothing is fetched yet.
-    EXPECT_EQ(w.HTTPRIO2->WSDLLocation(),
+    EXPECT_EQ(ctl<THTTPRIO>("HTTPRIO2")->WSDLLocation(),
               QStringLiteral("http://127.0.0.1:8731/sd/BabelFishService.wsdl"));
-    EXPECT_EQ(w.HTTPRIO3->WSDLLocation(),
+    EXPECT_EQ(ctl<THTTPRIO>("HTTPRIO3")->WSDLLocation(),
               QStringLiteral("http://127.0.0.1:8731/sd/2001/BabelFishService.wsdl"));
-    EXPECT_EQ(w.HTTPRIO1->WSDLLocation(),
+    EXPECT_EQ(ctl<THTTPRIO>("HTTPRIO1")->WSDLLocation(),
               QStringLiteral("http://127.0.0.1:8731/vx_engine/wsdl.vep?translate.wsdl"));
-    EXPECT_EQ(w.HTTPRIO1->Service(), QStringLiteral("translate"));
-    EXPECT_EQ(w.HTTPRIO1->Port(), QStringLiteral("Port"));
-    EXPECT_TRUE(w.HTTPRIO2->HTTPWebNode().proxy().isEmpty());
+    EXPECT_EQ(ctl<THTTPRIO>("HTTPRIO1")->Service(), QStringLiteral("translate"));
+    EXPECT_EQ(ctl<THTTPRIO>("HTTPRIO1")->Port(), QStringLiteral("Port"));
+    EXPECT_TRUE(ctl<THTTPRIO>("HTTPRIO2")->HTTPWebNode().proxy().isEmpty());
 
     closeWindow();
     EXPECT_EQ(readIni(), QByteArray("[Settings]\nSrcLang=French\nDstLang=English\nSrcFont=Arial\n"
@@ -74,14 +74,16 @@ TEST_F(WindowTest, StoredValuesComeBackAndUnknownKeysAreKept)
     EXPECT_EQ(w.Settings.ProxyPort, 3128);
     EXPECT_EQ(w.Settings.SrcLangCode, QStringLiteral("es"));
     EXPECT_EQ(w.Settings.DstLangCode, QStringLiteral("ja"));
-    EXPECT_EQ(w.CB2->currentIndex(), 9);
-    EXPECT_EQ(w.Memo1->font().family(), QStringLiteral("Courier New"));
-    EXPECT_EQ(w.Memo1->font().pointSize(), 14);
-    EXPECT_EQ(w.Memo2->font().family(), QStringLiteral("Arial"));
+    EXPECT_EQ(ctl<QComboBox>("CB2")->currentIndex(), 9);
+    EXPECT_EQ(ctl<QTextEdit>("Memo1")->font().family(), QStringLiteral("Courier New"));
+    EXPECT_EQ(ctl<QTextEdit>("Memo1")->font().pointSize(), 14);
+    EXPECT_EQ(ctl<QTextEdit>("Memo2")->font().family(), QStringLiteral("Arial"));
     // The proxy reaches all three transports.
-    for (THTTPRIO* rio : {w.HTTPRIO1, w.HTTPRIO2, w.HTTPRIO3})
+    for (THTTPRIO* rio :
+         {ctl<THTTPRIO>("HTTPRIO1"), ctl<THTTPRIO>("HTTPRIO2"), ctl<THTTPRIO>("HTTPRIO3")})
         EXPECT_EQ(rio->HTTPWebNode().proxy(), QStringLiteral("10.0.0.1:3128"));
-    EXPECT_EQ(w.HTTPRIO3->WSDLLocation(), QStringLiteral("http://example.invalid/x.wsdl"));
+    EXPECT_EQ(ctl<THTTPRIO>("HTTPRIO3")->WSDLLocation(),
+              QStringLiteral("http://example.invalid/x.wsdl"));
 
     closeWindow();
     const QByteArray out = readIni();
@@ -108,9 +110,9 @@ TEST_F(WindowTest, LoadSettingsOffLeavesLanguagesEmptyAndWritesThemEmpty)
     TfrmMain& w = open();
     EXPECT_TRUE(w.Settings.SrcLangCode.isEmpty());
     EXPECT_TRUE(w.Settings.DstLangCode.isEmpty());
-    EXPECT_EQ(w.CB1->currentIndex(), -1);
-    EXPECT_TRUE(w.CB1->currentText().isEmpty());
-    EXPECT_EQ(w.Memo1->font().family(), QStringLiteral("Arial"));
+    EXPECT_EQ(ctl<QComboBox>("CB1")->currentIndex(), -1);
+    EXPECT_TRUE(ctl<QComboBox>("CB1")->currentText().isEmpty());
+    EXPECT_EQ(ctl<QTextEdit>("Memo1")->font().family(), QStringLiteral("Arial"));
     closeWindow();
     ProfileFile p = parse(readIni());
     EXPECT_TRUE(p.contains(QStringLiteral("Settings"), QStringLiteral("SrcLang")));
@@ -129,8 +131,8 @@ TEST_F(WindowTest, LanguageOutsideTheTableIsShownAndWrittenBackUnchanged)
 {
     writeIni("[Settings]\nSrcLang=Klingon\nDstLang=English\n");
     TfrmMain& w = open();
-    EXPECT_EQ(w.CB1->currentIndex(), -1);
-    EXPECT_EQ(w.CB1->currentText(), QStringLiteral("Klingon"));
+    EXPECT_EQ(ctl<QComboBox>("CB1")->currentIndex(), -1);
+    EXPECT_EQ(ctl<QComboBox>("CB1")->currentText(), QStringLiteral("Klingon"));
     EXPECT_EQ(w.Settings.SrcLangCode, QStringLiteral("Klingon"));
     closeWindow();
     EXPECT_EQ(
@@ -166,14 +168,14 @@ TEST_F(WindowTest, InterfaceLanguageAtStart)
         QFile::remove(iniPath());
         if (r.stored)
             writeIni(QByteArray("[Interface]\nLanguage=") + r.stored + "\n");
-        TfrmMain& w = open(QString::fromLatin1(r.posixLocale));
+        open(QString::fromLatin1(r.posixLocale));
         QStringList checked;
-        for (QAction* a : w.Screen1->actions())
+        for (QAction* a : ctl<QMenu>("Screen1")->actions())
             if (a->isChecked())
                 checked << a->objectName();
         EXPECT_EQ(checked, QStringList{QString::fromLatin1(r.checked)});
         EXPECT_EQ(AppTitle::get(), QString::fromLatin1(r.title));
-        EXPECT_EQ(w.Chinese1->isVisible(), r.chineseVisible);
+        EXPECT_EQ(ctl<QAction>("Chinese1")->isVisible(), r.chineseVisible);
         closeWindow();
         EXPECT_EQ(parse(readIni()).readString(QStringLiteral("Interface"),
                                               QStringLiteral("Language"), {}),
@@ -207,15 +209,15 @@ TEST_F(WindowTest, LanguageBoxesSwapAndGatewayFollowsTheDestination)
     writeIni("[Settings]\nSrcLang=English\nDstLang=French\n");
     TfrmMain& w = open();
     w.show();
-    w.SetBtn->click();
+    ctl<QToolButton>("SetBtn")->click();
     EXPECT_EQ(w.Settings.SrcLangCode, QStringLiteral("fr"));
     EXPECT_EQ(w.Settings.DstLangCode, QStringLiteral("en"));
-    EXPECT_EQ(w.CB1->currentText(), QStringLiteral("French"));
-    EXPECT_EQ(w.CB2->currentText(), QStringLiteral("English"));
-    w.SetBtn->click();
+    EXPECT_EQ(ctl<QComboBox>("CB1")->currentText(), QStringLiteral("French"));
+    EXPECT_EQ(ctl<QComboBox>("CB2")->currentText(), QStringLiteral("English"));
+    ctl<QToolButton>("SetBtn")->click();
     EXPECT_EQ(w.Settings.SrcLangCode, QStringLiteral("en"));
-    EXPECT_EQ(w.CB1->currentIndex(), 0);
-    EXPECT_EQ(w.CB2->currentIndex(), 1);
+    EXPECT_EQ(ctl<QComboBox>("CB1")->currentIndex(), 0);
+    EXPECT_EQ(ctl<QComboBox>("CB2")->currentIndex(), 1);
 
     // The user picks an item from the list: the box selects it and reports
     // the activation, as its drop-down list does.
@@ -223,28 +225,28 @@ TEST_F(WindowTest, LanguageBoxesSwapAndGatewayFollowsTheDestination)
         box->setCurrentIndex(index);
         emit box->activated(index);
     };
-    pick(w.CB1, 5);
+    pick(ctl<QComboBox>("CB1"), 5);
     EXPECT_EQ(w.Settings.SrcLangCode, QStringLiteral("pt"));
     // Stepping with the arrow keys picks each item on the way.
-    w.CB1->setFocus();
-    QTest::keyClick(w.CB1, Qt::Key_Up);
+    ctl<QComboBox>("CB1")->setFocus();
+    QTest::keyClick(ctl<QComboBox>("CB1"), Qt::Key_Up);
     EXPECT_EQ(w.Settings.SrcLangCode, QStringLiteral("it"));
-    pick(w.CB1, 6); // Russian as source leaves the gateway alone
+    pick(ctl<QComboBox>("CB1"), 6); // Russian as source leaves the gateway alone
     EXPECT_EQ(w.Gateway.ServerIndex, 5);
-    EXPECT_EQ(w.CBServer->currentText(), QStringLiteral("Server  5"));
-    pick(w.CB2, 6);
+    EXPECT_EQ(ctl<QComboBox>("CBServer")->currentText(), QStringLiteral("Server  5"));
+    pick(ctl<QComboBox>("CB2"), 6);
     EXPECT_EQ(w.Settings.DstLangCode, QStringLiteral("ru"));
     EXPECT_EQ(w.Gateway.ServerIndex, 7);
-    EXPECT_EQ(w.CBServer->currentText(), QStringLiteral("Server  7"));
-    pick(w.CB2, 9);
+    EXPECT_EQ(ctl<QComboBox>("CBServer")->currentText(), QStringLiteral("Server  7"));
+    pick(ctl<QComboBox>("CB2"), 9);
     EXPECT_EQ(w.Gateway.ServerIndex, 2);
-    EXPECT_EQ(w.CBServer->currentText(), QStringLiteral("Server  2"));
-    pick(w.CB2, 2);
+    EXPECT_EQ(ctl<QComboBox>("CBServer")->currentText(), QStringLiteral("Server  2"));
+    pick(ctl<QComboBox>("CB2"), 2);
     EXPECT_EQ(w.Gateway.ServerIndex, 2);
 
     // A swap selects items itself: no handler runs, so the gateway stays.
-    w.SetBtn->click();
-    EXPECT_EQ(w.CB2->currentText(), QStringLiteral("Russian"));
+    ctl<QToolButton>("SetBtn")->click();
+    EXPECT_EQ(ctl<QComboBox>("CB2")->currentText(), QStringLiteral("Russian"));
     EXPECT_EQ(w.Settings.DstLangCode, QStringLiteral("ru"));
     EXPECT_EQ(w.Gateway.ServerIndex, 2);
 }
@@ -252,17 +254,17 @@ TEST_F(WindowTest, LanguageBoxesSwapAndGatewayFollowsTheDestination)
 TEST_F(WindowTest, ServerMenuKeepsOneCheckMark)
 {
     TfrmMain& w = open();
-    w.Xmethod2001->trigger();
+    ctl<QAction>("Xmethod2001")->trigger();
     EXPECT_EQ(w.TextServer, 2);
-    w.VelociGenMenu->trigger();
-    w.VelociGenMenu->trigger(); // choosing the checked one again keeps it checked
+    ctl<QAction>("VelociGenMenu")->trigger();
+    ctl<QAction>("VelociGenMenu")->trigger(); // choosing the checked one again keeps it checked
     EXPECT_EQ(w.TextServer, 3);
-    EXPECT_TRUE(w.VelociGenMenu->isChecked());
-    w.XMethodMenu->trigger();
+    EXPECT_TRUE(ctl<QAction>("VelociGenMenu")->isChecked());
+    ctl<QAction>("XMethodMenu")->trigger();
     EXPECT_EQ(w.TextServer, 1);
-    EXPECT_TRUE(w.XMethodMenu->isChecked());
-    EXPECT_FALSE(w.Xmethod2001->isChecked());
-    EXPECT_FALSE(w.VelociGenMenu->isChecked());
+    EXPECT_TRUE(ctl<QAction>("XMethodMenu")->isChecked());
+    EXPECT_FALSE(ctl<QAction>("Xmethod2001")->isChecked());
+    EXPECT_FALSE(ctl<QAction>("VelociGenMenu")->isChecked());
 }
 
 TEST_F(WindowTest, ExitClosesAndWritesOnce)
@@ -270,7 +272,7 @@ TEST_F(WindowTest, ExitClosesAndWritesOnce)
     TfrmMain& w = open();
     w.show();
     w.Settings.MTQuote = 777;
-    w.Exit1->trigger();
+    ctl<QAction>("Exit1")->trigger();
     EXPECT_FALSE(w.isVisible());
     EXPECT_EQ(
         parse(readIni()).readInteger(QStringLiteral("Options"), QStringLiteral("MT Quote"), 0),

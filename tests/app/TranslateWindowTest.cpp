@@ -120,11 +120,11 @@ protected:
         box->setCurrentIndex(index);
         emit box->activated(index);
     }
-    void type(TfrmMain& w, const QString& text)
+    void type(const QString& text)
     {
-        w.Memo1->clear();
-        w.Memo1->setFocus();
-        QTest::keyClicks(w.Memo1, text);
+        ctl<QTextEdit>("Memo1")->clear();
+        ctl<QTextEdit>("Memo1")->setFocus();
+        QTest::keyClicks(ctl<QTextEdit>("Memo1"), text);
     }
     QStringList statuses;
 };
@@ -136,35 +136,36 @@ TEST_F(TranslateWindowTest, WholeTextOnEachServerThroughEnglishWhereNeeded)
     ServiceProcess service({QStringLiteral("--engine"), QStringLiteral("echo")});
     ASSERT_TRUE(service.isRunning()) << service.error().toStdString();
     TfrmMain& w = openOnService(service);
-    pick(w.CB1, "English");
-    pick(w.CB2, "French");
-    type(w, QStringLiteral("Hello"));
+    pick(ctl<QComboBox>("CB1"), "English");
+    pick(ctl<QComboBox>("CB2"), "French");
+    type(QStringLiteral("Hello"));
     statuses.clear();
-    w.TransBtn->click();
-    EXPECT_EQ(w.Memo2->toPlainText(), QStringLiteral("[en_fr] Hello"));
+    ctl<QToolButton>("TransBtn")->click();
+    EXPECT_EQ(ctl<QTextEdit>("Memo2")->toPlainText(), QStringLiteral("[en_fr] Hello"));
     EXPECT_EQ(statuses, (QStringList{QStringLiteral("Translating from English to French..."),
                                      QStringLiteral("Done.")}));
-    EXPECT_TRUE(w.Memo2->hasFocus());
+    EXPECT_TRUE(ctl<QTextEdit>("Memo2")->hasFocus());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
     // Spanish to French goes through English on every server; the second
     // answer is appended as a new line.
-    pick(w.CB1, "Spanish");
+    pick(ctl<QComboBox>("CB1"), "Spanish");
     const struct
     {
         QAction* server;
         const char* line;
-    } rows[] = {{w.Xmethod2001, "[en_fr] [es_en] Hola"},
-                {w.VelociGenMenu, "[en_fr] [es_en] Hola"},
-                {w.XMethodMenu, "[en_fr] [es_en] Hola"}};
-    QString expected = w.Memo2->toPlainText();
+    } rows[] = {{ctl<QAction>("Xmethod2001"), "[en_fr] [es_en] Hola"},
+                {ctl<QAction>("VelociGenMenu"), "[en_fr] [es_en] Hola"},
+                {ctl<QAction>("XMethodMenu"), "[en_fr] [es_en] Hola"}};
+    QString expected = ctl<QTextEdit>("Memo2")->toPlainText();
     for (const auto& r : rows) {
         r.server->trigger();
-        type(w, QStringLiteral("Hola"));
+        type(QStringLiteral("Hola"));
         statuses.clear();
-        w.ranslateSinglethreaded1->trigger();
+        ctl<QAction>("ranslateSinglethreaded1")->trigger();
         expected += QLatin1Char('\n') + QLatin1String(r.line);
-        EXPECT_EQ(w.Memo2->toPlainText(), expected) << r.server->objectName().toStdString();
+        EXPECT_EQ(ctl<QTextEdit>("Memo2")->toPlainText(), expected)
+            << r.server->objectName().toStdString();
         EXPECT_EQ(statuses,
                   (QStringList{QStringLiteral("Translating from Spanish to French via English ..."),
                                QStringLiteral("Translating ..."), QStringLiteral("Done.")}));
@@ -173,13 +174,13 @@ TEST_F(TranslateWindowTest, WholeTextOnEachServerThroughEnglishWhereNeeded)
 
     // Into Japanese the status ends with the Viewer hint; text outside
     // Latin-1 survives the round trip.
-    pick(w.CB1, "English");
-    pick(w.CB2, "Japanese");
-    w.Memo1->clear();
-    w.Memo1->insertPlainText(QStringLiteral("Привет 你好 😀")); // as pasted
-    w.Memo2->clear();
-    w.TransBtn->click();
-    EXPECT_EQ(w.Memo2->toPlainText(), QStringLiteral("[en_ja] Привет 你好 😀"));
+    pick(ctl<QComboBox>("CB1"), "English");
+    pick(ctl<QComboBox>("CB2"), "Japanese");
+    ctl<QTextEdit>("Memo1")->clear();
+    ctl<QTextEdit>("Memo1")->insertPlainText(QStringLiteral("Привет 你好 😀")); // as pasted
+    ctl<QTextEdit>("Memo2")->clear();
+    ctl<QToolButton>("TransBtn")->click();
+    EXPECT_EQ(ctl<QTextEdit>("Memo2")->toPlainText(), QStringLiteral("[en_ja] Привет 你好 😀"));
     EXPECT_TRUE(w.statusText().startsWith(QStringLiteral("Done.          Hint: ")));
 }
 
@@ -187,22 +188,22 @@ TEST_F(TranslateWindowTest, RefusalsOnTheRealWindow)
 {
     ServiceProcess service({QStringLiteral("--engine"), QStringLiteral("echo")});
     ASSERT_TRUE(service.isRunning());
-    TfrmMain& w = openOnService(service);
+    openOnService(service);
     // The four empty lines of the start are not a modification. Ctrl+T is
     // the Translate button.
-    QTest::keyClick(w.Memo1, Qt::Key_T, Qt::ControlModifier);
+    QTest::keyClick(ctl<QTextEdit>("Memo1"), Qt::Key_T, Qt::ControlModifier);
     ASSERT_EQ(dialogs.shown.size(), 1);
     EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("Nothing to translate."));
     EXPECT_EQ(dialogs.shown[0].caption, AppTitle::get());
-    pick(w.CB1, "Italian");
-    pick(w.CB2, "Italian");
-    type(w, QStringLiteral("ciao"));
-    w.TransBtn->click();
+    pick(ctl<QComboBox>("CB1"), "Italian");
+    pick(ctl<QComboBox>("CB2"), "Italian");
+    type(QStringLiteral("ciao"));
+    ctl<QToolButton>("TransBtn")->click();
     ASSERT_EQ(dialogs.shown.size(), 2);
     EXPECT_EQ(dialogs.shown[1].caption, QStringLiteral("Error"));
     EXPECT_EQ(dialogs.shown[1].text,
               QStringLiteral("Source Language and Destination Language are the same"));
-    EXPECT_TRUE(w.Memo2->toPlainText().isEmpty());
+    EXPECT_TRUE(ctl<QTextEdit>("Memo2")->toPlainText().isEmpty());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
@@ -210,25 +211,26 @@ TEST_F(TranslateWindowTest, SplitModeSendsPiecesAndJoinsThemWithoutSeparators)
 {
     ServiceProcess service({QStringLiteral("--engine"), QStringLiteral("echo")});
     ASSERT_TRUE(service.isRunning());
-    TfrmMain& w = openOnService(service, "MultiThreading=1\nMT Quote=3000\n");
-    pick(w.CB1, "English");
-    pick(w.CB2, "German");
+    openOnService(service, "MultiThreading=1\nMT Quote=3000\n");
+    pick(ctl<QComboBox>("CB1"), "English");
+    pick(ctl<QComboBox>("CB2"), "German");
     QString text;
     for (int i = 0; text.size() < 7000; ++i)
         text += QStringLiteral("w%1 ").arg(i % 10);
     text.truncate(6999);
     text += QLatin1Char('\n'); // a line break counts as one character
-    w.Memo1->setPlainText(text);
-    w.Memo1->document()->setModified(true);
-    w.Memo2->setHtml(QStringLiteral("<b>old</b>"));
+    ctl<QTextEdit>("Memo1")->setPlainText(text);
+    ctl<QTextEdit>("Memo1")->document()->setModified(true);
+    ctl<QTextEdit>("Memo2")->setHtml(QStringLiteral("<b>old</b>"));
     statuses.clear();
-    w.TransBtn->click();
+    ctl<QToolButton>("TransBtn")->click();
 
     const QString pre = QStringLiteral("[en_de] ");
-    EXPECT_EQ(w.Memo2->toPlainText(), QStringLiteral("old") + pre + text.left(3000) + pre +
-                                          text.mid(3000, 3000) + pre + text.mid(6000));
-    EXPECT_FALSE(
-        w.Memo2->toHtml().contains(QStringLiteral("font-weight:700"))); // formatting dropped
+    EXPECT_EQ(ctl<QTextEdit>("Memo2")->toPlainText(),
+              QStringLiteral("old") + pre + text.left(3000) + pre + text.mid(3000, 3000) + pre +
+                  text.mid(6000));
+    EXPECT_FALSE(ctl<QTextEdit>("Memo2")->toHtml().contains(
+        QStringLiteral("font-weight:700"))); // formatting dropped
     EXPECT_EQ(
         statuses,
         (QStringList{QStringLiteral("Splitting  0 / 7000"),
@@ -239,18 +241,18 @@ TEST_F(TranslateWindowTest, SplitModeSendsPiecesAndJoinsThemWithoutSeparators)
                      QStringLiteral("Translating from English to German...        9000 of 7000"),
                      QStringLiteral("Done.")}));
     // The selection stays on the last piece; the piece memo is cleared.
-    EXPECT_EQ(w.Memo1->textCursor().selectionStart(), 6000);
-    EXPECT_EQ(w.Memo1->textCursor().selectionEnd(), 7000);
-    EXPECT_TRUE(w.Memo3->toPlainText().isEmpty());
-    EXPECT_TRUE(w.Memo2->hasFocus());
+    EXPECT_EQ(ctl<QTextEdit>("Memo1")->textCursor().selectionStart(), 6000);
+    EXPECT_EQ(ctl<QTextEdit>("Memo1")->textCursor().selectionEnd(), 7000);
+    EXPECT_TRUE(ctl<QPlainTextEdit>("Memo3")->toPlainText().isEmpty());
+    EXPECT_TRUE(ctl<QTextEdit>("Memo2")->hasFocus());
 
     // Typing into the destination between runs: the next run starts from
     // what the pane holds then.
-    w.Memo2->setPlainText(QStringLiteral("fresh"));
-    w.Memo1->setPlainText(QStringLiteral("abc"));
-    w.Memo1->document()->setModified(true);
-    w.TransBtn->click();
-    EXPECT_EQ(w.Memo2->toPlainText(), QStringLiteral("fresh[en_de] abc"));
+    ctl<QTextEdit>("Memo2")->setPlainText(QStringLiteral("fresh"));
+    ctl<QTextEdit>("Memo1")->setPlainText(QStringLiteral("abc"));
+    ctl<QTextEdit>("Memo1")->document()->setModified(true);
+    ctl<QToolButton>("TransBtn")->click();
+    EXPECT_EQ(ctl<QTextEdit>("Memo2")->toPlainText(), QStringLiteral("fresh[en_de] abc"));
 }
 
 TEST_F(TranslateWindowTest, FailingCallsShowTheErrorAfterTheFinishingStep)
@@ -260,22 +262,22 @@ TEST_F(TranslateWindowTest, FailingCallsShowTheErrorAfterTheFinishingStep)
         ServiceProcess service({QStringLiteral("--engine"), QStringLiteral("apertium")});
         ASSERT_TRUE(service.isRunning()) << service.error().toStdString();
         TfrmMain& w = openOnService(service);
-        pick(w.CB1, "German");
-        pick(w.CB2, "French");
-        type(w, QStringLiteral("Guten Tag"));
-        w.Memo2->setPlainText(QStringLiteral("kept"));
-        w.Memo1->setFocus();
-        w.TransBtn->click();
+        pick(ctl<QComboBox>("CB1"), "German");
+        pick(ctl<QComboBox>("CB2"), "French");
+        type(QStringLiteral("Guten Tag"));
+        ctl<QTextEdit>("Memo2")->setPlainText(QStringLiteral("kept"));
+        ctl<QTextEdit>("Memo1")->setFocus();
+        ctl<QToolButton>("TransBtn")->click();
         ASSERT_EQ(dialogs.shown.size(), 1);
         EXPECT_EQ(
             dialogs.shown[0].text,
             QStringLiteral("No translation from German to French is installed on this server."));
         EXPECT_EQ(dialogs.shown[0].icon, MsgIcon::Error);
         EXPECT_EQ(dialogs.shown[0].caption, AppTitle::get());
-        EXPECT_EQ(w.Memo2->toPlainText(), QStringLiteral("kept"));
+        EXPECT_EQ(ctl<QTextEdit>("Memo2")->toPlainText(), QStringLiteral("kept"));
         EXPECT_EQ(w.statusText(), QStringLiteral("Done."));
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-        EXPECT_TRUE(w.Memo1->hasFocus());
+        EXPECT_TRUE(ctl<QTextEdit>("Memo1")->hasFocus());
         closeWindow();
     }
     // A closed port: the first WSDL fetch fails.
@@ -287,36 +289,37 @@ TEST_F(TranslateWindowTest, FailingCallsShowTheErrorAfterTheFinishingStep)
         wsdl = gone.url(QStringLiteral("/sd/BabelFishService.wsdl"));
     }
     TfrmMain& w = openOn(wsdl, wsdl, wsdl);
-    pick(w.CB1, "English");
-    pick(w.CB2, "Russian");
-    type(w, QStringLiteral("Hello"));
-    w.TransBtn->click();
+    pick(ctl<QComboBox>("CB1"), "English");
+    pick(ctl<QComboBox>("CB2"), "Russian");
+    type(QStringLiteral("Hello"));
+    ctl<QToolButton>("TransBtn")->click();
     ASSERT_EQ(dialogs.shown.size(), 1);
     EXPECT_EQ(dialogs.shown[0].text,
               QStringLiteral("Connection refused - URL:%1 - SOAPAction:\"\"")
                   .arg(wsdl)); // no full stop after a quote
     EXPECT_TRUE(w.statusText().startsWith(QStringLiteral("Done.          Hint")));
-    EXPECT_TRUE(w.Memo2->toPlainText().isEmpty());
+    EXPECT_TRUE(ctl<QTextEdit>("Memo2")->toPlainText().isEmpty());
 }
 
 TEST_F(TranslateWindowTest, SplitFailureKeepsEarlierPieces)
 {
     GateServer gate;
     gate.faultAt = 1;
-    TfrmMain& w = openOn(gate.wsdl(), gate.wsdl(), gate.wsdl(), "MultiThreading=1\nMT Quote=101\n");
-    pick(w.CB1, "English");
-    pick(w.CB2, "French");
+    openOn(gate.wsdl(), gate.wsdl(), gate.wsdl(), "MultiThreading=1\nMT Quote=101\n");
+    pick(ctl<QComboBox>("CB1"), "English");
+    pick(ctl<QComboBox>("CB2"), "French");
     const QString text = QString(101, QLatin1Char('a')) + QString(101, QLatin1Char('b')) +
                          QString(50, QLatin1Char('c'));
-    w.Memo1->setPlainText(text);
-    w.Memo1->document()->setModified(true);
-    w.TransBtn->click();
+    ctl<QTextEdit>("Memo1")->setPlainText(text);
+    ctl<QTextEdit>("Memo1")->document()->setModified(true);
+    ctl<QToolButton>("TransBtn")->click();
     EXPECT_EQ(gate.posts(), 2);
     ASSERT_EQ(dialogs.shown.size(), 1);
     EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("Piece refused."));
-    EXPECT_EQ(w.Memo2->toPlainText(), QStringLiteral("[en_fr] ") + QString(101, QLatin1Char('a')));
-    EXPECT_EQ(w.Memo3->toPlainText(), QString(101, QLatin1Char('b')));
-    EXPECT_EQ(w.Memo1->textCursor().selectionStart(), 101);
+    EXPECT_EQ(ctl<QTextEdit>("Memo2")->toPlainText(),
+              QStringLiteral("[en_fr] ") + QString(101, QLatin1Char('a')));
+    EXPECT_EQ(ctl<QPlainTextEdit>("Memo3")->toPlainText(), QString(101, QLatin1Char('b')));
+    EXPECT_EQ(ctl<QTextEdit>("Memo1")->textCursor().selectionStart(), 101);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
@@ -324,20 +327,20 @@ TEST_F(TranslateWindowTest, SecondTranslateWhileOneRunsIsIgnored)
 {
     GateServer gate;
     TfrmMain& w = openOn(gate.wsdl(), gate.wsdl(), gate.wsdl());
-    pick(w.CB1, "English");
-    pick(w.CB2, "Italian");
-    type(w, QStringLiteral("one"));
+    pick(ctl<QComboBox>("CB1"), "English");
+    pick(ctl<QComboBox>("CB2"), "Italian");
+    type(QStringLiteral("one"));
     gate.whilePosting = [&] {
-        w.TransBtn->click();
-        w.ranslateSinglethreaded1->trigger();
+        ctl<QToolButton>("TransBtn")->click();
+        ctl<QAction>("ranslateSinglethreaded1")->trigger();
         QTest::keyClick(&w, Qt::Key_T, Qt::ControlModifier);
         EXPECT_TRUE(
             w.statusText().startsWith(QStringLiteral("Translating from English to Italian")));
         gate.release();
     };
-    w.TransBtn->click();
+    ctl<QToolButton>("TransBtn")->click();
     EXPECT_EQ(gate.posts(), 1);
-    EXPECT_EQ(w.Memo2->toPlainText(), QStringLiteral("[en_it] one"));
+    EXPECT_EQ(ctl<QTextEdit>("Memo2")->toPlainText(), QStringLiteral("[en_it] one"));
     EXPECT_EQ(w.statusText(), QStringLiteral("Done."));
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
@@ -346,49 +349,50 @@ TEST_F(TranslateWindowTest, EscCancelsTheCallInFlight)
 {
     GateServer gate;
     TfrmMain& w = openOn(gate.wsdl(), gate.wsdl(), gate.wsdl(), "MultiThreading=1\nMT Quote=101\n");
-    pick(w.CB1, "English");
-    pick(w.CB2, "Spanish");
-    w.Memo1->setPlainText(QString(300, QLatin1Char('x')));
-    w.Memo1->document()->setModified(true);
+    pick(ctl<QComboBox>("CB1"), "English");
+    pick(ctl<QComboBox>("CB2"), "Spanish");
+    ctl<QTextEdit>("Memo1")->setPlainText(QString(300, QLatin1Char('x')));
+    ctl<QTextEdit>("Memo1")->document()->setModified(true);
     gate.whilePosting = [&] {
         QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &w,
                         Qt::Key_Escape);
     };
-    w.TransBtn->click();
+    ctl<QToolButton>("TransBtn")->click();
     gate.release();
     EXPECT_EQ(gate.posts(), 1);
     EXPECT_EQ(w.statusText(), QStringLiteral("Translation cancelled."));
-    EXPECT_TRUE(w.Memo2->toPlainText().isEmpty());
+    EXPECT_TRUE(ctl<QTextEdit>("Memo2")->toPlainText().isEmpty());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_TRUE(dialogs.shown.isEmpty());
     EXPECT_FALSE(w.isTranslating());
 
     // The next run works as usual.
     gate.whilePosting = nullptr;
-    w.Memo1->setPlainText(QStringLiteral("again"));
-    w.Memo1->document()->setModified(true);
-    w.TransBtn->click();
-    EXPECT_EQ(w.Memo2->toPlainText(), QStringLiteral("[en_es] again"));
+    ctl<QTextEdit>("Memo1")->setPlainText(QStringLiteral("again"));
+    ctl<QTextEdit>("Memo1")->document()->setModified(true);
+    ctl<QToolButton>("TransBtn")->click();
+    EXPECT_EQ(ctl<QTextEdit>("Memo2")->toPlainText(), QStringLiteral("[en_es] again"));
 }
 
 TEST_F(TranslateWindowTest, ClosingDuringACallClosesOnceItReturns)
 {
     GateServer gate;
     TfrmMain& w = openOn(gate.wsdl(), gate.wsdl(), gate.wsdl(), "MultiThreading=1\nMT Quote=101\n");
-    pick(w.CB1, "English");
-    pick(w.CB2, "Portuguese");
-    w.Memo1->setPlainText(QString(300, QLatin1Char('z')));
-    w.Memo1->document()->setModified(true);
+    pick(ctl<QComboBox>("CB1"), "English");
+    pick(ctl<QComboBox>("CB2"), "Portuguese");
+    ctl<QTextEdit>("Memo1")->setPlainText(QString(300, QLatin1Char('z')));
+    ctl<QTextEdit>("Memo1")->document()->setModified(true);
     gate.whilePosting = [&] {
         EXPECT_FALSE(w.close()); // not yet: the call is in flight
         EXPECT_TRUE(w.isVisible());
         EXPECT_FALSE(readIni().contains("[Interface]")); // nothing written yet
         gate.release();
     };
-    w.TransBtn->click();
+    ctl<QToolButton>("TransBtn")->click();
     EXPECT_EQ(gate.posts(), 1);
     EXPECT_FALSE(w.isVisible());
-    EXPECT_EQ(w.Memo2->toPlainText(), QStringLiteral("[en_pt] ") + QString(101, QLatin1Char('z')));
+    EXPECT_EQ(ctl<QTextEdit>("Memo2")->toPlainText(),
+              QStringLiteral("[en_pt] ") + QString(101, QLatin1Char('z')));
     EXPECT_TRUE(readIni().contains("[Interface]"));
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
@@ -397,15 +401,15 @@ TEST_F(TranslateWindowTest, RealTranslationWithApertium)
 {
     ServiceProcess service({QStringLiteral("--engine"), QStringLiteral("apertium")});
     ASSERT_TRUE(service.isRunning()) << service.error().toStdString();
-    TfrmMain& w = openOnService(service);
-    pick(w.CB1, "English");
-    pick(w.CB2, "Spanish");
-    type(w, QStringLiteral("The house is red."));
-    w.TransBtn->click();
+    openOnService(service);
+    pick(ctl<QComboBox>("CB1"), "English");
+    pick(ctl<QComboBox>("CB2"), "Spanish");
+    type(QStringLiteral("The house is red."));
+    ctl<QToolButton>("TransBtn")->click();
     EXPECT_TRUE(dialogs.shown.isEmpty())
         << (dialogs.shown.isEmpty() ? "" : dialogs.shown[0].text.toStdString());
-    EXPECT_TRUE(w.Memo2->toPlainText().contains(QStringLiteral("casa")))
-        << w.Memo2->toPlainText().toStdString();
-    EXPECT_TRUE(w.Memo2->toPlainText().contains(QStringLiteral("roja")))
-        << w.Memo2->toPlainText().toStdString();
+    EXPECT_TRUE(ctl<QTextEdit>("Memo2")->toPlainText().contains(QStringLiteral("casa")))
+        << ctl<QTextEdit>("Memo2")->toPlainText().toStdString();
+    EXPECT_TRUE(ctl<QTextEdit>("Memo2")->toPlainText().contains(QStringLiteral("roja")))
+        << ctl<QTextEdit>("Memo2")->toPlainText().toStdString();
 }

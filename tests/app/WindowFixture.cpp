@@ -25,6 +25,7 @@ TfrmMain& WindowTest::open(const QString& posixLocale)
     });
     TfrmMain::Environment env;
     env.dialogs = &dialogs;
+    env.launcher = &launcher;
     env.settingsPath = iniPath();
     env.locale = locale.get();
     window = std::make_unique<TfrmMain>(env);

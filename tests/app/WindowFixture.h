@@ -1,6 +1,7 @@
 #pragma once
 
 #include "QtPrinters.h"
+#include "RecordingLauncher.h"
 #include "ScriptedDialogs.h"
 #include "app/Translator.h"
 #include "platform/LocaleRegistry.h"
@@ -8,6 +9,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
+#include <stdexcept>
+#include <string>
 
 // A main window on a settings file of its own, with the dialog seam
 // scripted and the system locale chosen by the test.
@@ -22,9 +25,18 @@ protected:
     TfrmMain& open(const QString& posixLocale = QStringLiteral("en_US.UTF-8"));
     // Closes it the way the title bar does.
     void closeWindow();
+    // A control or component of the open window, found by its objectName.
+    template <class T> T* ctl(const char* name) const
+    {
+        T* found = window ? window->findChild<T*>(QString::fromLatin1(name)) : nullptr;
+        if (!found)
+            throw std::runtime_error(std::string("the window has no ") + name);
+        return found;
+    }
 
     QTemporaryDir dir;
     ScriptedDialogs dialogs;
+    RecordingLauncher launcher;
     std::unique_ptr<LocaleRegistry> locale;
     std::unique_ptr<TfrmMain> window;
 };
