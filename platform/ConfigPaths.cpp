@@ -25,4 +25,12 @@ QString programFolder()
     return folder;
 }
 
+QString workingFolder()
+{
+    const QString named = qEnvironmentVariable("TARQUELL_WORK_DIR");
+    if (!named.isEmpty() && QDir::isAbsolutePath(named))
+        return QDir::cleanPath(named);
+    return programFolder();
+}
+
 } // namespace ConfigPaths

@@ -14,4 +14,10 @@ QString settingsFilePath();
 // files and sibling programs live here.
 QString programFolder();
 
+// Where working files (Result.rtf, Result.000, Result.txt, Result.htm) are
+// written and read, by the window and its sibling programs alike: the
+// folder named by TARQUELL_WORK_DIR when that is set to an absolute path,
+// else the program folder.
+QString workingFolder();
+
 } // namespace ConfigPaths
