@@ -5,6 +5,7 @@
 #include "app/QtDialogs.h"
 #include "app/StatusLine.h"
 #include "app/TranslateController.h"
+#include "app/ViewerController.h"
 #include "platform/QtLauncher.h"
 
 #include "platform/AppTitle.h"
@@ -90,6 +91,7 @@ void TfrmMain::createControllers()
         }
     });
     m_languages = new LanguageController(this, ui, Settings, Gateway);
+    m_viewer = new ViewerController(this, ui, Settings, PaneMode, *m_env.dialogs, *m_env.launcher);
 }
 
 // --- start sequence ---

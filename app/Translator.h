@@ -17,6 +17,7 @@ class StatusLine;
 class TAHMSystemDetails;
 class THTTPRIO;
 class TranslateController;
+class ViewerController;
 
 // The main window: the switchboard. It composes the controls and the area
 // controllers, runs the start and close sequences and keeps the settings
@@ -88,6 +89,7 @@ private:
     TAHMSystemDetails* AH = nullptr;
     TranslateController* m_translate = nullptr;
     LanguageController* m_languages = nullptr;
+    ViewerController* m_viewer = nullptr;
     bool m_closePending = false;
     bool m_settingsWritten = false;
 };
