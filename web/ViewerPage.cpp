@@ -1,5 +1,6 @@
 #include "web/ViewerPage.h"
 
+#include <QHash>
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -26,54 +27,52 @@ QByteArray reference(char32_t codePoint)
     return "&#" + QByteArray::number(quint32(codePoint)) + ';';
 }
 
-// Encodes a run whole when it survives the round trip through the charset;
-// otherwise halves it until the characters the charset lacks stand alone
-// and become references. Whole runs keep the common case at one call.
-void encodeRun(QStringView run, QStringEncoder& encoder, QStringDecoder& decoder, QByteArray& out)
+// One character at a time: ASCII as it is (every charset a page may declare
+// extends it), any other character in the charset's bytes when it survives
+// the round trip, else as a reference. Without a converter every non-ASCII
+// character is a reference. Each distinct character is tried once, so a
+// long text of characters the charset lacks costs no more than a lookup each.
+QByteArray encodeByCharacter(QStringView text, QStringEncoder* encoder, QStringDecoder* decoder)
 {
-    if (run.isEmpty())
-        return;
-    // The round trip alone decides: what the encoder puts in for a character
-    // it lacks never decodes back to that character. (hasError() is no help
-    // here: with Qt 6.4's ICU converters resetState() does not clear it.)
-    encoder.resetState();
-    decoder.resetState();
-    const QByteArray bytes = encoder.encode(run);
-    if (QString(decoder.decode(bytes)) == run) {
-        out += bytes;
-        return;
-    }
-    const bool pair = run.size() == 2 && run[0].isHighSurrogate() && run[1].isLowSurrogate();
-    if (run.size() == 1 || pair) {
-        // An unpaired surrogate is no character at all: it shows as the
-        // replacement character.
-        const char32_t cp = pair                   ? QChar::surrogateToUcs4(run[0], run[1])
-                            : run[0].isSurrogate() ? char32_t(QChar::ReplacementCharacter)
-                                                   : char32_t(run[0].unicode());
-        out += reference(cp);
-        return;
-    }
-    qsizetype mid = run.size() / 2;
-    if (run[mid].isLowSurrogate() && run[mid - 1].isHighSurrogate())
-        ++mid; // never split a pair; mid < size because a pair ends at mid + 1
-    encodeRun(run.first(mid), encoder, decoder, out);
-    encodeRun(run.sliced(mid), encoder, decoder, out);
-}
-
-QByteArray asciiWithReferences(const QString& text)
-{
+    QHash<char32_t, QByteArray> known;
     QByteArray out;
-    out.reserve(text.size());
+    out.reserve(text.size() * 2);
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
         if (c.unicode() < 0x80) {
             out += char(c.unicode());
-        } else if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            out += reference(QChar::surrogateToUcs4(c, text[i + 1]));
-            ++i;
-        } else {
-            out += reference(c.isSurrogate() ? char32_t(QChar::ReplacementCharacter) : c.unicode());
+            continue;
         }
+        qsizetype length = 1;
+        char32_t cp = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            cp = QChar::surrogateToUcs4(c, text[i + 1]);
+            length = 2;
+        } else if (c.isSurrogate()) {
+            // An unpaired surrogate is no character: it shows as the
+            // replacement character.
+            out += reference(QChar::ReplacementCharacter);
+            continue;
+        }
+        auto it = known.find(cp);
+        if (it == known.end()) {
+            QByteArray bytes;
+            if (encoder) {
+                // The round trip alone decides: what the encoder puts in for
+                // a character it lacks never decodes back to that character.
+                // (hasError() is no help: with Qt 6.4's ICU converters
+                // resetState() does not clear it.)
+                const QStringView one = text.sliced(i, length);
+                encoder->resetState();
+                decoder->resetState();
+                bytes = encoder->encode(one);
+                if (QString(decoder->decode(bytes)) != one)
+                    bytes.clear();
+            }
+            it = known.insert(cp, bytes.isEmpty() ? reference(cp) : bytes);
+        }
+        out += *it;
+        i += length - 1;
     }
     return out;
 }
@@ -148,11 +147,12 @@ QByteArray encodeWithReferences(const QString& text, const QString& charset)
     QStringEncoder encoder(name.constData());
     QStringDecoder decoder(name.constData());
     if (!encoder.isValid() || !decoder.isValid())
-        return asciiWithReferences(text);
-    QByteArray out;
-    out.reserve(text.size() * 2);
-    encodeRun(QStringView(text), encoder, decoder, out);
-    return out;
+        return encodeByCharacter(text, nullptr, nullptr);
+    // Most translations fit their charset whole: one call each way.
+    const QByteArray whole = encoder.encode(text);
+    if (QString(decoder.decode(whole)) == text)
+        return whole;
+    return encodeByCharacter(text, &encoder, &decoder);
 }
 
 ViewerPageContent readViewerPage(const QByteArray& page)
