@@ -3,13 +3,20 @@
 #include "app/ShutdownSignals.h"
 #include "app/Translator.h"
 #include "platform/AppTitle.h"
+#include "platform/DesktopSession.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QTimer>
+#include <cstdio>
 
 int main(int argc, char** argv)
 {
+    // Without a display: one clear line instead of Qt's platform-plugin abort.
+    if (!DesktopSession::available(argc, argv)) {
+        std::fprintf(stderr, "%s\n", DesktopSession::missingText().toLocal8Bit().constData());
+        return 1;
+    }
     QApplication app(argc, argv);
     AppTitle::set(AppTitle::StartTitle);
     // Desktops without an icon theme of their own get the one we install.
