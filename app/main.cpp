@@ -3,6 +3,7 @@
 #include "app/ShutdownSignals.h"
 #include "app/Translator.h"
 #include "platform/AppTitle.h"
+#include "platform/ConfigPaths.h"
 #include "platform/DesktopSession.h"
 
 #include <QApplication>
@@ -22,6 +23,13 @@ int main(int argc, char** argv)
     // Desktops without an icon theme of their own get the one we install.
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
         QIcon::setThemeName(QStringLiteral("Adwaita"));
+    // Installed on a desktop: the window belongs to its desktop entry and
+    // icon; working files go to the per-user folder when the program folder
+    // cannot be written, and the sibling programs it starts are told so.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tarquell.Translator"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.tarquell.Translator"),
+                                                 QIcon(QStringLiteral(":/icons/tarquell.svg"))));
+    qCInfo(lcApp).noquote() << "working files in" << ConfigPaths::publishWorkingFolder();
 
     QtDialogs dialogs;
     TfrmMain::Environment env;

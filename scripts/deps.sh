@@ -11,6 +11,9 @@ packages=(
   famfamfam-flag-png adwaita-icon-theme fonts-liberation
   apertium apertium-eng-spa apertium-fr-es apertium-es-pt apertium-spa-ita cg3
   curl
+  # installing and packaging: icon pictures, checks of the desktop entry
+  # and of the AppStream file
+  librsvg2-bin desktop-file-utils appstream
 )
 
 missing=()
