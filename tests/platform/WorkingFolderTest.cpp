@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 namespace {
 QString s(const char* text)
@@ -86,22 +85,6 @@ TEST(WorkingFolder, UnwritableProgramFolderFallsBackToTheUserCache)
         // Created, and usable for the working files.
         EXPECT_TRUE(ConfigPaths::canCreateFiles(folder)) << folder.toStdString();
     }
-}
-
-// Permission bits only stop a user other than root.
-TEST(WorkingFolder, ReadOnlyProgramFolderFallsBackForAnOrdinaryUser)
-{
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only folders; the install test covers this as "
-                        "another user";
-    QTemporaryDir home;
-    const QString program = home.filePath(s("program"));
-    ASSERT_TRUE(QDir().mkpath(program));
-    QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
-    EnvScope env;
-    env.set("XDG_CACHE_HOME", home.filePath(s("cache")).toUtf8());
-    EXPECT_EQ(ConfigPaths::workingFolderFor(program), home.filePath(s("cache/TarquellTranslator")));
-    QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 // The window names its folder for the sibling programs it starts; a folder
