@@ -17,6 +17,7 @@
 #include "platform/ProfileFile.h"
 #include "service/THTTPRIO.h"
 #include "sysinfo/ahmtsystemdetails.h"
+#include "translate/ServerComponents.h"
 #include "translate/TextServers.h"
 
 #include <QAction>
@@ -69,9 +70,7 @@ void TfrmMain::createComponents()
     // their WSDL locations come from the settings file at start.
     for (const TextServerInfo& server : textServers()) {
         auto* rio = new THTTPRIO(this);
-        rio->setObjectName(QString::fromLatin1(server.component));
-        rio->setService(QString::fromLatin1(server.service));
-        rio->setPort(QString::fromLatin1(server.port));
+        setUpComponent(*rio, server);
         rio->HTTPWebNode().setDialogs(m_env.dialogs);
         m_components[server.number - 1] = rio;
     }
@@ -149,14 +148,9 @@ void TfrmMain::readSettings(const ProfileFile& file)
 
 void TfrmMain::giveProxy()
 {
-    const QString proxy = Settings.proxyText();
-    for (const TextServerInfo& server : textServers()) {
-        THTTPRIO* rio = m_components[server.number - 1];
-        rio->setWSDLLocation(Services.server[server.number - 1]);
-        if (!proxy.isEmpty())
-            rio->HTTPWebNode().setProxy(proxy);
-        rio->HTTPWebNode().setTimeout(Settings.TimeOut);
-    }
+    for (const TextServerInfo& server : textServers())
+        giveSettings(*m_components[server.number - 1], Services.server[server.number - 1],
+                     Settings);
 }
 
 void TfrmMain::setBoxes()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/MainSettings.h"
+#include "translate/MainSettings.h"
 #include "app/MainWindowUi.h"
 #include "web/Gateways.h"
 

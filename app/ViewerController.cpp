@@ -1,6 +1,6 @@
 #include "app/ViewerController.h"
 
-#include "app/MainSettings.h"
+#include "translate/MainSettings.h"
 #include "app/MainWindowUi.h"
 
 #include "platform/CommandGuard.h"

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QTemporaryFile>
 
 namespace ConfigPaths {
 
@@ -30,7 +31,41 @@ QString workingFolder()
     const QString named = qEnvironmentVariable("TARQUELL_WORK_DIR");
     if (!named.isEmpty() && QDir::isAbsolutePath(named))
         return QDir::cleanPath(named);
-    return programFolder();
+    return workingFolderFor(programFolder());
+}
+
+QString workingFolderFor(const QString& programFolder)
+{
+    if (canCreateFiles(programFolder))
+        return programFolder;
+    const QString own = userWorkingFolder();
+    // When even this fails, the file operations report it by name.
+    QDir().mkpath(own);
+    return own;
+}
+
+QString userWorkingFolder()
+{
+    static const QString folderName = QStringLiteral("TarquellTranslator");
+    const QString xdg = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg))
+        return QDir(QDir::cleanPath(xdg)).filePath(folderName);
+    return QDir(QDir::homePath()).filePath(QStringLiteral(".cache/") + folderName);
+}
+
+bool canCreateFiles(const QString& folder)
+{
+    if (folder.isEmpty())
+        return false;
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".tarquell-probe-XXXXXX")));
+    return probe.open(); // removed again when it goes
+}
+
+QString publishWorkingFolder()
+{
+    const QString folder = workingFolder();
+    qputenv("TARQUELL_WORK_DIR", QFile::encodeName(folder));
+    return folder;
 }
 
 } // namespace ConfigPaths

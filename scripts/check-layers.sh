@@ -18,6 +18,7 @@ layer_of() {
     app/*) echo ui ;;
     server/*) echo server ;;
     tools/*) echo tools ;;
+    cli/*) echo cli ;;
     tests/support/*) echo support ;;
     tests/*/*) echo "test:${1#tests/}" | cut -d/ -f1 ;;
     *) echo none ;;
@@ -37,6 +38,7 @@ declare -A may=(
   [browser]="browser ui translate client soapxml platform sysinfo web editor"
   [server]="server soapxml platform"
   [tools]="tools editor web platform"
+  [cli]="cli translate client soapxml platform"
   [support]="support platform"
 )
 # A test area may include what the layers it tests may, and the shared test
@@ -44,6 +46,7 @@ declare -A may=(
 declare -A test_area=(
   [platform]=platform [service]=client [translate]=translate [sysinfo]=sysinfo
   [web]=web [editor]=editor [app]=ui [browser]=browser [server]="server client" [tools]=tools
+  [cli]="cli"
 )
 
 status=0
@@ -66,7 +69,7 @@ while IFS= read -r file; do
       status=1
     fi
   done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$file")
-done < <(find platform service translate sysinfo web editor app server tools tests \
+done < <(find platform service translate sysinfo web editor app server tools cli tests \
   \( -name '*.h' -o -name '*.cpp' \) 2>/dev/null | sort)
 
 if [[ $status -eq 0 ]]; then echo "layering: every include stays within its layer"; fi

@@ -1,4 +1,4 @@
-#include "app/MainSettings.h"
+#include "translate/MainSettings.h"
 
 #include "platform/ProfileFile.h"
 #include "translate/Languages.h"

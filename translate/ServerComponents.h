@@ -1,0 +1,13 @@
+#pragma once
+
+#include "translate/TextServers.h"
+
+class THTTPRIO;
+struct MainSettings;
+
+// The service component of a text server as the start sequence sets it up:
+// its name, service and port from the table, then the WSDL location of the
+// [Services] section, the proxy and the time-out of the settings. The window
+// and the command-line translator both build theirs this way.
+void setUpComponent(THTTPRIO& rio, const TextServerInfo& server);
+void giveSettings(THTTPRIO& rio, const QString& wsdlLocation, const MainSettings& settings);
