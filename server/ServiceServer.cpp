@@ -303,11 +303,8 @@ ListenAddress ServiceServer::bind(const ListenAddress& address)
 
 bool ServiceServer::serve()
 {
-    {
-        std::lock_guard lock(m_stateMutex);
-        if (m_stopRequested)
-            return true;
-    }
+    if (m_stopRequested)
+        return true;
     if (m_listenFd < 0 || m_wakeFd < 0)
         return false;
     m_work = std::make_unique<WorkQueue>(m_limits.workers, m_limits.queuedJobs);
@@ -340,7 +337,8 @@ bool ServiceServer::serve()
     Clock::time_point stopAt;
     Clock::time_point nextSweep = Clock::now() + sweepInterval;
     while (ok) {
-        auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(nextSweep - Clock::now());
+        // Rounded up: a wait rounded down to 0 ms would spin until the sweep.
+        auto wait = std::chrono::ceil<std::chrono::milliseconds>(nextSweep - Clock::now());
         MHD_UNSIGNED_LONG_LONG mhdWait = 0;
         if (MHD_get_timeout(daemon, &mhdWait) == MHD_YES)
             wait = std::min(wait, std::chrono::milliseconds(mhdWait));
@@ -354,17 +352,18 @@ bool ServiceServer::serve()
         for (int i = 0; i < n; ++i) {
             if (events[i].data.fd != m_wakeFd)
                 continue;
+            // A job has resumed its connection, or stop() was called.
             eventfd_t ignored;
             ::eventfd_read(m_wakeFd, &ignored);
-            if (!stopping) {
-                // No new connections; those open get their replies.
-                stopping = true;
-                stopAt = Clock::now();
-                const MHD_socket listening = MHD_quiesce_daemon(daemon);
-                if (listening != MHD_INVALID_SOCKET && listening == m_listenFd) {
-                    ::close(m_listenFd);
-                    m_listenFd = -1;
-                }
+        }
+        if (!stopping && m_stopRequested) {
+            // No new connections; those open get their replies.
+            stopping = true;
+            stopAt = Clock::now();
+            const MHD_socket listening = MHD_quiesce_daemon(daemon);
+            if (listening != MHD_INVALID_SOCKET && listening == m_listenFd) {
+                ::close(m_listenFd);
+                m_listenFd = -1;
             }
         }
         MHD_run(daemon);
@@ -399,10 +398,7 @@ bool ServiceServer::serve()
 
 void ServiceServer::stop()
 {
-    {
-        std::lock_guard lock(m_stateMutex);
-        m_stopRequested = true;
-    }
+    m_stopRequested = true;
     if (m_wakeFd >= 0)
         ::eventfd_write(m_wakeFd, 1);
 }
@@ -552,8 +548,10 @@ bool ServiceServer::runLater(MHD_Connection* c, Request& req)
         }
         std::string().swap(r->body);
         r->reply = std::move(reply);
+        // libmicrohttpd's own loop is ours, and resuming does not wake it.
         MHD_resume_connection(c);
         --m_inFlight;
+        ::eventfd_write(m_wakeFd, 1);
     });
     if (!queued) {
         req.reply =

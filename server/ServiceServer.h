@@ -8,7 +8,6 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <unordered_map>
 
@@ -74,8 +73,7 @@ private:
     int m_listenFd = -1;
     int m_wakeFd = -1;
     std::unique_ptr<WorkQueue> m_work;
-    std::mutex m_stateMutex;
-    bool m_stopRequested = false;
+    std::atomic<bool> m_stopRequested{false};
 
     // Touched by the serving thread only.
     struct Connection
