@@ -308,16 +308,18 @@ bool ServiceServer::serve()
     if (m_listenFd < 0 || m_wakeFd < 0)
         return false;
     m_work = std::make_unique<WorkQueue>(m_limits.workers, m_limits.queuedJobs);
+    // The logger comes first, so that no message goes to libmicrohttpd's
+    // own (standard error) before it is set.
     MHD_Daemon* daemon = MHD_start_daemon(
         MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG, 0, &ServerCallbacks::accept,
-        this, &ServerCallbacks::handle, this, MHD_OPTION_LISTEN_SOCKET, m_listenFd,
-        MHD_OPTION_CONNECTION_LIMIT, static_cast<unsigned>(m_connectionCap + 64),
-        MHD_OPTION_PER_IP_CONNECTION_LIMIT, static_cast<unsigned>(m_limits.maxPerAddress),
-        MHD_OPTION_CONNECTION_TIMEOUT, m_limits.idleSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
-        static_cast<size_t>(32 * 1024), MHD_OPTION_NOTIFY_COMPLETED, &ServerCallbacks::completed,
-        this, MHD_OPTION_NOTIFY_CONNECTION, &ServerCallbacks::connection, this,
-        MHD_OPTION_URI_LOG_CALLBACK, &ServerCallbacks::requestLine, this,
-        MHD_OPTION_EXTERNAL_LOGGER, &ServerCallbacks::log, this, MHD_OPTION_END);
+        this, &ServerCallbacks::handle, this, MHD_OPTION_EXTERNAL_LOGGER, &ServerCallbacks::log,
+        this, MHD_OPTION_LISTEN_SOCKET, m_listenFd, MHD_OPTION_CONNECTION_LIMIT,
+        static_cast<unsigned>(m_connectionCap + 64), MHD_OPTION_PER_IP_CONNECTION_LIMIT,
+        static_cast<unsigned>(m_limits.maxPerAddress), MHD_OPTION_CONNECTION_TIMEOUT,
+        m_limits.idleSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<size_t>(32 * 1024),
+        MHD_OPTION_NOTIFY_COMPLETED, &ServerCallbacks::completed, this,
+        MHD_OPTION_NOTIFY_CONNECTION, &ServerCallbacks::connection, this,
+        MHD_OPTION_URI_LOG_CALLBACK, &ServerCallbacks::requestLine, this, MHD_OPTION_END);
     if (!daemon) {
         qCWarning(lcServer) << "the HTTP server did not start";
         m_work.reset();
