@@ -2,13 +2,16 @@
 // connections that trickle or idle, deadlines that a trickle does not
 // reset, and connection floods past the caps. Each case is bounded in
 // connections and time; slow connections come from other loopback
-// addresses (127.0.0.2 and up) than the normal client (127.0.0.1).
+// addresses (127.0.0.2 and up) than the normal client (127.0.0.1). Last, a
+// flood of translations onto a stalled Apertium pipeline.
 #include "ServiceProcess.h"
 #include "SoapTestMessages.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <arpa/inet.h>
 #include <chrono>
+#include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -69,6 +72,7 @@ public:
             }
             m_fds.push_back(fd);
             m_closed.push_back(false);
+            m_received.emplace_back();
         }
         return true;
     }
@@ -79,22 +83,31 @@ public:
             ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     }
 
-    // How many the service has closed (end of stream or reset). Whatever
-    // it sent before is read and dropped.
+    // How many the service has closed (end of stream or reset). What it
+    // sent is kept.
     int closedByPeer()
     {
         int closed = 0;
         for (size_t i = 0; i < m_fds.size(); ++i) {
             char buffer[4096];
             ssize_t n = 0;
-            while (!m_closed[i] &&
-                   (n = ::recv(m_fds[i], buffer, sizeof buffer, MSG_DONTWAIT)) > 0) {
-            }
+            while (!m_closed[i] && (n = ::recv(m_fds[i], buffer, sizeof buffer, MSG_DONTWAIT)) > 0)
+                m_received[i].append(buffer, static_cast<size_t>(n));
             if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK))
                 m_closed[i] = true;
             closed += m_closed[i] ? 1 : 0;
         }
         return closed;
+    }
+
+    // How many have received a reply that starts with start and holds text.
+    int replies(const std::string& start, const std::string& text = {})
+    {
+        closedByPeer();
+        int n = 0;
+        for (const std::string& r : m_received)
+            n += r.rfind(start, 0) == 0 && r.find(text) != std::string::npos ? 1 : 0;
+        return n;
     }
 
     void closeAll()
@@ -103,12 +116,14 @@ public:
             ::close(fd);
         m_fds.clear();
         m_closed.clear();
+        m_received.clear();
     }
     int size() const { return static_cast<int>(m_fds.size()); }
 
 private:
     std::vector<int> m_fds;
     std::vector<bool> m_closed;
+    std::vector<std::string> m_received;
 };
 
 // A thousand held connections need more descriptors than the usual soft
@@ -298,4 +313,51 @@ TEST_F(LoadedService, AFloodPastTheCapsIsClosedAtOnce)
     one.closeAll();
     many.closeAll();
     expectRecovered();
+}
+
+TEST(ServiceWork, AFloodOfTranslationsOnAStalledPipelineTakesNoneOfTheReading)
+{
+    if (!QFileInfo::exists(QStringLiteral("/usr/share/apertium/modes/eng-spa.mode")))
+        GTEST_SKIP() << "Apertium with eng-spa is not installed (scripts/deps.sh)";
+    raiseDescriptorLimit();
+    ServiceProcess service({QStringLiteral("--pipeline-timeout"), QStringLiteral("60000")},
+                           {QStringLiteral("TARQUELL_SERVICE_DEBUG=1")});
+    ASSERT_TRUE(service.isRunning()) << service.error().toStdString();
+    const auto first = service.post(babelFish(QStringLiteral("en_es"), QStringLiteral("The dog.")));
+    ASSERT_TRUE(first && first->status == 200);
+    const auto report = service.get("/debug/pipelines");
+    ASSERT_TRUE(report && report->status == 200);
+    const QStringList stages =
+        QString::fromStdString(report->body).trimmed().split(QLatin1Char(' '));
+    ASSERT_GE(stages.size(), 4) << report->body;
+    const pid_t stalled = static_cast<pid_t>(stages.last().toInt());
+    ASSERT_EQ(::kill(stalled, SIGSTOP), 0);
+
+    // 300 translations: eight take the work threads (and wait on the
+    // pipeline), 256 wait in the queue, the rest are refused at once.
+    const std::string body = babelFish(QStringLiteral("en_es"), QStringLiteral("The house."));
+    const std::string request = "POST /soap HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: "
+                                "text/xml\r\nContent-Length: " +
+                                std::to_string(body.size()) + "\r\n\r\n" + body;
+    Sockets flood;
+    ASSERT_TRUE(flood.open("127.0.0.2", service.port(), 150));
+    ASSERT_TRUE(flood.open("127.0.0.3", service.port(), 150));
+    flood.sendAll(request);
+    EXPECT_TRUE(waitFor([&] { return flood.replies("HTTP/1.1 503") >= 300 - 264; },
+                        std::chrono::seconds(10)))
+        << flood.replies("HTTP/1.1 503");
+    // The reading goes on.
+    httplib::Client client("127.0.0.1", service.port());
+    client.set_read_timeout(std::chrono::seconds(2));
+    const auto wsdl = client.Get("/sd/BabelFishService.wsdl");
+    EXPECT_TRUE(wsdl && wsdl->status == 200);
+
+    ASSERT_EQ(::kill(stalled, SIGCONT), 0);
+    const int refused = flood.replies("HTTP/1.1 503");
+    EXPECT_TRUE(waitFor([&] { return flood.replies("HTTP/1.1 200", "casa") == 300 - refused; },
+                        std::chrono::seconds(60)))
+        << flood.replies("HTTP/1.1 200", "casa") << " translated, " << refused << " refused";
+    // Eight more may have been taken while the work threads picked up their
+    // first jobs.
+    EXPECT_LE(refused, 300 - 256);
 }
