@@ -46,7 +46,7 @@ struct Options
 {
     QString service;
     QString before;
-    int normalRequests = 200;
+    int normalRequests = 1000;
     int rounds = 5;
     int clients = 4;
     int requests = 2000;

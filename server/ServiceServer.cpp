@@ -339,14 +339,22 @@ bool ServiceServer::serve()
     Clock::time_point stopAt;
     Clock::time_point nextSweep = Clock::now() + sweepInterval;
     while (ok) {
-        // Rounded up: a wait rounded down to 0 ms would spin until the sweep.
-        auto wait = std::chrono::ceil<std::chrono::milliseconds>(nextSweep - Clock::now());
+        // Without connections there is nothing to sweep, and the service
+        // sleeps until one comes. A wait is rounded up: rounded down to
+        // 0 ms, it would spin until the sweep.
+        const Clock::time_point now = Clock::now();
+        if (m_connections.empty())
+            nextSweep = now + sweepInterval;
+        auto wait = m_connections.empty()
+                        ? std::chrono::milliseconds(-1)
+                        : std::chrono::ceil<std::chrono::milliseconds>(nextSweep - now);
         MHD_UNSIGNED_LONG_LONG mhdWait = 0;
         if (MHD_get_timeout(daemon, &mhdWait) == MHD_YES)
-            wait = std::min(wait, std::chrono::milliseconds(mhdWait));
+            wait = wait.count() < 0 ? std::chrono::milliseconds(mhdWait)
+                                    : std::min(wait, std::chrono::milliseconds(mhdWait));
         epoll_event events[2];
         const int n =
-            ::epoll_wait(loop, events, 2, static_cast<int>(std::max<long>(0, wait.count())));
+            ::epoll_wait(loop, events, 2, static_cast<int>(wait.count() < 0 ? -1 : wait.count()));
         if (n < 0 && errno != EINTR) {
             ok = false;
             break;
@@ -369,15 +377,15 @@ bool ServiceServer::serve()
             }
         }
         MHD_run(daemon);
-        const Clock::time_point now = Clock::now();
-        if (now >= nextSweep) {
+        const Clock::time_point after = Clock::now();
+        if (after >= nextSweep) {
             cutOverdue();
-            nextSweep = now + sweepInterval;
+            nextSweep = after + sweepInterval;
         }
         // Stopping waits for every translation under way, which its own
         // time-out bounds, and a moment for replies still being read.
         if (stopping && m_inFlight == 0 &&
-            (m_requests == 0 || now - stopAt > std::chrono::seconds(3))) {
+            (m_requests == 0 || after - stopAt > std::chrono::seconds(3))) {
             MHD_run(daemon);
             break;
         }
