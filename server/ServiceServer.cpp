@@ -456,15 +456,10 @@ int ServiceServer::beginRequest(MHD_Connection* c, Request& req, const char* url
     }
     if (!req.keepsBody)
         return MHD_YES;
+    // The budget is charged with what arrives, not with what is declared:
+    // a client that declares much and sends little holds nothing.
     if (length > maxRequestBytes)
         req.refusal = 413;
-    else if (m_bodyBytes + length > m_limits.bodyBudget)
-        req.refusal = 503;
-    else {
-        req.reserved = length;
-        m_bodyBytes += length;
-        req.body.reserve(length);
-    }
     return MHD_YES;
 }
 
@@ -482,7 +477,6 @@ int ServiceServer::takeBody(MHD_Connection* c, Request& req, const char* data, s
     if (req.received > maxRequestBytes) {
         req.refusal = 413;
     } else if (req.received > req.reserved) {
-        // A chunked body reserves as it grows.
         const size_t more = req.received - req.reserved;
         if (m_bodyBytes + more > m_limits.bodyBudget) {
             req.refusal = 503;
@@ -493,6 +487,8 @@ int ServiceServer::takeBody(MHD_Connection* c, Request& req, const char* data, s
     }
     if (req.refusal != 0) {
         std::string().swap(req.body);
+        m_bodyBytes -= req.reserved;
+        req.reserved = 0;
         return MHD_YES;
     }
     req.body.append(data, length);
