@@ -1,12 +1,18 @@
 // Load benchmark of tarquell-service on loopback: a fixed number of SOAP
 // requests from several concurrent clients, for the echo engine and for
 // Apertium through the service's persistent pipelines, side by side with
-// the baseline of one `apertium` process per request.
+// the baseline of one `apertium` process per request; then the latency of
+// normal requests while 0, 100 and 1000 slow connections are held open,
+// trickling their headers (reopened when the service closes them, as a
+// hostile client would), with the service's peak memory.
 //
-//   bench_service [--service PATH] [--clients N] [--requests N]
-//                 [--apertium-requests N] [--baseline-requests N]
+//   bench_service [--service PATH] [--before PATH] [--clients N] [--requests N]
+//                 [--apertium-requests N] [--baseline-requests N] [--normal N]
+//                 [--rounds N]
 //
-// Prints requests per second and the 50th and 99th percentile latency.
+// --before names an older tarquell-service build to run the echo and slow
+// connection rows against too, side by side. Prints requests per second and
+// the 50th and 99th percentile latency.
 #include <httplib.h>
 
 #include <QCoreApplication>
@@ -14,10 +20,18 @@
 #include <QProcess>
 #include <QRegularExpression>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QFile>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
@@ -31,6 +45,9 @@ const char* const sentence = "The house is big and the red car is in the garden.
 struct Options
 {
     QString service;
+    QString before;
+    int normalRequests = 1000;
+    int rounds = 5;
     int clients = 4;
     int requests = 2000;
     int apertiumRequests = 400;
@@ -130,6 +147,20 @@ public:
         m_process.waitForFinished();
     }
     int port() const { return m_port; }
+    qint64 pid() const { return m_process.processId(); }
+    // A line of /proc/PID/status, such as "VmHWM", in kB.
+    long status(const char* field) const
+    {
+        QFile f(QStringLiteral("/proc/%1/status").arg(pid()));
+        if (!f.open(QIODevice::ReadOnly))
+            return -1;
+        const QByteArray key = QByteArray(field) + ':';
+        for (const QByteArray& line : f.readAll().split('\n')) {
+            if (line.startsWith(key))
+                return line.mid(key.size()).trimmed().split(' ').value(0).toLong();
+        }
+        return -1;
+    }
 
 private:
     QProcess m_process;
@@ -153,6 +184,142 @@ Request soapRequests(int port, int clients, const std::string& body, const char*
     };
 }
 
+// Connections that send a request line and then one header line a second,
+// spread over loopback addresses 127.0.0.2 and up (250 each); one the
+// service closes is opened again.
+class SlowConnections
+{
+public:
+    SlowConnections(int port, int count) : m_port(port), m_fds(static_cast<size_t>(count), -1)
+    {
+        for (size_t i = 0; i < m_fds.size(); ++i)
+            m_fds[i] = open(i);
+        m_thread = std::thread([this] {
+            while (!m_done) {
+                for (size_t i = 0; i < m_fds.size() && !m_done; ++i) {
+                    char buffer[512];
+                    const ssize_t n = ::recv(m_fds[i], buffer, sizeof buffer, MSG_DONTWAIT);
+                    const bool closed = m_fds[i] < 0 || n == 0 ||
+                                        (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
+                    if (closed) {
+                        if (m_fds[i] >= 0)
+                            ::close(m_fds[i]);
+                        m_fds[i] = open(i);
+                        ++m_reopened;
+                    } else {
+                        ::send(m_fds[i], "X-Slow: 1\r\n", 11, MSG_NOSIGNAL | MSG_DONTWAIT);
+                    }
+                }
+                for (int t = 0; t < 10 && !m_done; ++t)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+        });
+    }
+    ~SlowConnections()
+    {
+        m_done = true;
+        m_thread.join();
+        for (int fd : m_fds)
+            if (fd >= 0)
+                ::close(fd);
+    }
+    int reopened() const { return m_reopened; }
+
+private:
+    int open(size_t i) const
+    {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in from{};
+        from.sin_family = AF_INET;
+        from.sin_addr.s_addr = htonl(INADDR_LOOPBACK + 2 + static_cast<uint32_t>(i / 250));
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(static_cast<uint16_t>(m_port));
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0 ||
+            ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
+            if (fd >= 0)
+                ::close(fd);
+            return -1;
+        }
+        const char* start = "POST /soap HTTP/1.1\r\n";
+        ::send(fd, start, std::strlen(start), MSG_NOSIGNAL);
+        return fd;
+    }
+
+    const int m_port;
+    std::vector<int> m_fds;
+    std::atomic<bool> m_done{false};
+    std::atomic<int> m_reopened{0};
+    std::thread m_thread;
+};
+
+struct HeldFigures
+{
+    Figures normal;
+    long peakRssKb = 0;
+    long threads = 0;
+    int reopened = 0;
+};
+
+// Normal requests one after another, each on a new connection and bounded
+// by 2 s (a request not answered by then counts as failed, at the time it
+// took), alternately a WSDL GET and an echo translation, while `held` slow
+// connections are open; no more requests are started after 60 s.
+HeldFigures whileHeld(const QString& program, int held, int requests)
+{
+    HeldFigures h;
+    Service echo(program, {QStringLiteral("--engine"), QStringLiteral("echo")});
+    if (echo.port() == 0)
+        return h;
+    const std::string body = envelope("en_es", sentence);
+    {
+        SlowConnections slow(echo.port(), held);
+        std::this_thread::sleep_for(std::chrono::milliseconds(held > 0 ? 1500 : 0));
+        const auto start = Clock::now();
+        const auto end = start + std::chrono::seconds(60);
+        for (int i = 0; i < requests && Clock::now() < end; ++i) {
+            httplib::Client client("127.0.0.1", echo.port());
+            client.set_connection_timeout(std::chrono::seconds(2));
+            client.set_read_timeout(std::chrono::seconds(2));
+            client.set_write_timeout(std::chrono::seconds(2));
+            client.set_keep_alive(false);
+            client.set_tcp_nodelay(true);
+            const auto t0 = Clock::now();
+            bool ok = false;
+            if (i % 2 == 0) {
+                const auto res = client.Get("/sd/BabelFishService.wsdl");
+                ok = res && res->status == 200;
+            } else {
+                const auto res = client.Post("/soap", body, "text/xml");
+                ok = res && res->status == 200 &&
+                     res->body.find("[en_es] The house") != std::string::npos;
+            }
+            h.normal.latenciesMs.push_back(
+                std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+            h.normal.failures += ok ? 0 : 1;
+        }
+        h.normal.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        std::sort(h.normal.latenciesMs.begin(), h.normal.latenciesMs.end());
+        h.normal.requests = static_cast<int>(h.normal.latenciesMs.size());
+        h.peakRssKb = echo.status("VmHWM");
+        h.threads = echo.status("Threads");
+        h.reopened = slow.reopened();
+    }
+    return h;
+}
+
+void printHeld(const char* name, int held, const HeldFigures& h)
+{
+    char label[80];
+    std::snprintf(label, sizeof label, "%s, %d slow connections held", name, held);
+    std::printf("%-50s %6d %6d %9s %9.1f %9.1f   peak RSS %5.1f MB, %ld threads, %d reopened\n",
+                label, h.normal.requests, h.normal.failures, "",
+                percentile(h.normal.latenciesMs, 0.50), percentile(h.normal.latenciesMs, 0.99),
+                h.peakRssKb / 1024.0, h.threads, h.reopened);
+    std::fflush(stdout);
+}
+
 bool parse(int argc, char** argv, Options* o)
 {
     for (int i = 1; i + 1 < argc; i += 2) {
@@ -160,6 +327,12 @@ bool parse(int argc, char** argv, Options* o)
         const char* value = argv[i + 1];
         if (name == "--service")
             o->service = QString::fromLocal8Bit(value);
+        else if (name == "--before")
+            o->before = QString::fromLocal8Bit(value);
+        else if (name == "--rounds")
+            o->rounds = std::max(1, std::atoi(value));
+        else if (name == "--normal")
+            o->normalRequests = std::max(1, std::atoi(value));
         else if (name == "--clients")
             o->clients = std::max(1, std::atoi(value));
         else if (name == "--requests")
@@ -182,8 +355,9 @@ int main(int argc, char** argv)
     options.service =
         QCoreApplication::applicationDirPath() + QStringLiteral("/../server/tarquell-service");
     if (!parse(argc, argv, &options)) {
-        std::fprintf(stderr, "usage: bench_service [--service PATH] [--clients N] [--requests N] "
-                             "[--apertium-requests N] [--baseline-requests N]\n");
+        std::fprintf(stderr, "usage: bench_service [--service PATH] [--before PATH] [--clients N] "
+                             "[--requests N] [--apertium-requests N] [--baseline-requests N] "
+                             "[--normal N] [--rounds N]\n");
         return 2;
     }
     if (!QFileInfo(options.service).isExecutable()) {
@@ -191,18 +365,66 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    // A thousand held connections take more descriptors than the usual 1024.
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+    struct Build
+    {
+        const char* name;
+        QString program;
+    };
+    std::vector<Build> builds;
+    if (!options.before.isEmpty())
+        builds.push_back({"before", options.before});
+    builds.push_back({options.before.isEmpty() ? "echo" : "after", options.service});
+
     std::printf("tarquell-service on 127.0.0.1, %d concurrent clients, one sentence:\n  \"%s\"\n\n",
                 options.clients, sentence);
     std::printf("%-50s %6s %6s %9s %9s %9s\n", "", "reqs", "failed", "req/s", "p50 ms", "p99 ms");
 
-    {
-        Service echo(options.service, {QStringLiteral("--engine"), QStringLiteral("echo")});
-        if (echo.port() == 0)
-            return 1;
-        print("echo engine", drive(options.clients, options.requests,
-                                   soapRequests(echo.port(), options.clients,
-                                                envelope("en_es", sentence), "[en_es] The house")));
+    // The machine is shared and noisy: the echo rows are run in rounds,
+    // alternating the builds, and the medians printed.
+    std::vector<std::vector<double>> rps(builds.size()), p50(builds.size()), p99(builds.size());
+    std::vector<int> failures(builds.size(), 0);
+    for (int round = 0; round < options.rounds; ++round) {
+        for (size_t b = 0; b < builds.size(); ++b) {
+            Service echo(builds[b].program, {QStringLiteral("--engine"), QStringLiteral("echo")});
+            if (echo.port() == 0)
+                return 1;
+            const Figures f = drive(options.clients, options.requests,
+                                    soapRequests(echo.port(), options.clients,
+                                                 envelope("en_es", sentence), "[en_es] The house"));
+            rps[b].push_back(f.requests / f.seconds);
+            p50[b].push_back(percentile(f.latenciesMs, 0.50));
+            p99[b].push_back(percentile(f.latenciesMs, 0.99));
+            failures[b] += f.failures;
+        }
     }
+    const auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v.empty() ? 0.0 : v[v.size() / 2];
+    };
+    for (size_t b = 0; b < builds.size(); ++b) {
+        char label[80];
+        std::snprintf(label, sizeof label, "%s: echo engine, median of %d rounds", builds[b].name,
+                      options.rounds);
+        std::printf("%-50s %6d %6d %9.1f %9.1f %9.1f\n", label, options.requests, failures[b],
+                    median(rps[b]), median(p50[b]), median(p99[b]));
+    }
+    if (builds.size() == 2)
+        std::printf("%-50s %23.2f\n", "after / before, requests per second",
+                    median(rps[1]) / median(rps[0]));
+
+    std::printf("\nnormal requests (WSDL GET, echo translation) one at a time, new connection "
+                "each, 2 s bound:\n");
+    for (const int held : {0, 100, 1000}) {
+        for (const Build& build : builds)
+            printHeld(build.name, held, whileHeld(build.program, held, options.normalRequests));
+    }
+    std::printf("\n");
 
     {
         Service apertium(options.service, {});

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev libqt6svg6
-  libcpp-httplib-dev
+  libcpp-httplib-dev libmicrohttpd-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   famfamfam-flag-png adwaita-icon-theme fonts-liberation
   apertium apertium-eng-spa apertium-fr-es apertium-es-pt apertium-spa-ita cg3

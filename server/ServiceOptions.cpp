@@ -11,6 +11,16 @@ ListenAddress address(const QString& option, const QString& value)
                                 .arg(option, value));
     return *parsed;
 }
+
+int positive(const QString& option, const QString& value, const char* unit)
+{
+    bool ok = false;
+    const int n = value.toInt(&ok);
+    if (!ok || n <= 0)
+        throw TarquellError(
+            QStringLiteral("%1 needs %2, not \"%3\"").arg(option, QLatin1String(unit), value));
+    return n;
+}
 } // namespace
 
 ServiceOptions ServiceOptions::parse(const QStringList& arguments)
@@ -49,13 +59,17 @@ ServiceOptions ServiceOptions::parse(const QStringList& arguments)
         } else if (name == QLatin1String("--modes-dir")) {
             options.modesDir = value();
         } else if (name == QLatin1String("--pipeline-timeout")) {
-            const QString text = value();
-            bool ok = false;
-            const int ms = text.toInt(&ok);
-            if (!ok || ms <= 0)
-                throw TarquellError(
-                    QStringLiteral("--pipeline-timeout needs milliseconds, not \"%1\"").arg(text));
-            options.pipelineTimeout = std::chrono::milliseconds(ms);
+            options.pipelineTimeout =
+                std::chrono::milliseconds(positive(name, value(), "milliseconds"));
+        } else if (name == QLatin1String("--max-connections")) {
+            options.limits.maxConnections = positive(name, value(), "a number");
+        } else if (name == QLatin1String("--max-per-address")) {
+            options.limits.maxPerAddress = positive(name, value(), "a number");
+        } else if (name == QLatin1String("--header-timeout")) {
+            options.limits.headerSeconds =
+                static_cast<unsigned>(positive(name, value(), "seconds"));
+        } else if (name == QLatin1String("--idle-timeout")) {
+            options.limits.idleSeconds = static_cast<unsigned>(positive(name, value(), "seconds"));
         } else {
             throw TarquellError(QStringLiteral("unknown option \"%1\"").arg(arguments[i]));
         }
@@ -80,6 +94,13 @@ QString ServiceOptions::usage()
         "  --modes-dir DIR           Apertium modes (default /usr/share/apertium/modes)\n"
         "  --pipeline-timeout MS     how long an Apertium pipeline may stay silent before the\n"
         "                            request fails and the pipeline restarts (default 30000)\n"
+        "  --max-connections N       open connections at most (default 2048); more are\n"
+        "                            closed at once\n"
+        "  --max-per-address N       open connections from one address (default 256)\n"
+        "  --header-timeout S        a request's headers must be in within S seconds of the\n"
+        "                            connection or the previous reply (default 10); a body\n"
+        "                            must then come at 32 KiB/s on average\n"
+        "  --idle-timeout S          a connection silent for S seconds is closed (default 5)\n"
         "  --help                    this text\n"
         "\n"
         "With TARQUELL_SERVICE_DEBUG=1 in the environment and a loopback address,\n"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ListenAddress.h"
+#include "ServiceLimits.h"
 
 #include <QString>
 #include <QStringList>
@@ -17,6 +18,7 @@ struct ServiceOptions
     std::optional<ListenAddress> probe;
     QString modesDir = QStringLiteral("/usr/share/apertium/modes");
     std::chrono::milliseconds pipelineTimeout{30000};
+    ServiceLimits limits;
     bool help = false;
 
     // Reads the arguments (without the program name). Throws TarquellError

@@ -4,14 +4,24 @@
 #include "ServiceFault.h"
 #include "SoapReply.h"
 #include "SoapRequest.h"
+#include "WorkQueue.h"
 #include "WsdlDocuments.h"
 
+#include <algorithm>
+#include <arpa/inet.h>
 #include <cerrno>
-#include <chrono>
+#include <cstdarg>
 #include <cstring>
-#include <httplib.h>
+#include <microhttpd.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <optional>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcServer, "tarquell.server", QtInfoMsg)
 
@@ -21,6 +31,15 @@ namespace {
 const char* const xmlType = "text/xml; charset=utf-8";
 const char* const textType = "text/plain; charset=utf-8";
 
+// A body beyond the size limit is still read and dropped, up to this much,
+// so that the caller gets to read the 413 before the connection closes.
+constexpr size_t maxDroppedBytes = 4 * ServiceServer::maxRequestBytes;
+// How often the deadlines are checked.
+constexpr std::chrono::milliseconds sweepInterval{250};
+// Descriptors kept free for everything but connections: the listening
+// socket, the epoll and wake descriptors, Apertium's pipes, logs.
+constexpr rlim_t reservedDescriptors = 128;
+
 QString fromStd(const std::string& s)
 {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
@@ -29,14 +48,6 @@ QString fromStd(const std::string& s)
 std::string toStd(const QString& s)
 {
     return s.toStdString();
-}
-
-// The query as sent, undecoded: "translate.wsdl" of
-// "/vx_engine/wsdl.vep?translate.wsdl".
-QString rawQuery(const httplib::Request& req)
-{
-    const auto mark = req.target.find('?');
-    return mark == std::string::npos ? QString() : fromStd(req.target.substr(mark + 1));
 }
 
 // A Host header is only taken into a document when it is a plain host and
@@ -53,237 +64,585 @@ bool plausibleHost(const std::string& host)
     return true;
 }
 
-void methodNotAllowed(httplib::Response& res, const char* allowed)
+std::string header(MHD_Connection* c, const char* name)
 {
-    res.status = 405;
-    res.set_header("Allow", allowed);
-    res.set_content(std::string("This address takes ") + allowed + " requests only.\n", textType);
+    const char* value = MHD_lookup_connection_value(c, MHD_HEADER_KIND, name);
+    return value ? std::string(value) : std::string();
 }
 
-void notFound(const httplib::Request& req, httplib::Response& res)
+// The soft descriptor limit, first raised as far as the hard limit allows:
+// a thousand held connections do not fit into the usual 1024.
+rlim_t raiseDescriptorLimit()
 {
-    res.status = 404;
-    res.set_content("Nothing is published at " + req.path + ".\n", textType);
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return 1024;
+    if (limit.rlim_cur < limit.rlim_max) {
+        rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max;
+        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0)
+            limit = raised;
+    }
+    return limit.rlim_cur;
+}
+
+QString socketAddressText(const sockaddr* address)
+{
+    char host[INET6_ADDRSTRLEN] = {};
+    int port = 0;
+    if (address->sa_family == AF_INET6) {
+        const auto* in6 = reinterpret_cast<const sockaddr_in6*>(address);
+        ::inet_ntop(AF_INET6, &in6->sin6_addr, host, sizeof host);
+        port = ntohs(in6->sin6_port);
+    } else if (address->sa_family == AF_INET) {
+        const auto* in = reinterpret_cast<const sockaddr_in*>(address);
+        ::inet_ntop(AF_INET, &in->sin_addr, host, sizeof host);
+        port = ntohs(in->sin_port);
+    }
+    return ListenAddress{QString::fromLatin1(host), port}.text();
 }
 } // namespace
 
-ServiceServer::ServiceServer(TranslationEngine& engine, bool debugPaths)
-    : m_engine(engine), m_debugPaths(debugPaths), m_http(std::make_unique<httplib::Server>())
+struct ServiceServer::Reply
 {
-    setUpRoutes();
+    unsigned status = 200;
+    std::string body;
+    const char* type = textType;
+    const char* allow = nullptr;
+    bool close = false;
+};
+
+// One request, from its request line to its completion.
+struct ServiceServer::Request
+{
+    std::string target; // as sent, query included
+    std::string path;   // decoded, as routed
+    std::string method;
+    bool started = false;
+    bool keepsBody = false; // only a SOAP call's body is kept
+    Clock::time_point bodyStart;
+    std::string body;
+    size_t received = 0;
+    size_t reserved = 0;  // of the body budget
+    unsigned refusal = 0; // 413 or 503, answered once the body is read
+    bool submitted = false;
+    std::optional<Reply> reply; // from the work queue
+
+    // "translate.wsdl" of "/vx_engine/wsdl.vep?translate.wsdl", undecoded.
+    QString rawQuery() const
+    {
+        const auto mark = target.find('?');
+        return mark == std::string::npos ? QString() : fromStd(target.substr(mark + 1));
+    }
+};
+
+// libmicrohttpd calls C functions; these hand each call to the server.
+struct ServerCallbacks
+{
+    using Request = ServiceServer::Request;
+
+    static MHD_Result accept(void* cls, const sockaddr*, socklen_t)
+    {
+        // Over the cap a connection is closed at once, never queued:
+        // libmicrohttpd's own cap is set above ours, as reaching it would
+        // stop the accepting and leave new connections in the backlog.
+        auto* self = static_cast<ServiceServer*>(cls);
+        return static_cast<int>(self->m_connections.size()) < self->m_connectionCap ? MHD_YES
+                                                                                    : MHD_NO;
+    }
+
+    static void* requestLine(void* cls, const char* uri, MHD_Connection*)
+    {
+        auto* self = static_cast<ServiceServer*>(cls);
+        ++self->m_requests;
+        auto* req = new Request;
+        req->target = uri ? uri : "";
+        return req;
+    }
+
+    static MHD_Result handle(void* cls, MHD_Connection* c, const char* url, const char* method,
+                             const char*, const char* data, size_t* length, void** reqCls)
+    {
+        auto* self = static_cast<ServiceServer*>(cls);
+        auto*& req = reinterpret_cast<Request*&>(*reqCls);
+        if (!req) {
+            req = static_cast<Request*>(requestLine(cls, url, c));
+        }
+        int result = MHD_YES;
+        if (!req->started)
+            result = self->beginRequest(c, *req, url, method);
+        else if (*length > 0) {
+            result = self->takeBody(c, *req, data, *length);
+            *length = 0;
+        } else
+            result = self->finishRequest(c, *req);
+        return result == MHD_YES ? MHD_YES : MHD_NO;
+    }
+
+    static void completed(void* cls, MHD_Connection* c, void** reqCls, MHD_RequestTerminationCode)
+    {
+        auto* self = static_cast<ServiceServer*>(cls);
+        auto* req = static_cast<Request*>(*reqCls);
+        if (!req)
+            return;
+        *reqCls = nullptr;
+        self->m_bodyBytes -= req->reserved;
+        --self->m_requests;
+        delete req;
+        // The next request's headers, or the idle time-out, from here.
+        self->setDeadline(c, ServiceServer::Clock::now() +
+                                 std::chrono::seconds(self->m_limits.headerSeconds));
+    }
+
+    static void connection(void* cls, MHD_Connection* c, void**,
+                           MHD_ConnectionNotificationCode code)
+    {
+        auto* self = static_cast<ServiceServer*>(cls);
+        if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+            const MHD_ConnectionInfo* info =
+                MHD_get_connection_info(c, MHD_CONNECTION_INFO_CONNECTION_FD);
+            self->m_connections[c] = {info ? info->connect_fd : -1,
+                                      ServiceServer::Clock::now() +
+                                          std::chrono::seconds(self->m_limits.headerSeconds),
+                                      false};
+        } else {
+            self->m_connections.erase(c);
+        }
+    }
+
+    static void log(void*, const char* format, va_list args)
+    {
+        char text[512];
+        std::vsnprintf(text, sizeof text, format, args);
+        qCDebug(lcServer).noquote() << "http:" << QString::fromLocal8Bit(text).trimmed();
+    }
+
+    static void freeBody(void* body) { delete static_cast<std::string*>(body); }
+};
+
+ServiceServer::ServiceServer(TranslationEngine& engine, bool debugPaths,
+                             const ServiceLimits& limits)
+    : m_engine(engine), m_debugPaths(debugPaths), m_limits(limits),
+      m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+{
 }
 
-ServiceServer::~ServiceServer() = default;
+ServiceServer::~ServiceServer()
+{
+    if (m_listenFd >= 0)
+        ::close(m_listenFd);
+    if (m_wakeFd >= 0)
+        ::close(m_wakeFd);
+}
 
 ListenAddress ServiceServer::bind(const ListenAddress& address)
 {
-    // The default options add SO_REUSEPORT, which would let a second
-    // service share the port silently; SO_REUSEADDR alone still allows a
-    // quick restart.
-    m_http->set_socket_options([](socket_t sock) {
-        int yes = 1;
-        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    });
     const std::string host = toStd(address.host);
-    int port = address.port;
-    errno = 0;
-    if (port == 0)
-        port = m_http->bind_to_any_port(host);
-    else if (!m_http->bind_to_port(host, port))
-        port = -1;
-    if (port <= 0) {
-        const int error = errno;
-        throw TarquellError(
-            QStringLiteral("cannot listen on %1: %2")
-                .arg(address.text(), error != 0 ? QString::fromLocal8Bit(std::strerror(error))
-                                                : QStringLiteral("the address cannot be used")));
+    const std::string port = std::to_string(address.port);
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE;
+    addrinfo* found = nullptr;
+    int error = 0;
+    QString reason;
+    if (const int rc =
+            ::getaddrinfo(host.empty() ? nullptr : host.c_str(), port.c_str(), &hints, &found);
+        rc != 0) {
+        reason = QString::fromLocal8Bit(::gai_strerror(rc));
     }
-    m_address = ListenAddress{address.host, port};
+    int fd = -1;
+    for (addrinfo* ai = found; ai && fd < 0; ai = ai->ai_next) {
+        fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK,
+                      ai->ai_protocol);
+        if (fd < 0) {
+            error = errno;
+            continue;
+        }
+        // SO_REUSEADDR allows a quick restart; SO_REUSEPORT is left off, as
+        // it would let a second service share the port silently.
+        int yes = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        if (::bind(fd, ai->ai_addr, ai->ai_addrlen) != 0 || ::listen(fd, SOMAXCONN) != 0) {
+            error = errno;
+            ::close(fd);
+            fd = -1;
+        }
+    }
+    if (found)
+        ::freeaddrinfo(found);
+    if (fd < 0) {
+        if (reason.isEmpty())
+            reason = error != 0 ? QString::fromLocal8Bit(std::strerror(error))
+                                : QStringLiteral("the address cannot be used");
+        throw TarquellError(QStringLiteral("cannot listen on %1: %2").arg(address.text(), reason));
+    }
+    sockaddr_storage bound{};
+    socklen_t length = sizeof bound;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length);
+    const int boundPort = bound.ss_family == AF_INET6
+                              ? ntohs(reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port)
+                              : ntohs(reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
+    if (m_listenFd >= 0)
+        ::close(m_listenFd);
+    m_listenFd = fd;
+    m_address = ListenAddress{address.host, boundPort};
+
+    const rlim_t descriptors = raiseDescriptorLimit();
+    const rlim_t room =
+        descriptors > 2 * reservedDescriptors ? descriptors - reservedDescriptors : descriptors / 2;
+    m_connectionCap =
+        static_cast<int>(std::min<rlim_t>(static_cast<rlim_t>(m_limits.maxConnections), room));
+    if (m_connectionCap < m_limits.maxConnections)
+        qCWarning(lcServer).noquote()
+            << QStringLiteral("at most %1 connections: the descriptor limit is %2")
+                   .arg(m_connectionCap)
+                   .arg(descriptors);
     return m_address;
 }
 
 bool ServiceServer::serve()
 {
-    {
-        std::lock_guard lock(m_stateMutex);
-        if (m_stopRequested)
-            return true;
-        m_listening = true;
+    if (m_stopRequested)
+        return true;
+    if (m_listenFd < 0 || m_wakeFd < 0)
+        return false;
+    m_work = std::make_unique<WorkQueue>(m_limits.workers, m_limits.queuedJobs);
+    // The logger comes first, so that no message goes to libmicrohttpd's
+    // own (standard error) before it is set.
+    MHD_Daemon* daemon = MHD_start_daemon(
+        MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG, 0, &ServerCallbacks::accept,
+        this, &ServerCallbacks::handle, this, MHD_OPTION_EXTERNAL_LOGGER, &ServerCallbacks::log,
+        this, MHD_OPTION_LISTEN_SOCKET, m_listenFd, MHD_OPTION_CONNECTION_LIMIT,
+        static_cast<unsigned>(m_connectionCap + 64), MHD_OPTION_PER_IP_CONNECTION_LIMIT,
+        static_cast<unsigned>(m_limits.maxPerAddress), MHD_OPTION_CONNECTION_TIMEOUT,
+        m_limits.idleSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<size_t>(32 * 1024),
+        MHD_OPTION_NOTIFY_COMPLETED, &ServerCallbacks::completed, this,
+        MHD_OPTION_NOTIFY_CONNECTION, &ServerCallbacks::connection, this,
+        MHD_OPTION_URI_LOG_CALLBACK, &ServerCallbacks::requestLine, this, MHD_OPTION_END);
+    if (!daemon) {
+        qCWarning(lcServer) << "the HTTP server did not start";
+        m_work.reset();
+        return false;
     }
-    const bool ok = m_http->listen_after_bind();
-    m_served = true;
+    const int loop = ::epoll_create1(EPOLL_CLOEXEC);
+    const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon, MHD_DAEMON_INFO_EPOLL_FD);
+    bool ok = loop >= 0 && info;
+    for (const int fd : {ok ? info->epoll_fd : -1, m_wakeFd}) {
+        epoll_event event{};
+        event.events = EPOLLIN;
+        event.data.fd = fd;
+        ok = ok && ::epoll_ctl(loop, EPOLL_CTL_ADD, fd, &event) == 0;
+    }
+
+    bool stopping = false;
+    Clock::time_point stopAt;
+    Clock::time_point nextSweep = Clock::now() + sweepInterval;
+    while (ok) {
+        // Without connections there is nothing to sweep, and the service
+        // sleeps until one comes. A wait is rounded up: rounded down to
+        // 0 ms, it would spin until the sweep.
+        const Clock::time_point now = Clock::now();
+        if (m_connections.empty())
+            nextSweep = now + sweepInterval;
+        auto wait = m_connections.empty()
+                        ? std::chrono::milliseconds(-1)
+                        : std::chrono::ceil<std::chrono::milliseconds>(nextSweep - now);
+        MHD_UNSIGNED_LONG_LONG mhdWait = 0;
+        if (MHD_get_timeout(daemon, &mhdWait) == MHD_YES)
+            wait = wait.count() < 0 ? std::chrono::milliseconds(mhdWait)
+                                    : std::min(wait, std::chrono::milliseconds(mhdWait));
+        epoll_event events[2];
+        const int n =
+            ::epoll_wait(loop, events, 2, static_cast<int>(wait.count() < 0 ? -1 : wait.count()));
+        if (n < 0 && errno != EINTR) {
+            ok = false;
+            break;
+        }
+        for (int i = 0; i < n; ++i) {
+            if (events[i].data.fd != m_wakeFd)
+                continue;
+            // A job has resumed its connection, or stop() was called.
+            eventfd_t ignored;
+            ::eventfd_read(m_wakeFd, &ignored);
+        }
+        if (!stopping && m_stopRequested) {
+            // No new connections; those open get their replies.
+            stopping = true;
+            stopAt = Clock::now();
+            const MHD_socket listening = MHD_quiesce_daemon(daemon);
+            if (listening != MHD_INVALID_SOCKET && listening == m_listenFd) {
+                ::close(m_listenFd);
+                m_listenFd = -1;
+            }
+        }
+        MHD_run(daemon);
+        const Clock::time_point after = Clock::now();
+        if (after >= nextSweep) {
+            cutOverdue();
+            nextSweep = after + sweepInterval;
+        }
+        // Stopping waits for every translation under way, which its own
+        // time-out bounds, and a moment for replies still being read.
+        if (stopping && m_inFlight == 0 &&
+            (m_requests == 0 || after - stopAt > std::chrono::seconds(3))) {
+            MHD_run(daemon);
+            break;
+        }
+    }
+    if (!ok) {
+        // Nothing may stay suspended when the daemon goes.
+        m_work.reset();
+        while (m_inFlight > 0)
+            std::this_thread::yield();
+        MHD_run(daemon);
+    }
+    MHD_stop_daemon(daemon);
+    m_listenFd = -1; // closed by libmicrohttpd or above
+    if (loop >= 0)
+        ::close(loop);
+    m_work.reset();
+    m_connections.clear();
     return ok;
 }
 
 void ServiceServer::stop()
 {
-    {
-        std::lock_guard lock(m_stateMutex);
-        m_stopRequested = true;
-        if (!m_listening)
-            return;
-    }
-    // serve() has begun: httplib only stops a server that it already
-    // counts as running, which takes it a moment after serve() starts.
-    for (int i = 0; i < 500 && !m_http->is_running() && !m_served; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    m_http->stop();
+    m_stopRequested = true;
+    if (m_wakeFd >= 0)
+        ::eventfd_write(m_wakeFd, 1);
 }
 
-void ServiceServer::answerSoap(const std::string& body, httplib::Response& res)
+void ServiceServer::setDeadline(MHD_Connection* c, Clock::time_point deadline)
 {
-    QByteArray reply;
+    const auto it = m_connections.find(c);
+    if (it != m_connections.end())
+        it->second.deadline = deadline;
+}
+
+// A per-read time-out is reset by every byte a trickling client sends; the
+// deadlines are not. A connection past its deadline is shut down, which
+// libmicrohttpd sees as the client going away.
+void ServiceServer::cutOverdue()
+{
+    const Clock::time_point now = Clock::now();
+    for (auto& [connection, state] : m_connections) {
+        if (state.cut || state.fd < 0 || state.deadline > now)
+            continue;
+        state.cut = true;
+        ::shutdown(state.fd, SHUT_RDWR);
+        qCDebug(lcServer) << "closed a connection past its deadline";
+    }
+}
+
+int ServiceServer::beginRequest(MHD_Connection* c, Request& req, const char* url,
+                                const char* method)
+{
+    req.started = true;
+    req.path = url ? url : "";
+    req.method = method ? method : "";
+    req.bodyStart = Clock::now();
+    setDeadline(c, req.bodyStart + std::chrono::seconds(m_limits.headerSeconds));
+    req.keepsBody =
+        req.method == MHD_HTTP_METHOD_POST && fromStd(req.path) == WsdlDocuments::endpointPath();
+    const std::string declared = header(c, MHD_HTTP_HEADER_CONTENT_LENGTH);
+    if (declared.empty())
+        return MHD_YES;
+    const unsigned long long length = std::strtoull(declared.c_str(), nullptr, 10);
+    if (length > maxDroppedBytes) {
+        // Too much to read and drop: answered at once, and closed.
+        return queueReply(c,
+                          {413, "The request is larger than 16 MiB.\n", textType, nullptr, true});
+    }
+    if (!req.keepsBody)
+        return MHD_YES;
+    // The budget is charged with what arrives, not with what is declared:
+    // a client that declares much and sends little holds nothing.
+    if (length > maxRequestBytes)
+        req.refusal = 413;
+    return MHD_YES;
+}
+
+int ServiceServer::takeBody(MHD_Connection* c, Request& req, const char* data, size_t length)
+{
+    req.received += length;
+    // Headers' grace, then the minimum rate for all that came so far.
+    setDeadline(c, req.bodyStart + std::chrono::seconds(m_limits.headerSeconds) +
+                       std::chrono::milliseconds(req.received * 1000 /
+                                                 std::max<size_t>(1, m_limits.minBytesPerSecond)));
+    if (req.received > maxDroppedBytes)
+        return MHD_NO;
+    if (!req.keepsBody || req.refusal != 0)
+        return MHD_YES;
+    if (req.received > maxRequestBytes) {
+        req.refusal = 413;
+    } else if (req.received > req.reserved) {
+        const size_t more = req.received - req.reserved;
+        if (m_bodyBytes + more > m_limits.bodyBudget) {
+            req.refusal = 503;
+        } else {
+            m_bodyBytes += more;
+            req.reserved += more;
+        }
+    }
+    if (req.refusal != 0) {
+        std::string().swap(req.body);
+        m_bodyBytes -= req.reserved;
+        req.reserved = 0;
+        return MHD_YES;
+    }
+    req.body.append(data, length);
+    return MHD_YES;
+}
+
+int ServiceServer::finishRequest(MHD_Connection* c, Request& req)
+{
+    if (req.reply) {
+        Reply reply = std::move(*req.reply);
+        req.reply.reset();
+        return queueReply(c, std::move(reply));
+    }
+    if (req.submitted)
+        return MHD_YES; // resumed without a reply: cannot happen, wait on
+    if (req.refusal == 413)
+        return queueReply(c,
+                          {413, "The request is larger than 16 MiB.\n", textType, nullptr, true});
+    if (req.refusal == 503)
+        return queueReply(
+            c, {503, "The service is busy; try again shortly.\n", textType, nullptr, true});
+
+    const QString path = fromStd(req.path);
+    const bool get = req.method == MHD_HTTP_METHOD_GET || req.method == MHD_HTTP_METHOD_HEAD;
+    if (path == WsdlDocuments::endpointPath()) {
+        if (req.method != MHD_HTTP_METHOD_POST)
+            return queueReply(c,
+                              {405, "This address takes POST requests only.\n", textType, "POST"});
+        return runLater(c, req) ? MHD_YES : MHD_NO;
+    }
+    if (get) {
+        if (m_debugPaths && m_address.isLoopback() && path == QLatin1String("/debug/pipelines"))
+            return runLater(c, req) ? MHD_YES : MHD_NO;
+        return queueReply(c, answerGet(c, req));
+    }
+    // A WSDL document's address takes GET only; anything else is unknown.
+    if (WsdlDocuments::forRequest(path, req.rawQuery()))
+        return queueReply(c, {405, "This address takes GET requests only.\n", textType, "GET"});
+    return queueReply(c, {404, "Nothing is published at " + req.path + ".\n"});
+}
+
+// The work that may wait runs on the work queue while the connection is
+// suspended; the job resumes it with the reply in place.
+bool ServiceServer::runLater(MHD_Connection* c, Request& req)
+{
+    Request* const r = &req;
+    const bool soap = req.method == MHD_HTTP_METHOD_POST;
+    req.submitted = true;
+    setDeadline(c, Clock::time_point::max());
+    // Suspended before the job is queued, so that its resume cannot come
+    // first.
+    MHD_suspend_connection(c);
+    ++m_inFlight;
+    const bool queued = m_work->tryPush([this, c, r, soap] {
+        Reply reply;
+        try {
+            if (soap)
+                reply = answerSoap(r->body);
+            else
+                reply.body = toStd(m_engine.debugReport());
+        } catch (...) {
+            reply = {500, "The service failed on this request.\n"};
+        }
+        std::string().swap(r->body);
+        r->reply = std::move(reply);
+        // libmicrohttpd's own loop is ours, and resuming does not wake it.
+        MHD_resume_connection(c);
+        --m_inFlight;
+        ::eventfd_write(m_wakeFd, 1);
+    });
+    if (!queued) {
+        req.reply =
+            Reply{503, "The service is busy; try again shortly.\n", textType, nullptr, true};
+        MHD_resume_connection(c);
+        --m_inFlight;
+    }
+    return true;
+}
+
+int ServiceServer::queueReply(MHD_Connection* c, Reply reply)
+{
+    auto* body = new std::string(std::move(reply.body));
+    MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
+        body->size(), body->data(), &ServerCallbacks::freeBody, body);
+    if (!response) {
+        delete body;
+        return MHD_NO;
+    }
+    MHD_add_response_header(response, "Server", serverHeader);
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, reply.type);
+    if (reply.allow)
+        MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, reply.allow);
+    if (reply.close)
+        MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
+    // The reply, too, must be taken at the minimum rate.
+    setDeadline(c, Clock::now() + std::chrono::seconds(m_limits.headerSeconds) +
+                       std::chrono::milliseconds(body->size() * 1000 /
+                                                 std::max<size_t>(1, m_limits.minBytesPerSecond)));
+    const MHD_Result queued = MHD_queue_response(c, reply.status, response);
+    MHD_destroy_response(response);
+    return queued;
+}
+
+ServiceServer::Reply ServiceServer::answerGet(MHD_Connection* c, const Request& req) const
+{
+    const QString path = fromStd(req.path);
+    const auto kind = WsdlDocuments::forRequest(path, req.rawQuery());
+    if (!kind)
+        return {404, "Nothing is published at " + req.path + ".\n"};
+    // The address of the endpoint is the one the service listens on; when
+    // that is every address of the machine, the one the caller used.
+    ListenAddress at = m_address;
+    const std::string host = header(c, MHD_HTTP_HEADER_HOST);
+    if (!at.isWildcard() && !at.host.isEmpty() && at.host != QLatin1String("localhost")) {
+        // as bound
+    } else if (plausibleHost(host)) {
+        const auto parsed = ListenAddress::parse(fromStd(host));
+        at = parsed ? *parsed : ListenAddress{fromStd(host), 80};
+    } else {
+        const MHD_ConnectionInfo* info =
+            MHD_get_connection_info(c, MHD_CONNECTION_INFO_CONNECTION_FD);
+        sockaddr_storage local{};
+        socklen_t length = sizeof local;
+        if (info &&
+            ::getsockname(info->connect_fd, reinterpret_cast<sockaddr*>(&local), &length) == 0)
+            at = *ListenAddress::parse(socketAddressText(reinterpret_cast<sockaddr*>(&local)));
+    }
+    const QString url = QStringLiteral("http://") + at.text() + WsdlDocuments::endpointPath();
+    const QByteArray doc = WsdlDocuments::document(*kind, url);
+    return {200, doc.toStdString(), xmlType};
+}
+
+ServiceServer::Reply ServiceServer::answerSoap(const std::string& body) const
+{
+    Reply reply{200, {}, xmlType};
+    QByteArray envelope;
     try {
         const SoapCall call =
             parseSoapCall(QByteArray(body.data(), static_cast<qsizetype>(body.size())));
         const TranslationMode mode = TranslationMode::parse(call.mode);
         const QString translation = m_engine.translate(mode, call.text);
-        res.status = 200;
-        reply = SoapReply::response(call, translation);
+        envelope = SoapReply::response(call, translation);
         qCDebug(lcServer) << "translated" << mode.text() << call.text.size() << "characters";
     } catch (const ServiceFault& fault) {
-        res.status = 500;
-        reply = SoapReply::fault(fault);
+        reply.status = 500;
+        envelope = SoapReply::fault(fault);
         qCDebug(lcServer).noquote() << "fault:" << fault.message();
     } catch (const std::exception& e) {
-        res.status = 500;
+        reply.status = 500;
         const ServiceFault fault = ServiceFault::server(
             QStringLiteral("The translation service failed: %1").arg(QString::fromUtf8(e.what())));
-        reply = SoapReply::fault(fault);
+        envelope = SoapReply::fault(fault);
         qCWarning(lcServer).noquote() << fault.message();
     }
-    res.set_content(reply.constData(), static_cast<size_t>(reply.size()), xmlType);
-}
-
-void ServiceServer::setUpRoutes()
-{
-    httplib::Server& http = *m_http;
-    http.set_payload_max_length(maxRequestBytes);
-    http.set_default_headers({{"Server", serverHeader}});
-    // A kept-alive connection holds a worker while it idles; a short idle
-    // time and a pool twice httplib's default keep several desktop clients
-    // and a benchmark from waiting on each other.
-    http.set_keep_alive_timeout(2);
-    http.new_task_queue = [] { return new httplib::ThreadPool(16); };
-    // Replies are written in more than one piece; without this, Nagle's
-    // algorithm and the caller's delayed ACK hold each reply back ~40 ms.
-    http.set_tcp_nodelay(true);
-    // Asked to, httplib compresses every text reply with Brotli at its
-    // highest quality: milliseconds of work per reply that save nothing on
-    // loopback. Replies go out as they are. (The request object is ours,
-    // handed over as const only by the handler's signature.)
-    http.set_pre_routing_handler([](const httplib::Request& req, httplib::Response&) {
-        const_cast<httplib::Request&>(req).headers.erase("Accept-Encoding");
-        return httplib::Server::HandlerResponse::Unhandled;
-    });
-
-    const std::string endpoint = toStd(WsdlDocuments::endpointPath());
-
-    // The body is read here rather than by httplib, whose size limit only
-    // covers bodies with a Content-Length, not chunked ones.
-    http.Post(endpoint, [this](const httplib::Request&, httplib::Response& res,
-                               const httplib::ContentReader& reader) {
-        std::string body;
-        bool tooLarge = false;
-        size_t skipped = 0;
-        const bool complete = reader([&](const char* data, size_t length) {
-            if (!tooLarge && body.size() + length <= maxRequestBytes) {
-                body.append(data, length);
-                return true;
-            }
-            // The rest is read and dropped, within reason, so that the
-            // caller gets to read the 413 before the connection closes.
-            tooLarge = true;
-            std::string().swap(body);
-            skipped += length;
-            return skipped <= 4 * maxRequestBytes;
-        });
-        if (tooLarge || res.status == 413) {
-            res.status = 413;
-            res.set_header("Connection", "close");
-            res.set_content("The request is larger than 16 MiB.\n", textType);
-        } else if (!complete) {
-            res.status = 400;
-            res.set_header("Connection", "close");
-            res.set_content("The request body could not be read.\n", textType);
-        } else {
-            answerSoap(body, res);
-        }
-    });
-    http.Post(endpoint, [this](const httplib::Request& req, httplib::Response& res) {
-        answerSoap(req.body, res);
-    });
-    const auto postOnly = [](const httplib::Request&, httplib::Response& res) {
-        methodNotAllowed(res, "POST");
-    };
-    http.Get(endpoint, postOnly);
-    http.Put(endpoint, postOnly);
-    http.Patch(endpoint, postOnly);
-    http.Delete(endpoint, postOnly);
-    http.Options(endpoint, postOnly);
-
-    http.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
-        const QString path = fromStd(req.path);
-        if (const auto kind = WsdlDocuments::forRequest(path, rawQuery(req))) {
-            // The address of the endpoint is the one the service listens
-            // on; when that is every address of the machine, the one the
-            // caller used.
-            ListenAddress at = m_address;
-            if (!at.isWildcard() && !at.host.isEmpty() && at.host != QLatin1String("localhost")) {
-                // as bound
-            } else if (plausibleHost(req.get_header_value("Host"))) {
-                const QString host = fromStd(req.get_header_value("Host"));
-                const auto parsed = ListenAddress::parse(host);
-                at = parsed ? *parsed : ListenAddress{host, 80};
-            } else {
-                at = ListenAddress{fromStd(req.local_addr), req.local_port};
-            }
-            const QString url =
-                QStringLiteral("http://") + at.text() + WsdlDocuments::endpointPath();
-            const QByteArray doc = WsdlDocuments::document(*kind, url);
-            res.set_content(doc.constData(), static_cast<size_t>(doc.size()), xmlType);
-            return;
-        }
-        if (m_debugPaths && m_address.isLoopback() && path == QLatin1String("/debug/pipelines")) {
-            res.set_content(toStd(m_engine.debugReport()), textType);
-            return;
-        }
-        notFound(req, res);
-    });
-    // A WSDL document's address takes GET only; anything else is unknown.
-    const auto otherMethods = [](const httplib::Request& req, httplib::Response& res) {
-        const QString path = fromStd(req.path);
-        if (WsdlDocuments::forRequest(path, rawQuery(req)))
-            methodNotAllowed(res, "GET");
-        else
-            notFound(req, res);
-    };
-    http.Post(".*", otherMethods);
-    http.Put(".*", otherMethods);
-    http.Patch(".*", otherMethods);
-    http.Delete(".*", otherMethods);
-
-    http.set_error_handler(
-        httplib::Server::HandlerWithResponse([](const httplib::Request&, httplib::Response& res) {
-            if (!res.body.empty())
-                return httplib::Server::HandlerResponse::Unhandled;
-            switch (res.status) {
-            case 413:
-                res.set_content("The request is larger than 16 MiB.\n", textType);
-                break;
-            case 400:
-                res.set_content("The request is not valid HTTP.\n", textType);
-                break;
-            default:
-                res.set_content("The request failed with HTTP status " +
-                                    std::to_string(res.status) + ".\n",
-                                textType);
-            }
-            return httplib::Server::HandlerResponse::Handled;
-        }));
-    http.set_exception_handler(
-        [](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
-            res.status = 500;
-            res.set_content("The service failed on this request.\n", textType);
-        });
+    reply.body.assign(envelope.constData(), static_cast<size_t>(envelope.size()));
+    return reply;
 }

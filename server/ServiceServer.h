@@ -1,21 +1,25 @@
 #pragma once
 
 #include "ListenAddress.h"
+#include "ServiceLimits.h"
 #include "TranslationEngine.h"
 
 #include <QString>
 #include <atomic>
+#include <chrono>
 #include <memory>
-#include <mutex>
 #include <string>
+#include <unordered_map>
 
-namespace httplib {
-class Server;
-struct Response;
-} // namespace httplib
+struct MHD_Connection;
+struct MHD_Daemon;
+class WorkQueue;
 
 // The HTTP side of tarquell-service: the WSDL documents, the SOAP endpoint
-// and the answers to everything else, on cpp-httplib's thread pool.
+// and the answers to everything else. One thread reads and answers every
+// connection through GNU libmicrohttpd's epoll loop, with a deadline for
+// each request, caps on connections and on the bodies held; translations
+// run on a bounded WorkQueue while their connection waits, suspended.
 class ServiceServer
 {
 public:
@@ -26,7 +30,8 @@ public:
 
     // debugPaths: serve /debug/pipelines (the Apertium process ids, for
     // tests); honoured only on a loopback address.
-    ServiceServer(TranslationEngine& engine, bool debugPaths = false);
+    ServiceServer(TranslationEngine& engine, bool debugPaths = false,
+                  const ServiceLimits& limits = {});
     ~ServiceServer();
     ServiceServer(const ServiceServer&) = delete;
     ServiceServer& operator=(const ServiceServer&) = delete;
@@ -37,19 +42,49 @@ public:
     // Serves until stop(). False when serving failed.
     bool serve();
     // Safe from any thread, also before serve() has begun: serve() then
-    // returns at once.
+    // returns at once. Replies under way are finished first.
     void stop();
 
+    // The connection cap in force: the limits' total, lowered to fit the
+    // descriptors this process may open.
+    int connectionCap() const { return m_connectionCap; }
+
 private:
-    void setUpRoutes();
-    void answerSoap(const std::string& body, httplib::Response& res);
+    friend struct ServerCallbacks;
+    struct Request;
+    struct Reply;
+    using Clock = std::chrono::steady_clock;
+
+    int beginRequest(MHD_Connection* c, Request& req, const char* url, const char* method);
+    int takeBody(MHD_Connection* c, Request& req, const char* data, size_t length);
+    int finishRequest(MHD_Connection* c, Request& req);
+    int queueReply(MHD_Connection* c, Reply reply);
+    bool runLater(MHD_Connection* c, Request& req);
+    Reply answerSoap(const std::string& body) const;
+    Reply answerGet(MHD_Connection* c, const Request& req) const;
+    void setDeadline(MHD_Connection* c, Clock::time_point deadline);
+    void cutOverdue();
 
     TranslationEngine& m_engine;
-    bool m_debugPaths;
+    const bool m_debugPaths;
+    const ServiceLimits m_limits;
+    int m_connectionCap = 0;
     ListenAddress m_address;
-    std::unique_ptr<httplib::Server> m_http;
-    std::mutex m_stateMutex;
-    bool m_stopRequested = false;
-    bool m_listening = false;
-    std::atomic<bool> m_served{false};
+    int m_listenFd = -1;
+    int m_wakeFd = -1;
+    std::unique_ptr<WorkQueue> m_work;
+    std::atomic<bool> m_stopRequested{false};
+
+    // Touched by the serving thread only.
+    struct Connection
+    {
+        int fd = -1;
+        Clock::time_point deadline;
+        bool cut = false;
+    };
+    std::unordered_map<MHD_Connection*, Connection> m_connections;
+    size_t m_bodyBytes = 0; // held by all requests, against bodyBudget
+    int m_requests = 0;     // between request line and completion
+    // Suspended connections whose job has not resumed them yet.
+    std::atomic<int> m_inFlight{0};
 };

@@ -95,7 +95,7 @@ int main(int argc, char** argv)
 
     const std::unique_ptr<TranslationEngine> engine = makeEngine(options);
     const bool debugPaths = qEnvironmentVariable("TARQUELL_SERVICE_DEBUG") == QLatin1String("1");
-    ServiceServer server(*engine, debugPaths);
+    ServiceServer server(*engine, debugPaths, options.limits);
     ListenAddress bound;
     try {
         bound = server.bind(options.listen);

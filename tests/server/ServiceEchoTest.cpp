@@ -385,6 +385,8 @@ TEST(ServiceCommandLine, HelpBadOptionsAndATakenPort)
         {{QStringLiteral("--engine"), QStringLiteral("babel")}, "--engine is apertium or echo"},
         {{QStringLiteral("--listen"), QStringLiteral("8731")}, "--listen needs ADDR:PORT"},
         {{QStringLiteral("--listen")}, "--listen needs a value"},
+        {{QStringLiteral("--max-per-address"), QStringLiteral("0")},
+         "--max-per-address needs a number, not \"0\""},
     };
     for (const auto& row : bad) {
         QProcess p;
