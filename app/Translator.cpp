@@ -1,5 +1,6 @@
 #include "app/Translator.h"
 
+#include "app/EditController.h"
 #include "app/LanguageController.h"
 #include "app/Logging.h"
 #include "app/QtDialogs.h"
@@ -90,6 +91,7 @@ void TfrmMain::createControllers()
         }
     });
     m_languages = new LanguageController(this, ui, Settings, Gateway);
+    m_editor = new EditController(this, ui, *m_env.dialogs);
 }
 
 // --- start sequence ---
