@@ -119,12 +119,18 @@ void FindController::ReplaceDialog1Replace()
     QTextCursor cursor = pane->textCursor();
     cursor.beginEditBlock();
     qsizetype shift = 0;
+    int firstEnd = -1;
     for (qsizetype p : found) {
         cursor.setPosition(int(p + shift));
         cursor.setPosition(int(p + shift + what.size()), QTextCursor::KeepAnchor);
         cursor.insertText(with);
         shift = cursor.position() - (p + what.size());
+        if (firstEnd < 0)
+            firstEnd = cursor.position();
     }
+    // The caret stays after the first replacement: showing it needs only
+    // the layout up to there, the rest is laid out while the user reads.
+    cursor.setPosition(firstEnd);
     cursor.endEditBlock();
     pane->setTextCursor(cursor);
     pane->ensureCursorVisible();

@@ -239,11 +239,22 @@ TEST_F(EditTest, PopMenuItemsWrapAndTwins)
         QTRY_VERIFY(!menu->isVisible());
     }
 
-    // The pop-up Find and Replace open the Edit menu's dialogs.
+    // The pop-up Find and Replace open the Edit menu's dialogs, as do the
+    // Edit menu's shortcuts; one dialog of each kind.
     trigger("Find2");
-    EXPECT_TRUE(ctl<QDialog>("FindDialog1")->isVisible());
+    QDialog* find = ctl<QDialog>("FindDialog1");
+    EXPECT_TRUE(find->isVisible());
     trigger("Replace2");
     EXPECT_TRUE(ctl<QDialog>("ReplaceDialog1")->isVisible());
+    find->close();
+    ctl<QDialog>("ReplaceDialog1")->close();
+    enter(memo1);
+    QTest::keyClick(memo1, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(find->isVisible());
+    enter(memo1);
+    QTest::keyClick(memo1, Qt::Key_R, Qt::ControlModifier);
+    EXPECT_TRUE(ctl<QDialog>("ReplaceDialog1")->isVisible());
+    EXPECT_EQ(window->findChildren<QDialog*>().size(), 2);
 }
 
 TEST_F(EditTest, ClearButtonAsksOnlyForAnEditedSourcePane)
@@ -510,6 +521,7 @@ TEST_F(EditTest, ReplaceAllReplacesEveryOccurrenceAsOneUndoStep)
     QDialog* replace = replaceDialog(QStringLiteral("cat"), QStringLiteral("tiger"));
     press(replace, "ReplaceAllBtn");
     EXPECT_EQ(memo1->toPlainText(), QStringLiteral("tiger, tiger\nand tiger"));
+    EXPECT_EQ(memo1->textCursor().position(), 5); // after the first replacement
     // A replacement that holds the find text is not searched again.
     replace = replaceDialog(QStringLiteral("tiger"), QStringLiteral("tiger tiger"));
     press(replace, "ReplaceAllBtn");
