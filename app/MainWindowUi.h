@@ -67,8 +67,15 @@ struct MainWindowUi
     QStatusBar* StatusBar1 = nullptr;
     QLabel* SimplePanel = nullptr; // the status bar's one panel
 
+    // --- editor: the pop-up menu both panes share, items in menu order ---
+    QMenu* PopMenu = nullptr;
+    QAction *Undo2 = nullptr, *Redo2 = nullptr, *Clear1 = nullptr, *Copy2 = nullptr,
+            *Paste2 = nullptr, *Cut2 = nullptr, *SelectAll2 = nullptr, *Find2 = nullptr,
+            *Replace2 = nullptr, *AutoWrap1 = nullptr;
+
 private:
     void buildMenus(QMainWindow* frmMain);
     void buildToolbar(QWidget* parent);
     void buildPanes(QMainWindow* frmMain);
+    void buildPopMenu(QMainWindow* frmMain); // editor
 };

@@ -1,7 +1,9 @@
 #include "app/QtDialogs.h"
 
+#include <QColorDialog>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFontDialog>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -86,4 +88,23 @@ std::optional<Credentials> QtDialogs::askCredentials(const QString& realm, const
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return Credentials{user->text(), password->text()};
+}
+
+// --- editor: character formatting ---
+
+std::optional<QFont> QtDialogs::chooseFont(const QFont& initial)
+{
+    bool ok = false;
+    const QFont chosen = QFontDialog::getFont(&ok, initial, m_parent);
+    if (!ok)
+        return std::nullopt;
+    return chosen;
+}
+
+std::optional<QColor> QtDialogs::chooseColor(const QColor& initial)
+{
+    const QColor chosen = QColorDialog::getColor(initial, m_parent);
+    if (!chosen.isValid())
+        return std::nullopt; // Cancel
+    return chosen;
 }

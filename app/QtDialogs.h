@@ -16,6 +16,10 @@ public:
     std::optional<Credentials> askCredentials(const QString& realm, const QString& host,
                                               bool forProxy) override;
 
+    // --- editor: character formatting ---
+    std::optional<QFont> chooseFont(const QFont& initial) override;
+    std::optional<QColor> chooseColor(const QColor& initial) override;
+
 private:
     QWidget* m_parent;
 };

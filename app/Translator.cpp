@@ -1,5 +1,6 @@
 #include "app/Translator.h"
 
+#include "app/EditController.h"
 #include "app/LanguageController.h"
 #include "app/Logging.h"
 #include "app/QtDialogs.h"
@@ -91,6 +92,7 @@ void TfrmMain::createControllers()
     });
     m_languages = new LanguageController(this, ui, Settings, Gateway);
     m_viewer = new ViewerController(this, ui, Settings, PaneMode, *m_env.dialogs, *m_env.launcher);
+    m_editor = new EditController(this, ui, *m_env.dialogs);
 }
 
 // --- start sequence ---

@@ -8,6 +8,7 @@
 #include <array>
 #include <memory>
 
+class EditController;
 class IDialogs;
 class ILauncher;
 class LanguageController;
@@ -90,6 +91,7 @@ private:
     TranslateController* m_translate = nullptr;
     LanguageController* m_languages = nullptr;
     ViewerController* m_viewer = nullptr;
+    EditController* m_editor = nullptr; // editor: edit, format, find and replace
     bool m_closePending = false;
     bool m_settingsWritten = false;
 };

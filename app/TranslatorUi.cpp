@@ -59,7 +59,8 @@ QToolButton* bigButton(QWidget* parent, const char* name, const char* caption, c
     return b;
 }
 
-// A 24 x 24 formatting button without caption.
+// A 24 x 24 formatting button without caption. Its tip is also its
+// accessible name, so that screen readers can name it.
 QToolButton* smallButton(QWidget* parent, const char* name, const char* icon, const char* tip)
 {
     auto* b = new QToolButton(parent);
@@ -67,6 +68,7 @@ QToolButton* smallButton(QWidget* parent, const char* name, const char* icon, co
     b->setIcon(QIcon::fromTheme(QString::fromLatin1(icon)));
     b->setIconSize(QSize(16, 16));
     b->setToolTip(QString::fromUtf8(tip));
+    b->setAccessibleName(QString::fromUtf8(tip));
     b->setAutoRaise(true);
     b->setFixedSize(24, 24);
     return b;
@@ -94,7 +96,7 @@ QTextEdit* pane(QWidget* parent, const char* name)
     m->setFont(QFont(QStringLiteral("Arial"), 10));
     m->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m->setLineWrapMode(QTextEdit::NoWrap);
+    m->setLineWrapMode(QTextEdit::WidgetWidth);
     QPalette p = m->palette();
     p.setColor(QPalette::Base, Qt::white);
     p.setColor(QPalette::Text, Qt::black);
@@ -138,6 +140,7 @@ void MainWindowUi::setupUi(QMainWindow* frmMain)
 {
     buildMenus(frmMain);
     buildPanes(frmMain);
+    buildPopMenu(frmMain);
 }
 
 void MainWindowUi::buildMenus(QMainWindow* frmMain)
@@ -257,9 +260,9 @@ void MainWindowUi::buildToolbar(QWidget* parent)
     BoldBtn = smallButton(Panel1, "BoldBtn", "format-text-bold", "Bold");
     ItalicBtn = smallButton(Panel1, "ItalicBtn", "format-text-italic", "Italic");
     UnderlineBtn = smallButton(Panel1, "UnderlineBtn", "format-text-underline", "Underline");
-    LeftBtn = smallButton(Panel1, "LeftBtn", "format-justify-left", "Left");
-    CentreBtn = smallButton(Panel1, "CentreBtn", "format-justify-center", "Centre");
-    RightBtn = smallButton(Panel1, "RightBtn", "format-justify-right", "Right");
+    LeftBtn = smallButton(Panel1, "LeftBtn", "format-justify-left", "Align Left");
+    CentreBtn = smallButton(Panel1, "CentreBtn", "format-justify-center", "Center");
+    RightBtn = smallButton(Panel1, "RightBtn", "format-justify-right", "Align Right");
     formatting->addWidget(BoldBtn, 0, 0);
     formatting->addWidget(ItalicBtn, 0, 1);
     formatting->addWidget(UnderlineBtn, 0, 2);
@@ -356,4 +359,30 @@ void MainWindowUi::buildPanes(QMainWindow* frmMain)
     SimplePanel->setObjectName(QStringLiteral("SimplePanel"));
     StatusBar1->addWidget(SimplePanel, 1);
     frmMain->setStatusBar(StatusBar1);
+}
+
+// --- editor: the pop-up menu both panes share ---
+
+void MainWindowUi::buildPopMenu(QMainWindow* frmMain)
+{
+    PopMenu = new QMenu(frmMain);
+    PopMenu->setObjectName(QStringLiteral("PopMenu"));
+    Undo2 = addItem(PopMenu, "Undo2", "Undo");
+    Redo2 = addItem(PopMenu, "Redo2", "Redo");
+    PopMenu->addSeparator();
+    Clear1 = addItem(PopMenu, "Clear1", "Clear");
+    PopMenu->addSeparator();
+    Copy2 = addItem(PopMenu, "Copy2", "Copy");
+    Paste2 = addItem(PopMenu, "Paste2", "Paste");
+    Cut2 = addItem(PopMenu, "Cut2", "Cut");
+    SelectAll2 = addItem(PopMenu, "SelectAll2", "Select All");
+    PopMenu->addSeparator();
+    Find2 = addItem(PopMenu, "Find2", "Find ...");
+    Replace2 = addItem(PopMenu, "Replace2", "Replace");
+    PopMenu->addSeparator();
+    AutoWrap1 = addItem(PopMenu, "AutoWrap1", "Auto Wrap");
+    AutoWrap1->setCheckable(true);
+    AutoWrap1->setChecked(true);
+    for (QTextEdit* m : {Memo1, Memo2})
+        m->setContextMenuPolicy(Qt::CustomContextMenu);
 }

@@ -30,6 +30,9 @@ struct NoDialogs : IDialogs
     {
         return std::nullopt;
     }
+    // editor: character formatting
+    std::optional<QFont> chooseFont(const QFont&) override { return std::nullopt; }
+    std::optional<QColor> chooseColor(const QColor&) override { return std::nullopt; }
 };
 
 QString generated(qsizetype chars)

@@ -59,6 +59,9 @@ public:
                          MsgButtons buttons) override;
     std::optional<Credentials> askCredentials(const QString& realm, const QString& host,
                                               bool forProxy) override;
+    // A terminal has no font or colour dialog: both are cancelled.
+    std::optional<QFont> chooseFont(const QFont&) override { return std::nullopt; }
+    std::optional<QColor> chooseColor(const QColor&) override { return std::nullopt; }
 
     void error(const QString& text);
     // A message that does not by itself fail the run.

@@ -31,6 +31,14 @@ public:
     // when the user cancels.
     virtual std::optional<Credentials> askCredentials(const QString& realm, const QString& host,
                                                       bool forProxy) = 0;
+
+    // --- editor: character formatting ---
+    // The font dialog, opened on the given font (name, size, style); the
+    // chosen font, or empty on Cancel.
+    virtual std::optional<QFont> chooseFont(const QFont& initial) = 0;
+    // The colour dialog, opened on the given colour; the chosen colour, or
+    // empty on Cancel.
+    virtual std::optional<QColor> chooseColor(const QColor& initial) = 0;
 };
 
 // Starting programs and opening addresses: the second seam.

@@ -23,3 +23,25 @@ std::optional<Credentials> ScriptedDialogs::askCredentials(const QString& realm,
     credentialAnswers.pop_front();
     return r;
 }
+
+// --- editor: character formatting ---
+
+std::optional<QFont> ScriptedDialogs::chooseFont(const QFont& initial)
+{
+    fontsOffered.append(initial);
+    if (fontAnswers.empty())
+        return std::nullopt;
+    auto r = fontAnswers.front();
+    fontAnswers.pop_front();
+    return r;
+}
+
+std::optional<QColor> ScriptedDialogs::chooseColor(const QColor& initial)
+{
+    colorsOffered.append(initial);
+    if (colorAnswers.empty())
+        return std::nullopt;
+    auto r = colorAnswers.front();
+    colorAnswers.pop_front();
+    return r;
+}

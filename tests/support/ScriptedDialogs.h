@@ -31,6 +31,15 @@ public:
     std::optional<Credentials> askCredentials(const QString& realm, const QString& host,
                                               bool forProxy) override;
 
+    // --- editor: character formatting ---
+    // With an empty queue the font and colour dialogs are cancelled.
+    std::optional<QFont> chooseFont(const QFont& initial) override;
+    std::optional<QColor> chooseColor(const QColor& initial) override;
+    std::deque<std::optional<QFont>> fontAnswers;
+    std::deque<std::optional<QColor>> colorAnswers;
+    QList<QFont> fontsOffered;   // the font each font dialog opened on
+    QList<QColor> colorsOffered; // the colour each colour dialog opened on
+
     std::deque<MsgResult> messageAnswers;
     std::deque<std::optional<Credentials>> credentialAnswers;
 
