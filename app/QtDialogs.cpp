@@ -87,3 +87,10 @@ std::optional<Credentials> QtDialogs::askCredentials(const QString& realm, const
         return std::nullopt;
     return Credentials{user->text(), password->text()};
 }
+
+// --- the shell: options dialog and about box ---
+
+int QtDialogs::runDialog(QDialog& dialog)
+{
+    return dialog.exec();
+}

@@ -17,6 +17,10 @@ class StatusLine;
 class TAHMSystemDetails;
 class THTTPRIO;
 class TranslateController;
+// the shell: options, interface languages, about box and launchers
+class AboutController;
+class InterfaceController;
+class OptionsController;
 
 // The main window: the switchboard. It composes the controls and the area
 // controllers, runs the start and close sequences and keeps the settings
@@ -88,6 +92,10 @@ private:
     TAHMSystemDetails* AH = nullptr;
     TranslateController* m_translate = nullptr;
     LanguageController* m_languages = nullptr;
+    // the shell: options, interface languages, about box and launchers
+    OptionsController* m_options = nullptr;
+    InterfaceController* m_interface = nullptr;
+    AboutController* m_about = nullptr;
     bool m_closePending = false;
     bool m_settingsWritten = false;
 };
