@@ -131,6 +131,9 @@ TAbout::TAbout(QWidget* parent, IDialogs& dialogs, const QString& supportMail)
     setWindowTitle(QStringLiteral("About"));
     setFont(dialogFont(false));
     setFixedSize(288, 286);
+    // A dialog border: no sizing, no minimise or maximise buttons.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint |
+                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
 
     const QFont bold = dialogFont(true);
     Bevel1 = new QFrame(this);

@@ -100,6 +100,9 @@ TOption::TOption(QWidget* parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("Option"));
     setFont(dialogFont(false));
     setFixedSize(303, 223);
+    // A dialog border: no sizing, no minimise or maximise buttons.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint |
+                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
 
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
