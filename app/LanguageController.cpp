@@ -3,7 +3,6 @@
 #include "translate/MainSettings.h"
 #include "app/MainWindowUi.h"
 
-#include "platform/AppTitle.h"
 #include "platform/InterfaceLanguages.h"
 #include "translate/Languages.h"
 #include "web/Gateways.h"
@@ -25,23 +24,6 @@ LanguageController::LanguageController(QWidget* window, MainWindowUi& ui, MainSe
     connect(ui.CB1, &QComboBox::activated, this, &LanguageController::CB1Select);
     connect(ui.CB2, &QComboBox::activated, this, &LanguageController::CB2Select);
     connect(ui.SetBtn, &QToolButton::clicked, this, &LanguageController::SetBtnClick);
-
-    const struct
-    {
-        QAction* item;
-        void (LanguageController::*handler)();
-    } commands[] = {
-        {ui.English1, &LanguageController::English1Click},
-        {ui.French1, &LanguageController::French1Click},
-        {ui.Spanish1, &LanguageController::Spanish1Click},
-        {ui.German1, &LanguageController::German1Click},
-        {ui.Italian1, &LanguageController::Italian1Click},
-        {ui.Portuguese1, &LanguageController::Portuguese1Click},
-        {ui.Japanese1, &LanguageController::Japanese1Click},
-        {ui.Chinese1, &LanguageController::Chinese1Click},
-    };
-    for (const auto& c : commands)
-        connect(c.item, &QAction::triggered, this, c.handler);
 }
 
 namespace {
@@ -96,55 +78,4 @@ void LanguageController::SetBtnClick()
     const QString shown2 = ui.CB2->currentText();
     ui.CB1->setCurrentIndex(LanguageNameToIndex(shown2));
     ui.CB2->setCurrentIndex(LanguageNameToIndex(shown1));
-}
-
-void LanguageController::selectInterface(QAction* item)
-{
-    for (const InterfaceLanguage& l : interfaceLanguages())
-        if (item->objectName() == QLatin1String(l.menuItem))
-            m_settings.InterfaceLanguage = QString::fromUtf8(l.stored);
-    // The group keeps one check mark; a command run directly sets it too.
-    item->setChecked(true);
-    m_window->setWindowTitle(AppTitle::InterfaceTitle);
-    AppTitle::set(AppTitle::InterfaceTitle);
-}
-
-void LanguageController::English1Click()
-{
-    selectInterface(ui.English1);
-}
-
-void LanguageController::French1Click()
-{
-    selectInterface(ui.French1);
-}
-
-void LanguageController::Spanish1Click()
-{
-    selectInterface(ui.Spanish1);
-}
-
-void LanguageController::German1Click()
-{
-    selectInterface(ui.German1);
-}
-
-void LanguageController::Italian1Click()
-{
-    selectInterface(ui.Italian1);
-}
-
-void LanguageController::Portuguese1Click()
-{
-    selectInterface(ui.Portuguese1);
-}
-
-void LanguageController::Japanese1Click()
-{
-    selectInterface(ui.Japanese1);
-}
-
-void LanguageController::Chinese1Click()
-{
-    selectInterface(ui.Chinese1);
 }

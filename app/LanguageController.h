@@ -9,9 +9,10 @@ struct GatewayState;
 struct MainSettings;
 struct MainWindowUi;
 
-// The language boxes, the Swap button and the Interface menu's choice: keeps
-// the two language codes in step with the boxes, lets the destination pick
-// the web gateway, and records the interface language with its check mark.
+// The language boxes and the Swap button: keeps the two language codes in
+// step with the boxes and lets the destination pick the web gateway. At
+// start it also runs the stored interface language's command (the commands
+// themselves live on InterfaceController).
 class LanguageController : public QObject
 {
     Q_OBJECT
@@ -31,18 +32,8 @@ public slots:
     void CB1Select(int index);
     void CB2Select(int index);
     void SetBtnClick();
-    void English1Click();
-    void French1Click();
-    void Spanish1Click();
-    void German1Click();
-    void Italian1Click();
-    void Portuguese1Click();
-    void Japanese1Click();
-    void Chinese1Click();
 
 private:
-    void selectInterface(QAction* item);
-
     QWidget* m_window;
     MainWindowUi& ui;
     MainSettings& m_settings;

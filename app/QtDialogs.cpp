@@ -108,3 +108,10 @@ std::optional<QColor> QtDialogs::chooseColor(const QColor& initial)
         return std::nullopt; // Cancel
     return chosen;
 }
+
+// --- the shell: options dialog and about box ---
+
+int QtDialogs::runDialog(QDialog& dialog)
+{
+    return dialog.exec();
+}

@@ -15,6 +15,8 @@ public:
                          MsgButtons buttons) override;
     std::optional<Credentials> askCredentials(const QString& realm, const QString& host,
                                               bool forProxy) override;
+    // the shell: options dialog and about box
+    int runDialog(QDialog& dialog) override;
 
     // --- editor: character formatting ---
     std::optional<QFont> chooseFont(const QFont& initial) override;

@@ -8,6 +8,10 @@
 #include "app/TranslateController.h"
 #include "app/ViewerController.h"
 #include "platform/QtLauncher.h"
+// the shell: options, interface languages, about box and launchers
+#include "app/AboutController.h"
+#include "app/InterfaceController.h"
+#include "app/OptionsController.h"
 
 #include "platform/AppTitle.h"
 #include "platform/ConfigPaths.h"
@@ -93,6 +97,12 @@ void TfrmMain::createControllers()
     m_languages = new LanguageController(this, ui, Settings, Gateway);
     m_viewer = new ViewerController(this, ui, Settings, PaneMode, *m_env.dialogs, *m_env.launcher);
     m_editor = new EditController(this, ui, *m_env.dialogs);
+    // the shell: options, interface languages, about box and launchers
+    m_options = new OptionsController(this, ui, Settings, *m_status, *m_env.dialogs,
+                                      [this] { return isTranslating(); });
+    m_interface = new InterfaceController(this, ui, Settings);
+    m_about = new AboutController(this, ui, Services, *m_status, *m_env.dialogs, *m_env.launcher,
+                                  [this] { return isTranslating(); });
 }
 
 // --- start sequence ---

@@ -19,6 +19,10 @@ class TAHMSystemDetails;
 class THTTPRIO;
 class TranslateController;
 class ViewerController;
+// the shell: options, interface languages, about box and launchers
+class AboutController;
+class InterfaceController;
+class OptionsController;
 
 // The main window: the switchboard. It composes the controls and the area
 // controllers, runs the start and close sequences and keeps the settings
@@ -92,6 +96,10 @@ private:
     LanguageController* m_languages = nullptr;
     ViewerController* m_viewer = nullptr;
     EditController* m_editor = nullptr; // editor: edit, format, find and replace
+    // the shell: options, interface languages, about box and launchers
+    OptionsController* m_options = nullptr;
+    InterfaceController* m_interface = nullptr;
+    AboutController* m_about = nullptr;
     bool m_closePending = false;
     bool m_settingsWritten = false;
 };

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <optional>
 
+class QDialog;
+
 // The one seam for everything modal. The window asks it; the real
 // implementation shows Qt dialogs, tests script the answers and record
 // what was shown.
@@ -39,6 +41,16 @@ public:
     // The colour dialog, opened on the given colour; the chosen colour, or
     // empty on Cancel.
     virtual std::optional<QColor> chooseColor(const QColor& initial) = 0;
+    // --- the shell: options dialog and about box ---
+    // Shows a dialog its caller built (and destroys afterwards) modally;
+    // returns its result, QDialog::Accepted (1) or QDialog::Rejected (0).
+    // Tests work the dialog's real controls instead of running its event
+    // loop; a seam that shows no dialogs closes it unseen.
+    virtual int runDialog(QDialog& dialog)
+    {
+        (void)dialog;
+        return 0;
+    }
 };
 
 // Starting programs and opening addresses: the second seam.

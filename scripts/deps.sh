@@ -9,6 +9,9 @@ packages=(
   libcpp-httplib-dev libmicrohttpd-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   famfamfam-flag-png adwaita-icon-theme fonts-liberation
+  # Cyrillic, Han, kana and Hangul in one font: the smallest that covers all
+  # four (1.6 MB download, 5.1 MB installed; Noto CJK is 57/91 MB)
+  fonts-wqy-microhei
   apertium apertium-eng-spa apertium-fr-es apertium-es-pt apertium-spa-ita cg3
   curl
   # Viewer and panes: one font with Cyrillic, Han, kana and Hangul (about

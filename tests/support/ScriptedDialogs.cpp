@@ -1,5 +1,7 @@
 #include "ScriptedDialogs.h"
 
+#include <QDialog>
+
 MsgResult ScriptedDialogs::messageBox(const QString& caption, const QString& text, MsgIcon icon,
                                       MsgButtons buttons)
 {
@@ -44,4 +46,20 @@ std::optional<QColor> ScriptedDialogs::chooseColor(const QColor& initial)
     auto r = colorAnswers.front();
     colorAnswers.pop_front();
     return r;
+}
+
+// --- the shell: options dialog and about box ---
+
+int ScriptedDialogs::runDialog(QDialog& dialog)
+{
+    dialogsRun.append(dialog.objectName());
+    dialog.show();
+    int result = QDialog::Rejected;
+    if (!dialogAnswers.empty()) {
+        auto answer = std::move(dialogAnswers.front());
+        dialogAnswers.pop_front();
+        result = answer(dialog);
+    }
+    dialog.hide();
+    return result;
 }

@@ -4,11 +4,13 @@
 #include "platform/Dialogs.h"
 
 #include <QList>
+#include <QStringList>
 #include <deque>
+#include <functional>
 
 // The dialog seam for tests: answers come from queues, everything shown is
 // recorded. With an empty queue a message box answers OK (or the first
-// button) and a credentials prompt is cancelled.
+// button), a credentials prompt is cancelled and a dialog is closed.
 class ScriptedDialogs : public IDialogs
 {
 public:
@@ -30,6 +32,8 @@ public:
                          MsgButtons buttons) override;
     std::optional<Credentials> askCredentials(const QString& realm, const QString& host,
                                               bool forProxy) override;
+    // the shell: options dialog and about box
+    int runDialog(QDialog& dialog) override;
 
     // --- editor: character formatting ---
     // With an empty queue the font and colour dialogs are cancelled.
@@ -45,4 +49,11 @@ public:
 
     QList<Shown> shown;
     QList<CredentialsAsked> credentialsAsked;
+
+    // --- the shell: options dialog and about box ---
+    // Each answer works the dialog's controls (it is shown, not executed)
+    // and returns its result; with none queued the dialog is closed
+    // (rejected) as it opened. dialogsRun records their objectNames.
+    std::deque<std::function<int(QDialog&)>> dialogAnswers;
+    QStringList dialogsRun;
 };

@@ -1,0 +1,129 @@
+#include "app/AboutController.h"
+
+#include "app/AboutUnit.h"
+#include "translate/MainSettings.h"
+#include "app/MainWindowUi.h"
+#include "app/StatusLine.h"
+
+#include "platform/CommandGuard.h"
+#include "platform/ConfigPaths.h"
+#include "platform/Dialogs.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QToolButton>
+
+AboutController::AboutController(QWidget* window, MainWindowUi& ui,
+                                 const ServiceLocations& services, StatusLine& status,
+                                 IDialogs& dialogs, ILauncher& launcher, std::function<bool()> busy)
+    : QObject(window), m_window(window), ui(ui), m_services(services), m_status(status),
+      m_dialogs(dialogs), m_launcher(launcher), m_busy(std::move(busy)),
+      m_programFolder(ConfigPaths::programFolder())
+{
+    setObjectName(QStringLiteral("AboutController"));
+    connect(ui.About1, &QAction::triggered, this, &AboutController::About1Click);
+    connect(ui.Manual1, &QAction::triggered, this, &AboutController::Manual1Click);
+    connect(ui.SpeedButton5, &QToolButton::clicked, this, &AboutController::SpeedButton5Click);
+    connect(ui.Update1, &QAction::triggered, this, &AboutController::Update1Click);
+    connect(ui.Homepage1, &QAction::triggered, this, &AboutController::Homepage1Click);
+    connect(ui.TarquellTranslatorforWeb1, &QAction::triggered, this,
+            &AboutController::TarquellTranslatorforWeb1Click);
+    connect(ui.VantuDictionary1, &QAction::triggered, this,
+            &AboutController::VantuDictionary1Click);
+    connect(ui.IEPagewatch1, &QAction::triggered, this, &AboutController::IEPagewatch1Click);
+    connect(ui.ObBtn, &QToolButton::clicked, this, &AboutController::ObBtnClick);
+}
+
+void AboutController::About1Click()
+{
+    if (m_busy && m_busy()) {
+        m_status.setText(QStringLiteral("The about box opens once the translation has ended."));
+        return;
+    }
+    runGuarded(m_dialogs, [this] {
+        // Created for this showing only: the count and the timer start afresh.
+        TAbout About(m_window, m_dialogs, m_services.supportMail);
+        connect(&About, &TAbout::mailRequested, this, &AboutController::openMail);
+        connect(&About, &TAbout::tealCaught, this, [this] {
+            ui.Chinese1->setVisible(true);
+            ui.French1->trigger();
+        });
+        m_dialogs.runDialog(About);
+    });
+}
+
+void AboutController::Manual1Click()
+{
+    // Compiled help where someone installed it; the HTML manual we ship
+    // otherwise (a Linux desktop has no viewer for compiled help).
+    const QDir folder(m_programFolder);
+    QString manual = folder.filePath(QStringLiteral("Tarqtran.chm"));
+    if (!QFileInfo::exists(manual))
+        manual = folder.filePath(QStringLiteral("Tarqtran.html"));
+    if (!QFileInfo::exists(manual)) {
+        m_status.setText(QStringLiteral("The manual is not installed beside the program."));
+        return;
+    }
+    if (!m_launcher.openAddress(manual))
+        m_status.setText(QStringLiteral("The manual could not be opened."));
+}
+
+void AboutController::SpeedButton5Click()
+{
+    ui.Manual1->trigger();
+}
+
+void AboutController::Update1Click()
+{
+    // There is no update check of the program's own: the web site tells.
+    openWebSite();
+}
+
+void AboutController::Homepage1Click()
+{
+    openWebSite();
+}
+
+void AboutController::TarquellTranslatorforWeb1Click()
+{
+    startSibling(QStringLiteral("Webvane"));
+}
+
+void AboutController::VantuDictionary1Click()
+{
+    startSibling(QStringLiteral("Vantudict"));
+}
+
+void AboutController::IEPagewatch1Click()
+{
+    startSibling(QStringLiteral("Pagewatch"));
+}
+
+void AboutController::ObBtnClick()
+{
+    startSibling(QStringLiteral("Pagewatch"));
+}
+
+void AboutController::startSibling(const QString& name)
+{
+    // The path goes over whole, never through a shell: blanks in the
+    // folder's name are harmless.
+    const QString program = QDir(m_programFolder).filePath(name);
+    if (!QFileInfo::exists(program))
+        m_status.setText(QStringLiteral("%1 is not installed beside the program.").arg(name));
+    else if (!m_launcher.startProgram(program, {}))
+        m_status.setText(QStringLiteral("%1 could not be started.").arg(name));
+}
+
+void AboutController::openWebSite()
+{
+    if (!m_launcher.openAddress(m_services.homePage))
+        m_status.setText(QStringLiteral("No web browser could open %1.").arg(m_services.homePage));
+}
+
+void AboutController::openMail(const QString& link)
+{
+    if (!m_launcher.openAddress(link))
+        m_status.setText(QStringLiteral("The mail program could not be started."));
+}
