@@ -7,12 +7,48 @@
 
 #include <QAuthenticator>
 #include <QEventLoop>
+#include <QMutex>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QUrl>
+
+// What the system's proxy settings said for each request of the call in
+// flight. Asking them costs a round trip to the proxy library's own thread
+// for every request; within one call the answer is taken once per query and
+// reused, and it is forgotten when the call ends, so that the next call
+// follows any change of the system's settings.
+struct THTTPReqResp::ProxyDecisions
+{
+    QMutex mutex;
+    bool reuse = false;
+    QList<QPair<QNetworkProxyQuery, QList<QNetworkProxy>>> decided;
+
+    QList<QNetworkProxy> query(const QNetworkProxyQuery& query)
+    {
+        QMutexLocker lock(&mutex);
+        if (reuse) {
+            for (const auto& [asked, answer] : std::as_const(decided)) {
+                if (asked == query)
+                    return answer;
+            }
+        }
+        lock.unlock();
+        const QList<QNetworkProxy> answer = QNetworkProxyFactory::systemProxyForQuery(query);
+        lock.relock();
+        if (reuse)
+            decided.append({query, answer});
+        return answer;
+    }
+    void setReuse(bool on)
+    {
+        QMutexLocker lock(&mutex);
+        reuse = on;
+        decided.clear();
+    }
+};
 
 namespace {
 
@@ -21,10 +57,17 @@ namespace {
 class SystemProxyFactory : public QNetworkProxyFactory
 {
 public:
+    explicit SystemProxyFactory(std::shared_ptr<THTTPReqResp::ProxyDecisions> decisions)
+        : m_decisions(std::move(decisions))
+    {
+    }
     QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override
     {
-        return systemProxyForQuery(query);
+        return m_decisions->query(query);
     }
+
+private:
+    std::shared_ptr<THTTPReqResp::ProxyDecisions> m_decisions;
 };
 
 QNetworkProxy parseProxy(const QString& hostColonPort)
@@ -48,7 +91,8 @@ QNetworkProxy parseProxy(const QString& hostColonPort)
 
 THTTPReqResp::THTTPReqResp(QObject* parent)
     : QObject(parent), m_postManager(new QNetworkAccessManager(this)),
-      m_documentManager(new QNetworkAccessManager(this))
+      m_documentManager(new QNetworkAccessManager(this)),
+      m_proxyDecisions(std::make_shared<ProxyDecisions>())
 {
     // Only the POST asks for credentials; a document fetch answered with
     // 401 or 407 fails like any other status.
@@ -72,7 +116,7 @@ void THTTPReqResp::setProxy(const QString& hostColonPort)
 void THTTPReqResp::applyProxy(QNetworkAccessManager* manager) const
 {
     if (m_proxy.isEmpty())
-        manager->setProxyFactory(new SystemProxyFactory);
+        manager->setProxyFactory(new SystemProxyFactory(m_proxyDecisions));
     else
         manager->setProxy(parseProxy(m_proxy));
 }
@@ -90,12 +134,14 @@ void THTTPReqResp::beginCall()
 {
     m_inCall = true;
     m_aborted = false;
+    m_proxyDecisions->setReuse(true);
 }
 
 void THTTPReqResp::endCall()
 {
     m_inCall = false;
     m_aborted = false;
+    m_proxyDecisions->setReuse(false);
 }
 
 QByteArray THTTPReqResp::fetchDocument(const QString& url)
