@@ -7,6 +7,7 @@
 
 #include <QAuthenticator>
 #include <QEventLoop>
+#include <QHash>
 #include <QMutex>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
@@ -15,31 +16,42 @@
 #include <QNetworkRequest>
 #include <QUrl>
 
-// What the system's proxy settings said for each request of the call in
-// flight. Asking them costs a round trip to the proxy library's own thread
-// for every request; within one call the answer is taken once per query and
-// reused, and it is forgotten when the call ends, so that the next call
+// What the system's proxy settings said within the call in flight. Asking
+// them costs a round trip to the proxy library's own thread for every
+// request; within one call the answer for a scheme, host and port is taken
+// once and reused (the two WSDL reads and the POST usually go to one
+// server). It is forgotten when the call ends, so that the next call
 // follows any change of the system's settings.
 struct THTTPReqResp::ProxyDecisions
 {
     QMutex mutex;
     bool reuse = false;
-    QList<QPair<QNetworkProxyQuery, QList<QNetworkProxy>>> decided;
+    QHash<QString, QList<QNetworkProxy>> decided;
+
+    static QString keyOf(const QNetworkProxyQuery& query)
+    {
+        if (query.queryType() != QNetworkProxyQuery::UrlRequest)
+            return QString();
+        const QUrl url = query.url();
+        return url.scheme().toLower() + QLatin1String("://") + url.host().toLower() +
+               QLatin1Char(':') + QString::number(url.port(-1));
+    }
 
     QList<QNetworkProxy> query(const QNetworkProxyQuery& query)
     {
+        const QString key = keyOf(query);
         QMutexLocker lock(&mutex);
-        if (reuse) {
-            for (const auto& [asked, answer] : std::as_const(decided)) {
-                if (asked == query)
-                    return answer;
-            }
+        const bool reusable = reuse && !key.isEmpty();
+        if (reusable) {
+            const auto it = decided.constFind(key);
+            if (it != decided.constEnd())
+                return *it;
         }
         lock.unlock();
         const QList<QNetworkProxy> answer = QNetworkProxyFactory::systemProxyForQuery(query);
         lock.relock();
-        if (reuse)
-            decided.append({query, answer});
+        if (reusable && reuse)
+            decided.insert(key, answer);
         return answer;
     }
     void setReuse(bool on)

@@ -88,7 +88,7 @@ TEST(Transport, WithoutAProxyOfItsOwnTheSystemSettingsDecide)
     EXPECT_EQ(s.proxy.requests().size(), 3u);
 }
 
-// The system's answer is taken once per request within a call, never kept
+// The system's answer may be reused within a call, but is never kept
 // from one call to the next: a proxy set or removed between two calls of
 // the same component is followed by all three exchanges of the next call.
 TEST(Transport, SystemProxyChangesBetweenCallsAreFollowed)
