@@ -24,11 +24,6 @@ struct Response
     QDomElement element;
 };
 
-bool isTrue(const QString& v)
-{
-    return v == QLatin1String("1") || v == QLatin1String("true");
-}
-
 [[noreturn]] void throwFault(const QDomElement& fault)
 {
     QString code, string, actor, detail;
@@ -87,7 +82,8 @@ void open(const QByteArray& reply, Response& r)
         const QDomNamedNodeMap attributes = entry.attributes();
         for (int i = 0; i < attributes.count(); ++i) {
             const QDomAttr a = attributes.item(i).toAttr();
-            if (localName(a) == QLatin1String("mustUnderstand") && isTrue(a.value().trimmed()))
+            // Only "1" makes an entry mandatory; "true" or "0" leave it ignored.
+            if (localName(a) == QLatin1String("mustUnderstand") && a.value() == QLatin1String("1"))
                 throw TarquellError(SoapMessages::mustUnderstand(localName(entry)));
         }
     }

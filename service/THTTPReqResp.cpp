@@ -262,6 +262,10 @@ QByteArray THTTPReqResp::exchange(Kind kind, const QString& url, const QString& 
         fail(SoapMessages::httpStatus(reason, code, url));
     }
     const auto error = reply->error();
+    // Nothing else aborts a reply unasked: the transfer time-out ran out.
+    // Qt reports that as a cancellation, which the user did not do.
+    if (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError)
+        fail(SoapMessages::transportFailed(SoapMessages::timedOut(), url, shownAction));
     if (error != QNetworkReply::NoError &&
         !(code == 500 && error == QNetworkReply::InternalServerError))
         fail(SoapMessages::transportFailed(reply->errorString(), url, shownAction));

@@ -64,6 +64,12 @@ TEST(ReplyReader, StringShapeResultsAndFailures)
              "</t:Trans></SOAP-ENV:Header><SOAP-ENV:Body><R><return>fine</return></R>"
              "</SOAP-ENV:Body></SOAP-ENV:Envelope>",
          "fine", nullptr},
+        {"only \"1\" makes a header entry mandatory",
+         QByteArray(Fixtures::EnvelopeOpen) +
+             "<SOAP-ENV:Header><t:Trans xmlns:t=\"urn:t\" SOAP-ENV:mustUnderstand=\"true\">5"
+             "</t:Trans></SOAP-ENV:Header><SOAP-ENV:Body><R><return>fine</return></R>"
+             "</SOAP-ENV:Body></SOAP-ENV:Envelope>",
+         "fine", nullptr},
         {"encoding from the declaration",
          "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" + QByteArray(Fixtures::EnvelopeOpen) +
              "<SOAP-ENV:Body><R><return>caf\xe9</return></R></SOAP-ENV:Body>"
