@@ -3,12 +3,47 @@
 #include <QColorDialog>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QFontDialog>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QVBoxLayout>
+
+namespace {
+
+// Cancels a prompt when its window is asked to close (the close button,
+// File > Exit, or SIGTERM at the end of the session), so that the call
+// waiting on the prompt can end and the window close. The close event
+// itself goes on to the window.
+class CancelOnClose : public QObject
+{
+public:
+    CancelOnClose(QWidget* window, QDialog* dialog) : m_window(window), m_dialog(dialog)
+    {
+        if (m_window)
+            m_window->installEventFilter(this);
+    }
+    ~CancelOnClose() override
+    {
+        if (m_window)
+            m_window->removeEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Close)
+            m_dialog->reject();
+        return false;
+    }
+
+private:
+    QPointer<QWidget> m_window;
+    QDialog* m_dialog;
+};
+
+} // namespace
 
 MsgResult QtDialogs::messageBox(const QString& caption, const QString& text, MsgIcon icon,
                                 MsgButtons buttons)
@@ -76,7 +111,9 @@ std::optional<Credentials> QtDialogs::askCredentials(const QString& realm, const
     layout->addWidget(intro);
     auto* form = new QFormLayout;
     auto* user = new QLineEdit(&dialog);
+    user->setObjectName(QStringLiteral("userName"));
     auto* password = new QLineEdit(&dialog);
+    password->setObjectName(QStringLiteral("password"));
     password->setEchoMode(QLineEdit::Password);
     form->addRow(QStringLiteral("User name:"), user);
     form->addRow(QStringLiteral("Password:"), password);
@@ -85,6 +122,8 @@ std::optional<Credentials> QtDialogs::askCredentials(const QString& realm, const
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     layout->addWidget(buttons);
+    user->setFocus();
+    CancelOnClose cancelOnClose(m_parent ? m_parent->window() : nullptr, &dialog);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return Credentials{user->text(), password->text()};

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs the SOAP client benchmark: a whole call against an
-# in-process server beside the same exchanges made by curl, and the envelope
-# writer's and reply reader's throughput. Extra arguments go to bench_soap.
+# in-process server beside the same three exchanges made by a minimal
+# in-process keep-alive HTTP client (the floor), with the ratio; and the
+# envelope writer's and reply reader's throughput. Extra arguments go to
+# bench_soap (--calls N, --rounds N, --curl-runs N for a curl line too).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build}

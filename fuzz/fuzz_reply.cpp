@@ -1,7 +1,8 @@
 // The SOAP reply reader on any bytes, in both call shapes: it may refuse a
-// reply with a TarquellError, never crash or throw anything else. Besides,
-// any text written by the envelope writer's escaping must read back
-// unchanged (apart from characters XML cannot carry).
+// reply with a TarquellError, never crash or throw anything else, and its
+// one-pass reading agrees with the DOM. Besides, any text written by the
+// envelope writer's escaping must read back unchanged (apart from
+// characters XML cannot carry).
 #include "service/BFish2.h"
 #include "service/EnvelopeWriter.h"
 #include "service/ReplyReader.h"
@@ -48,10 +49,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     static const QStringList returnNames{QStringLiteral("Result"), QStringLiteral("Return")};
 
+    // The one-pass reading must come to the DOM's outcome, whichever.
+    QString fast, dom;
     try {
-        ReplyReader::readResult(bytes, returnNames);
-    } catch (const TarquellError&) {
+        fast = ReplyReader::readResult(bytes, returnNames);
+    } catch (const TarquellError& e) {
+        fast = QStringLiteral("error: ") + e.message();
     }
+    try {
+        dom = ReplyReader::readResultThroughDom(bytes, returnNames);
+    } catch (const TarquellError& e) {
+        dom = QStringLiteral("error: ") + e.message();
+    }
+    check(fast == dom);
     try {
         ReplyReader::readOutParams(bytes, IBabelFish2Info().operation.params);
     } catch (const TarquellError&) {

@@ -310,13 +310,16 @@ std::optional<int> ProfileFile::parseInteger(const QString& text)
                 return std::nullopt;
             pattern = (pattern << 4) | quint32(hexDigit(t.at(j)));
         }
+        for (qsizetype j = hexStart; j < n; ++j) {
+            if (hexDigit(t.at(j)) < 0)
+                return std::nullopt; // junk after the digits
+        }
         if (negative)
             pattern = 0u - pattern;
         return static_cast<qint32>(pattern);
     }
-    if (hexStart >= 0 && t.at(i) == QLatin1Char('$'))
-        return std::nullopt; // "$" without digits
-    // "0x" without hexadecimal digits is the number 0 followed by junk.
+    if (hexStart >= 0)
+        return std::nullopt; // "0x" or "$" without digits
 
     qint64 magnitude = 0;
     qsizetype j = i;
@@ -325,8 +328,8 @@ std::optional<int> ProfileFile::parseInteger(const QString& text)
         if (magnitude > qint64(1) << 31)
             return std::nullopt;
     }
-    if (j == i)
-        return std::nullopt;
+    if (j == i || j < n)
+        return std::nullopt; // no digits, or junk after them
     const qint64 value = negative ? -magnitude : magnitude;
     if (value > std::numeric_limits<qint32>::max())
         return std::nullopt;

@@ -57,11 +57,11 @@ public:
     void writeBool(const QString& section, const QString& key, bool value);
 
     // The integer rule of readInteger(): blanks around the value, an optional
-    // sign, then decimal digits or "0x"/"0X"/"$" and hexadecimal digits. The
-    // number ends at the first character that cannot continue it ("12abc" is
-    // 12, "3000 ; pieces" is 3000). No digits at all, or a decimal value
-    // outside 32 bits, gives nullopt. Hexadecimal takes up to eight digits as
-    // a 32-bit pattern ("0xFFFFFFFF" is -1); more digits give nullopt.
+    // sign, then decimal digits or "0x"/"0X"/"$" and hexadecimal digits, and
+    // nothing else: "12abc", "3000 ; pieces" and "0x" are no integers, so the
+    // key reads as its default. A decimal value outside 32 bits gives
+    // nullopt. Hexadecimal takes up to eight digits as a 32-bit pattern
+    // ("0xFFFFFFFF" is -1); more digits give nullopt.
     static std::optional<int> parseInteger(const QString& text);
 
 private:

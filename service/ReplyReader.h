@@ -15,6 +15,9 @@ namespace ReplyReader {
 // only element child, or else its first child named one of returnNames
 // (without regard to case). An empty element gives an empty string.
 QString readResult(const QByteArray& reply, const QStringList& returnNames);
+// The same through the DOM alone, which readResult falls back to for any
+// reply its one-pass reading does not handle; for tests that compare both.
+QString readResultThroughDom(const QByteArray& reply, const QStringList& returnNames);
 
 // An operation without result: each child of the response element named
 // like a record parameter not filled yet is decoded into a record, its

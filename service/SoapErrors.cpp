@@ -13,6 +13,11 @@ QString transportFailed(const QString& platformText, const QString& url, const Q
         .arg(text, url, action.isEmpty() ? QStringLiteral("\"\"") : action);
 }
 
+QString timedOut()
+{
+    return QStringLiteral("The operation timed out");
+}
+
 QString httpStatus(const QString& reasonPhrase, int code, const QString& url)
 {
     return QStringLiteral("%1 (%2) - '%3'").arg(reasonPhrase, QString::number(code), url);

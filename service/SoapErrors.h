@@ -37,6 +37,8 @@ namespace SoapMessages {
 // A transport step failed: the platform's text, the URL in use and the SOAP
 // action ("" when there is none, as on document fetches).
 QString transportFailed(const QString& platformText, const QString& url, const QString& action);
+// The platform's text for an exchange that ran out of time.
+QString timedOut();
 // "<reason phrase> (<code>) - '<url>'"
 QString httpStatus(const QString& reasonPhrase, int code, const QString& url);
 QString invalidWsdl(const QString& location, const QString& parserMessage);

@@ -87,16 +87,19 @@ THTTPRIO::CallResult THTTPRIO::invoke(const InterfaceInfo& iface, const QList<So
         return fetchDocument(where);
     };
 
+    // Both readings go over the wire; a document that comes back unchanged
+    // the second time is not parsed again.
+    WsdlLookup::Parsed parsed;
     // First reading: the operation's namespace, the registered one when the
     // binding names none.
-    WsdlLookup::Result first = WsdlLookup::find(location, fetch, service, port, op.name);
+    WsdlLookup::Result first = WsdlLookup::find(location, fetch, service, port, op.name, &parsed);
     checkAlive();
     const QString ns =
         first.operationNamespace.isEmpty() ? iface.nameSpace : first.operationNamespace;
     const QByteArray envelope = writeRequestEnvelope(ns, op.name, args);
 
     // Second reading: the SOAP action and the endpoint.
-    WsdlLookup::Result second = WsdlLookup::find(location, fetch, service, port, op.name);
+    WsdlLookup::Result second = WsdlLookup::find(location, fetch, service, port, op.name, &parsed);
     checkAlive();
     if (second.endpoint.isEmpty())
         throw TarquellError(SoapMessages::noEndpoint(service, port, location));

@@ -7,12 +7,60 @@
 
 #include <QAuthenticator>
 #include <QEventLoop>
+#include <QHash>
+#include <QMutex>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QUrl>
+
+// What the system's proxy settings said within the call in flight. Asking
+// them costs a round trip to the proxy library's own thread for every
+// request; within one call the answer for a scheme, host and port is taken
+// once and reused (the two WSDL reads and the POST usually go to one
+// server). It is forgotten when the call ends, so that the next call
+// follows any change of the system's settings.
+struct THTTPReqResp::ProxyDecisions
+{
+    QMutex mutex;
+    bool reuse = false;
+    QHash<QString, QList<QNetworkProxy>> decided;
+
+    static QString keyOf(const QNetworkProxyQuery& query)
+    {
+        if (query.queryType() != QNetworkProxyQuery::UrlRequest)
+            return QString();
+        const QUrl url = query.url();
+        return url.scheme().toLower() + QLatin1String("://") + url.host().toLower() +
+               QLatin1Char(':') + QString::number(url.port(-1));
+    }
+
+    QList<QNetworkProxy> query(const QNetworkProxyQuery& query)
+    {
+        const QString key = keyOf(query);
+        QMutexLocker lock(&mutex);
+        const bool reusable = reuse && !key.isEmpty();
+        if (reusable) {
+            const auto it = decided.constFind(key);
+            if (it != decided.constEnd())
+                return *it;
+        }
+        lock.unlock();
+        const QList<QNetworkProxy> answer = QNetworkProxyFactory::systemProxyForQuery(query);
+        lock.relock();
+        if (reusable && reuse)
+            decided.insert(key, answer);
+        return answer;
+    }
+    void setReuse(bool on)
+    {
+        QMutexLocker lock(&mutex);
+        reuse = on;
+        decided.clear();
+    }
+};
 
 namespace {
 
@@ -21,10 +69,17 @@ namespace {
 class SystemProxyFactory : public QNetworkProxyFactory
 {
 public:
+    explicit SystemProxyFactory(std::shared_ptr<THTTPReqResp::ProxyDecisions> decisions)
+        : m_decisions(std::move(decisions))
+    {
+    }
     QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override
     {
-        return systemProxyForQuery(query);
+        return m_decisions->query(query);
     }
+
+private:
+    std::shared_ptr<THTTPReqResp::ProxyDecisions> m_decisions;
 };
 
 QNetworkProxy parseProxy(const QString& hostColonPort)
@@ -48,7 +103,8 @@ QNetworkProxy parseProxy(const QString& hostColonPort)
 
 THTTPReqResp::THTTPReqResp(QObject* parent)
     : QObject(parent), m_postManager(new QNetworkAccessManager(this)),
-      m_documentManager(new QNetworkAccessManager(this))
+      m_documentManager(new QNetworkAccessManager(this)),
+      m_proxyDecisions(std::make_shared<ProxyDecisions>())
 {
     // Only the POST asks for credentials; a document fetch answered with
     // 401 or 407 fails like any other status.
@@ -72,7 +128,7 @@ void THTTPReqResp::setProxy(const QString& hostColonPort)
 void THTTPReqResp::applyProxy(QNetworkAccessManager* manager) const
 {
     if (m_proxy.isEmpty())
-        manager->setProxyFactory(new SystemProxyFactory);
+        manager->setProxyFactory(new SystemProxyFactory(m_proxyDecisions));
     else
         manager->setProxy(parseProxy(m_proxy));
 }
@@ -90,12 +146,14 @@ void THTTPReqResp::beginCall()
 {
     m_inCall = true;
     m_aborted = false;
+    m_proxyDecisions->setReuse(true);
 }
 
 void THTTPReqResp::endCall()
 {
     m_inCall = false;
     m_aborted = false;
+    m_proxyDecisions->setReuse(false);
 }
 
 QByteArray THTTPReqResp::fetchDocument(const QString& url)
@@ -204,6 +262,10 @@ QByteArray THTTPReqResp::exchange(Kind kind, const QString& url, const QString& 
         fail(SoapMessages::httpStatus(reason, code, url));
     }
     const auto error = reply->error();
+    // Nothing else aborts a reply unasked: the transfer time-out ran out.
+    // Qt reports that as a cancellation, which the user did not do.
+    if (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError)
+        fail(SoapMessages::transportFailed(SoapMessages::timedOut(), url, shownAction));
     if (error != QNetworkReply::NoError &&
         !(code == 500 && error == QNetworkReply::InternalServerError))
         fail(SoapMessages::transportFailed(reply->errorString(), url, shownAction));

@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <memory>
+
 class IDialogs;
 class QAuthenticator;
 class QNetworkAccessManager;
@@ -61,6 +63,9 @@ public:
     // POST of a SOAP envelope; the reply body of a 2xx or 500 answer.
     QByteArray post(const QString& url, const QString& soapAction, const QByteArray& envelope);
 
+    // The system's proxy answers within one call (see the source).
+    struct ProxyDecisions;
+
 private:
     enum class Kind { Document, Post };
     QByteArray exchange(Kind kind, const QString& url, const QString& soapAction,
@@ -77,6 +82,7 @@ private:
 
     QNetworkAccessManager* m_postManager = nullptr;
     QNetworkAccessManager* m_documentManager = nullptr;
+    std::shared_ptr<ProxyDecisions> m_proxyDecisions;
     QPointer<QNetworkReply> m_reply;
     bool m_inCall = false;
     bool m_aborted = false;

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QUrl>
@@ -23,24 +24,42 @@ namespace {
 struct LoadedDocument
 {
     QString location;
+    QByteArray bytes;
     Document xml;
     QString targetNamespace;
     bool isWsdl = false;
 };
 
+using DocumentPtr = std::shared_ptr<const LoadedDocument>;
+
+} // namespace
+
+struct WsdlLookup::Parsed::Documents
+{
+    QHash<QString, DocumentPtr> byLocation;
+};
+
+WsdlLookup::Parsed::Parsed() : m_documents(std::make_unique<Documents>()) {}
+WsdlLookup::Parsed::~Parsed() = default;
+
+namespace {
+
 class Lookup
 {
 public:
-    Lookup(const WsdlLookup::Fetch& fetch) : m_fetch(fetch) {}
+    Lookup(const WsdlLookup::Fetch& fetch, QHash<QString, DocumentPtr>* parsed)
+        : m_fetch(fetch), m_parsed(parsed)
+    {
+    }
 
     WsdlLookup::Result run(const QString& location, const QString& service, const QString& port,
                            const QString& operation)
     {
         WsdlLookup::Result result;
-        LoadedDocument* root = load(location);
+        const LoadedDocument* root = load(location);
         if (!root)
             return result;
-        LoadedDocument* portDoc = nullptr;
+        const LoadedDocument* portDoc = nullptr;
         const QDomElement portElement = findPort(*root, service, port, portDoc);
         if (portElement.isNull())
             return result;
@@ -87,23 +106,33 @@ private:
     }
 
     // Reads a document once; null when already read or over the limit.
-    LoadedDocument* load(const QString& location)
+    const LoadedDocument* load(const QString& location)
     {
         const QString key = normalised(location);
         if (m_seen.contains(key) || m_documents.size() >= WsdlLookup::MaxDocuments)
             return nullptr;
         m_seen.insert(key);
-        auto doc = std::make_unique<LoadedDocument>();
-        doc->location = location;
         const QByteArray bytes = m_fetch(location);
+        if (m_parsed) {
+            const DocumentPtr known = m_parsed->value(location);
+            if (known && known->bytes == bytes) {
+                m_documents.push_back(known);
+                return known.get();
+            }
+        }
+        auto doc = std::make_shared<LoadedDocument>();
+        doc->location = location;
         if (!doc->xml.setContent(bytes))
             throw TarquellError(SoapMessages::invalidWsdl(location, doc->xml.errorText()));
+        doc->bytes = bytes;
         const QDomElement root = doc->xml.root();
         doc->isWsdl =
             root.namespaceURI() == SoapNs::Wsdl && localName(root) == QLatin1String("definitions");
         doc->targetNamespace = root.attribute(QStringLiteral("targetNamespace"));
-        m_documents.push_back(std::move(doc));
-        return m_documents.back().get();
+        if (m_parsed)
+            m_parsed->insert(location, doc);
+        m_documents.push_back(doc);
+        return doc.get();
     }
 
     QList<QString> importsOf(const LoadedDocument& doc) const
@@ -120,8 +149,8 @@ private:
         return out;
     }
 
-    QDomElement findPort(LoadedDocument& doc, const QString& service, const QString& port,
-                         LoadedDocument*& portDoc)
+    QDomElement findPort(const LoadedDocument& doc, const QString& service, const QString& port,
+                         const LoadedDocument*& portDoc)
     {
         if (doc.isWsdl) {
             for (const QDomElement& s : wsdlChildren(doc.xml.root(), u"service")) {
@@ -136,7 +165,7 @@ private:
             }
         }
         for (const QString& location : importsOf(doc)) {
-            LoadedDocument* imported = load(location);
+            const LoadedDocument* imported = load(location);
             if (!imported)
                 continue;
             const QDomElement found = findPort(*imported, service, port, portDoc);
@@ -178,7 +207,7 @@ private:
             found = matches(*m_documents[i]);
         QList<QString> pending = importsOf(portDoc);
         while (found.isNull() && !pending.isEmpty()) {
-            LoadedDocument* imported = load(pending.takeFirst());
+            const LoadedDocument* imported = load(pending.takeFirst());
             if (!imported)
                 continue;
             found = matches(*imported);
@@ -188,7 +217,8 @@ private:
     }
 
     const WsdlLookup::Fetch& m_fetch;
-    std::vector<std::unique_ptr<LoadedDocument>> m_documents;
+    QHash<QString, DocumentPtr>* m_parsed;
+    std::vector<DocumentPtr> m_documents;
     QSet<QString> m_seen;
 };
 
@@ -196,9 +226,9 @@ private:
 
 WsdlLookup::Result WsdlLookup::find(const QString& location, const Fetch& fetch,
                                     const QString& service, const QString& port,
-                                    const QString& operation)
+                                    const QString& operation, Parsed* parsed)
 {
-    Lookup lookup(fetch);
+    Lookup lookup(fetch, parsed ? &parsed->m_documents->byLocation : nullptr);
     return lookup.run(location, service, port, operation);
 }
 

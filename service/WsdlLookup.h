@@ -31,10 +31,28 @@ public:
         QString endpoint;           // soap:address/@location, empty when missing
     };
 
+    // The documents earlier lookups parsed, by location. A later lookup
+    // still reads every document through fetch, but parses it again only
+    // when its bytes differ from the ones read before. Meant to live for
+    // one call.
+    class Parsed
+    {
+    public:
+        Parsed();
+        ~Parsed();
+        Parsed(const Parsed&) = delete;
+        Parsed& operator=(const Parsed&) = delete;
+
+    private:
+        friend class WsdlLookup;
+        struct Documents;
+        std::unique_ptr<Documents> m_documents;
+    };
+
     // A document that is not well-formed fails with the "Invalid WSDL
     // document" message; failures of fetch pass through.
     static Result find(const QString& location, const Fetch& fetch, const QString& service,
-                       const QString& port, const QString& operation);
+                       const QString& port, const QString& operation, Parsed* parsed = nullptr);
 
     // Where an import's location points, seen from the importing document.
     // Empty when it may not be followed: a document read over HTTP may only

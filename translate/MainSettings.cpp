@@ -49,8 +49,10 @@ void MainSettings::loadSettings(const ProfileFile& file)
             file.readString(Settings, QStringLiteral("DstLang"), QStringLiteral("English"));
         SrcFont = file.readString(Settings, QStringLiteral("SrcFont"), QStringLiteral("Arial"));
         DstFont = file.readString(Settings, QStringLiteral("DstFont"), QStringLiteral("Arial"));
-        SrcFntS = usableFontSize(file.readInteger(Settings, QStringLiteral("SrcFntS"), 10));
-        DstFntS = usableFontSize(file.readInteger(Settings, QStringLiteral("DstFntS"), 10));
+        SrcFntSRead = file.readInteger(Settings, QStringLiteral("SrcFntS"), 10);
+        DstFntSRead = file.readInteger(Settings, QStringLiteral("DstFntS"), 10);
+        SrcFntS = usableFontSize(SrcFntSRead);
+        DstFntS = usableFontSize(DstFntSRead);
     }
 }
 
@@ -60,8 +62,9 @@ void MainSettings::store(ProfileFile& file) const
     file.writeString(Settings, QStringLiteral("DstLang"), LanguageCodeToName(DstLangCode));
     file.writeString(Settings, QStringLiteral("SrcFont"), SrcFont);
     file.writeString(Settings, QStringLiteral("DstFont"), DstFont);
-    file.writeInteger(Settings, QStringLiteral("SrcFntS"), SrcFntS);
-    file.writeInteger(Settings, QStringLiteral("DstFntS"), DstFntS);
+    // The font command changes character formats, never these base sizes.
+    file.writeInteger(Settings, QStringLiteral("SrcFntS"), SrcFntSRead);
+    file.writeInteger(Settings, QStringLiteral("DstFntS"), DstFntSRead);
 
     file.writeString(Interface, QStringLiteral("Language"), InterfaceLanguage);
 

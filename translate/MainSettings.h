@@ -25,11 +25,15 @@ struct MainSettings
     QString InterfaceLanguage;
 
     // The pane base fonts as read from [Settings] (the design font when
-    // they are not read).
+    // they are not read). SrcFntS and DstFntS are the sizes the panes use: a
+    // stored size no font can have shows as 10. The sizes as read are kept
+    // apart and written back unchanged.
     QString SrcFont = QStringLiteral("Arial");
     QString DstFont = QStringLiteral("Arial");
     int SrcFntS = 10;
     int DstFntS = 10;
+    int SrcFntSRead = 10;
+    int DstFntSRead = 10;
 
     // Read at start in this order: [Options]; [Interface] with the detected
     // language as default; [Settings], only when "Load Settings" is on.

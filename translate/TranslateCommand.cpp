@@ -92,8 +92,7 @@ void TranslateCommand::finish(const TranslateRequest& r)
     m_view.setStatus(doneText(r.DstLangCode));
 }
 
-QString TranslateCommand::translate(const TranslateRequest& r, const QString& text, bool piece,
-                                    int end, int length)
+QString TranslateCommand::translate(const TranslateRequest& r, bool piece, int end, int length)
 {
     const QString mode = r.SrcLangCode + QLatin1Char('_') + r.DstLangCode;
     const QString from = QStringLiteral("Translating from ") + m_view.sourceName() +
@@ -110,7 +109,9 @@ QString TranslateCommand::translate(const TranslateRequest& r, const QString& te
         pump();
         m_view.setStatus(
             from + (piece ? QStringLiteral("...        ") + progress : QStringLiteral("...")));
-        const QString source = piece ? m_view.piece() : text;
+        // Taken now, after the status text: the messages let through
+        // before may have changed the pane.
+        const QString source = piece ? m_view.piece() : m_view.sourceText();
         pump();
         const QString result = leg(mode, source);
         pump();
@@ -123,7 +124,7 @@ QString TranslateCommand::translate(const TranslateRequest& r, const QString& te
     m_view.setStatus(from + (piece ? QStringLiteral("  ...        ") + progress
                                    : QStringLiteral(" via English ...")));
     pump();
-    const QString source = piece ? m_view.piece() : text;
+    const QString source = piece ? m_view.piece() : m_view.sourceText();
     const QString english = leg(r.SrcLangCode + QStringLiteral("_en"), source);
     pump();
     m_view.setStatus(QStringLiteral("Translating ..."));
@@ -135,13 +136,18 @@ QString TranslateCommand::translate(const TranslateRequest& r, const QString& te
     return result;
 }
 
-std::optional<QString> TranslateCommand::guardedTranslate(const TranslateRequest& r,
-                                                          const QString& text, bool piece, int end,
-                                                          int length)
+std::optional<QString> TranslateCommand::guardedTranslate(const TranslateRequest& r, bool piece,
+                                                          int end, int length)
 {
     m_view.setBusyCursor(true);
     try {
-        QString result = translate(r, text, piece, end, length);
+        QString result = translate(r, piece, end, length);
+        if (!piece) {
+            // The whole text's translation is appended and the messages
+            // processed before the finishing step.
+            m_view.appendLine(result);
+            pump();
+        }
         finish(r);
         return result;
     } catch (const SilentAbort&) {
@@ -161,12 +167,9 @@ void TranslateCommand::runWhole(const TranslateRequest& r)
 {
     if (refuseEqualLanguages(r))
         return;
-    const std::optional<QString> result = guardedTranslate(r, m_view.sourceText(), false, 0, 0);
-    if (!result)
-        return;
     // A translation that arrived is kept, even when Esc came just after it.
-    m_view.appendLine(*result);
-    pump();
+    if (!guardedTranslate(r, false, 0, 0))
+        return;
     endRun();
 }
 
@@ -183,8 +186,7 @@ void TranslateCommand::runSplit(const TranslateRequest& r)
         m_view.setPiece(selected);
         if (refuseEqualLanguages(r))
             return;
-        const std::optional<QString> result =
-            guardedTranslate(r, QString(), true, position, length);
+        const std::optional<QString> result = guardedTranslate(r, true, position, length);
         if (!result)
             return;
         m_view.appendPiece(*result);

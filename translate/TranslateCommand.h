@@ -80,13 +80,14 @@ public:
 private:
     void runWhole(const TranslateRequest& r);
     void runSplit(const TranslateRequest& r);
-    // The leg plan; returns the final translation.
-    QString translate(const TranslateRequest& r, const QString& text, bool piece, int end,
-                      int length);
-    // Runs the legs between the hourglass and the finishing step. Empty when
-    // the run ends without a translation and without an error to show.
-    std::optional<QString> guardedTranslate(const TranslateRequest& r, const QString& text,
-                                            bool piece, int end, int length);
+    // The leg plan on the source text (or the piece); returns the final
+    // translation.
+    QString translate(const TranslateRequest& r, bool piece, int end, int length);
+    // Runs the legs between the hourglass and the finishing step; the whole
+    // text's translation is appended before that step. Empty when the run
+    // ends without a translation and without an error to show.
+    std::optional<QString> guardedTranslate(const TranslateRequest& r, bool piece, int end,
+                                            int length);
     bool refuseEqualLanguages(const TranslateRequest& r);
     void endRun();
     void finish(const TranslateRequest& r);

@@ -1,5 +1,6 @@
 #include "WindowFixture.h"
 
+#include "app/MainSettings.h"
 #include "platform/AppTitle.h"
 #include "platform/ProfileFile.h"
 #include "service/THTTPRIO.h"
@@ -311,4 +312,17 @@ TEST(Program, TerminationSignalWritesTheSettingsFile)
         ASSERT_TRUE(ini.open(QIODevice::ReadOnly)) << sig;
         EXPECT_TRUE(ini.readAll().contains("[Options]\nMultiThreading=0\n"));
     }
+}
+
+// A stored font size no pane can use shows as 10 and goes back to the file
+// as it was read.
+TEST(MainSettingsFonts, UnusableSizeShownAsTenWrittenBackAsRead)
+{
+    ProfileFile file = parse("[Settings]\nSrcFntS=0\nDstFntS=5000\n");
+    MainSettings settings;
+    settings.load(file, QStringLiteral("English"));
+    EXPECT_EQ(settings.SrcFntS, 10);
+    EXPECT_EQ(settings.DstFntS, 10);
+    settings.store(file);
+    EXPECT_TRUE(file.toBytes().contains("SrcFntS=0\nDstFntS=5000\n")) << file.toBytes().constData();
 }

@@ -6,15 +6,22 @@
 #include "TestHttpServer.h"
 #include "WindowFixture.h"
 
+#include "app/QtDialogs.h"
 #include "platform/AppTitle.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolButton>
 #include <condition_variable>
 #include <mutex>
@@ -412,4 +419,185 @@ TEST_F(TranslateWindowTest, RealTranslationWithApertium)
         << ctl<QTextEdit>("Memo2")->toPlainText().toStdString();
     EXPECT_TRUE(ctl<QTextEdit>("Memo2")->toPlainText().contains(QStringLiteral("roja")))
         << ctl<QTextEdit>("Memo2")->toPlainText().toStdString();
+}
+
+namespace {
+
+// A service whose POST asks for Basic credentials (user "user", password
+// "secret"), either itself (401) or as the proxy in front of it (407).
+class CredentialServer
+{
+public:
+    explicit CredentialServer(bool asProxy) : m_asProxy(asProxy)
+    {
+        // Through a proxy the request target is the absolute address.
+        const std::string prefix = asProxy ? "http://translate.example" : "";
+        http.server().Get(
+            prefix + "/wsdl", [this, prefix](const httplib::Request&, httplib::Response& res) {
+                Fixtures::WsdlShape shape;
+                shape.endpoint = m_asProxy ? QStringLiteral("http://translate.example/soap")
+                                           : http.url(QStringLiteral("/soap"));
+                res.set_content(Fixtures::str(Fixtures::wsdl(shape)), "text/xml");
+            });
+        http.server().Post(
+            prefix + "/soap", [this](const httplib::Request& req, httplib::Response& res) {
+                const char* header = m_asProxy ? "Proxy-Authorization" : "Authorization";
+                std::lock_guard lock(m_mutex);
+                ++m_posts;
+                if (req.get_header_value(header) != "Basic dXNlcjpzZWNyZXQ=") {
+                    res.status = m_asProxy ? 407 : 401;
+                    res.set_header(m_asProxy ? "Proxy-Authenticate" : "WWW-Authenticate",
+                                   "Basic realm=\"translators\"");
+                    return;
+                }
+                res.set_content(Fixtures::str(Fixtures::stringReply("Hallo")), "text/xml");
+            });
+        http.start();
+    }
+    int posts()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_posts;
+    }
+    QString wsdl() const
+    {
+        return m_asProxy ? QStringLiteral("http://translate.example/wsdl")
+                         : http.url(QStringLiteral("/wsdl"));
+    }
+    TestHttpServer http;
+
+private:
+    bool m_asProxy;
+    std::mutex m_mutex;
+    int m_posts = 0;
+};
+
+// Acts on whatever modal dialog the window opens while a command runs: the
+// credentials prompt gets the test's action, a message box is recorded and
+// closed.
+class ModalDriver : public QObject
+{
+public:
+    explicit ModalDriver(std::function<void(QDialog*)> onPrompt) : m_onPrompt(std::move(onPrompt))
+    {
+        m_timer.setInterval(20);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog || dialog == m_handled)
+                return;
+            m_handled = dialog;
+            if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
+                messages << box->text();
+                box->reject();
+                return;
+            }
+            ++prompts;
+            titles << dialog->windowTitle();
+            m_onPrompt(dialog);
+            // The test's keys and clicks act at once: a prompt still open
+            // took no input. Closed here, so that the test ends.
+            if (dialog->isVisible()) {
+                ignoredInput = true;
+                dialog->reject();
+            }
+        });
+        m_timer.start();
+    }
+    int prompts = 0;
+    bool ignoredInput = false;
+    QStringList titles;
+    QStringList messages;
+
+private:
+    std::function<void(QDialog*)> m_onPrompt;
+    QPointer<QDialog> m_handled;
+    QTimer m_timer;
+};
+
+} // namespace
+
+// The real credentials prompt during a blocked call: the main window takes
+// no input, the prompt takes keys as usual. Answered, the POST goes again
+// with the credentials; Esc ends the call silently; closing the window
+// cancels the prompt, lets the call end and then closes.
+TEST_F(TranslateWindowTest, CredentialsPromptTakesInputDuringTheCall)
+{
+    enum class Act { Answer, Escape, Close };
+    const struct
+    {
+        bool proxy;
+        Act act;
+    } rows[] = {{false, Act::Answer},
+                {true, Act::Answer},
+                {false, Act::Escape},
+                {true, Act::Escape},
+                {false, Act::Close}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "proxy " << row.proxy << " act " << int(row.act));
+        CredentialServer server(row.proxy);
+        const QByteArray proxy = row.proxy
+                                     ? "Proxy Speficied=1\nProxy Addr=127.0.0.1\nProxy Port=" +
+                                           QByteArray::number(server.http.port()) + "\n"
+                                     : QByteArray();
+        writeIni("[Services]\nServer 1=" + server.wsdl().toUtf8() + "\n[Options]\n" + proxy);
+        QtDialogs real;
+        TfrmMain::Environment env;
+        env.dialogs = &real;
+        env.settingsPath = iniPath();
+        window = std::make_unique<TfrmMain>(env);
+        TfrmMain& w = *window;
+        real.setParent(&w);
+        w.show();
+        pick(w.CB1, "English");
+        pick(w.CB2, "German");
+        w.Memo1->setPlainText(QStringLiteral("Hello"));
+        w.Memo1->document()->setModified(true);
+
+        ModalDriver driver([&](QDialog* dialog) {
+            auto* user = dialog->findChild<QLineEdit*>(QStringLiteral("userName"));
+            ASSERT_NE(user, nullptr);
+            // The window behind the prompt still takes no keys.
+            QTest::keyClicks(w.Memo1, QStringLiteral("typed behind"));
+            switch (row.act) {
+            case Act::Answer: {
+                QTest::keyClicks(user, QStringLiteral("user"));
+                QTest::keyClick(user, Qt::Key_Tab);
+                QWidget* next = dialog->focusWidget();
+                ASSERT_NE(next, nullptr);
+                EXPECT_EQ(next->objectName(), QStringLiteral("password"));
+                QTest::keyClicks(next, QStringLiteral("secret"));
+                QTest::keyClick(next, Qt::Key_Return);
+                break;
+            }
+            case Act::Escape:
+                QTest::keyClick(user, Qt::Key_Escape);
+                break;
+            case Act::Close:
+                EXPECT_FALSE(w.close()); // the call ends first
+                break;
+            }
+        });
+        w.TransBtn->click();
+
+        EXPECT_EQ(driver.prompts, 1);
+        EXPECT_FALSE(driver.ignoredInput);
+        EXPECT_EQ(driver.titles.value(0), row.proxy ? QStringLiteral("Proxy authentication")
+                                                    : QStringLiteral("Authentication"));
+        EXPECT_TRUE(driver.messages.isEmpty())
+            << driver.messages.join(QLatin1Char('|')).toStdString();
+        EXPECT_EQ(w.Memo1->toPlainText(), QStringLiteral("Hello"));
+        EXPECT_FALSE(w.isTranslating());
+        if (row.act == Act::Answer) {
+            EXPECT_EQ(server.posts(), 2);
+            EXPECT_EQ(w.Memo2->toPlainText(), QStringLiteral("Hallo"));
+            EXPECT_EQ(w.statusText(), QStringLiteral("Done."));
+        } else {
+            EXPECT_EQ(server.posts(), 1);
+            EXPECT_TRUE(w.Memo2->toPlainText().isEmpty());
+        }
+        EXPECT_EQ(w.isVisible(), row.act != Act::Close);
+        EXPECT_EQ(readIni().contains("[Interface]"), row.act == Act::Close);
+        window.reset();
+        QFile::remove(iniPath());
+    }
 }

@@ -56,14 +56,17 @@ TEST(ProfileFile, IntegerRule)
         {"0X1f", 31},
         {"$FF", 255},
         {"-$10", -16},
-        {"0x00000000FF", 255},   // leading zeros are no digits of the pattern
-        {"0xFFFFFFFF", -1},      // a 32-bit pattern
-        {"0x100000000", {}},     // nine digits
-        {"12abc", 12},           // the number ends at the junk, as GetPrivateProfileInt does
-        {"3000 ; pieces", 3000}, // so a trailing remark is harmless
-        {"1.5", 1},
-        {"0x", 0}, // "0" then junk
-        {"0xZZ", 0},
+        {"0x00000000FF", 255}, // leading zeros are no digits of the pattern
+        {"0xFFFFFFFF", -1},    // a 32-bit pattern
+        {"0x100000000", {}},   // nine digits
+        {"12abc", {}},         // not wholly an integer: the key's default
+        {"3000 ; pieces", {}},
+        {"1.5", {}},
+        {"0x", {}},
+        {"0xZZ", {}},
+        {"0x1FZ", {}},
+        {"$1 2", {}},
+        {"\t-0x10\t", -16},
         {"$", {}},
         {"$G", {}},
         {"abc", {}},

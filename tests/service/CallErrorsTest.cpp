@@ -25,7 +25,6 @@ using Fixtures::str;
 
 namespace {
 
-
 // A port of 127.0.0.1 that nothing listens on: bound once, then closed.
 int closedPort()
 {
@@ -314,6 +313,6 @@ TEST(CallErrors, SlowServerHitsTheTimeOut)
 
     s.shape.endpoint = s.http.url(QStringLiteral("/slow"));
     s.rio.HTTPWebNode().setTimeout(300);
-    EXPECT_EQ(callError(s.rio), QStringLiteral("Operation canceled - URL:%1 - SOAPAction:%2")
+    EXPECT_EQ(callError(s.rio), QStringLiteral("The operation timed out - URL:%1 - SOAPAction:%2")
                                     .arg(s.shape.endpoint, *s.shape.soapAction));
 }

@@ -64,6 +64,12 @@ TEST(ReplyReader, StringShapeResultsAndFailures)
              "</t:Trans></SOAP-ENV:Header><SOAP-ENV:Body><R><return>fine</return></R>"
              "</SOAP-ENV:Body></SOAP-ENV:Envelope>",
          "fine", nullptr},
+        {"only \"1\" makes a header entry mandatory",
+         QByteArray(Fixtures::EnvelopeOpen) +
+             "<SOAP-ENV:Header><t:Trans xmlns:t=\"urn:t\" SOAP-ENV:mustUnderstand=\"true\">5"
+             "</t:Trans></SOAP-ENV:Header><SOAP-ENV:Body><R><return>fine</return></R>"
+             "</SOAP-ENV:Body></SOAP-ENV:Envelope>",
+         "fine", nullptr},
         {"encoding from the declaration",
          "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" + QByteArray(Fixtures::EnvelopeOpen) +
              "<SOAP-ENV:Body><R><return>caf\xe9</return></R></SOAP-ENV:Body>"
@@ -218,4 +224,127 @@ TEST(ReplyReader, HostileRepliesFailCleanly)
                             "<y id=\"b\" href=\"#a\"/>");
     EXPECT_EQ(readString(loop).error,
               QStringLiteral("Invalid SOAP Response: the reference \"#a\" points to no element"));
+}
+
+// The reader takes common replies in one pass and leaves everything else to
+// the DOM. Whichever way a reply goes, the outcome must be the DOM's: the
+// same text, the same error, the same fault.
+TEST(ReplyReader, OnePassReadingAgreesWithTheDom)
+{
+    const auto ret = [](const QByteArray& inner) {
+        return reply("<ns1:R xmlns:ns1=\"urn:r\"><return xsi:type=\"xsd:string\">" + inner +
+                     "</return></ns1:R>");
+    };
+    const auto env = [](const QByteArray& inside) {
+        return "<e:Envelope xmlns:e=\"" + Env + "\">" + inside + "</e:Envelope>";
+    };
+    const QByteArray rows[] = {
+        // Text: line ends, references, characters XML cannot carry.
+        ret("a\r\nb\rc\nd"),
+        ret("&#13;&#10;&#x9;&#32;x"),
+        ret("&lt;&gt;&amp;&apos;&quot;&#x1F600;&#233;"),
+        ret("&#0;"),
+        ret("&#xD800;"),
+        ret("&#X41;"),
+        ret("&nbsp;"),
+        ret("&amp"),
+        ret("a]]>b"),
+        ret("a]]b>"),
+        ret("bell\x01"),
+        ret("del\x7f"),
+        ret("\xc0\xaf"),
+        ret("\x80"),
+        ret("\xed\xa0\x80"),
+        ret("\xef\xbf\xbe"),
+        ret("\xf4\x90\x80\x80"),
+        ret("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80"),
+        ret("   "),
+        ret("&#32;&#32;"),
+        ret(""),
+        ret("a<!-- c --> "),
+        ret("<![CDATA[x<y]]>"),
+        ret("a<b>x</b>c"),
+        ret("a<?pi x?>"),
+        // Tags and attributes.
+        reply("<R><return/></R>"),
+        reply("<R><return a=\"1\" a=\"2\">x</return></R>"),
+        reply("<R><return a=\"1\"b=\"2\">x</return></R>"),
+        reply("<R><return a=1>x</return></R>"),
+        reply("<R><return a=\"<\">x</return></R>"),
+        reply("<R><return a=\"\t&quot;\n\">x</return></R>"),
+        reply("<R><u:return>x</u:return></R>"),
+        reply("<R><return u:a=\"1\">x</return></R>"),
+        reply("<R><return u:a=\"1\" xmlns:u=\"urn:u\">x</return></R>"),
+        reply("<R><return xmlns=\"\">x</return></R>"),
+        reply("<R><return xmlns:u=\"\">x</return></R>"),
+        reply("<R><return xmlns:xml=\"urn:x\">x</return></R>"),
+        reply("<R><return xml:lang=\"fr\">x</return></R>"),
+        reply("<R><return>x</Return></R>"),
+        reply("<R><return>x</return ></R>"),
+        reply("<R><return >x</return></R>"),
+        reply("<R><1return>x</1return></R>"),
+        reply("<R><a:b:c xmlns:a=\"urn:a\">x</a:b:c></R>"),
+        reply("<R><r\xc3\xa9sultat>x</r\xc3\xa9sultat></R>"),
+        reply("<R><return href=\"#1\"/></R><v id=\"1\">by ref</v>"),
+        reply("<R><return x:href=\"#1\" xmlns:x=\"urn:x\">own</return></R><v id=\"1\">ref</v>"),
+        // Which child is the result.
+        reply("<R><out>only</out></R>"),
+        reply("<R><out><deep>only</deep></out></R>"),
+        reply("<R><a>1</a><RESULT>2</RESULT><return>3</return></R>"),
+        reply("<R><a>1</a><return><b>2</b></return><Result>3</Result></R>"),
+        reply("<R><a>1</a><b>2</b></R>"),
+        reply("<R/>"),
+        reply("<R></R><S><return>other</return></S>"),
+        reply("text<R><return>x</return></R>text"),
+        // The envelope around it.
+        reply("<SOAP-ENV:Fault><faultcode>c</faultcode><faultstring>s</faultstring>"
+              "</SOAP-ENV:Fault>"),
+        reply(""),
+        env("<e:Header/><e:Body><R><return>x</return></R></e:Body>"),
+        env("<e:Header><h e:mustUnderstand=\"1\"/></e:Header><e:Body><R><return>x</return></R>"
+            "</e:Body>"),
+        env("<e:Header><h e:mustUnderstand=\"0\"/></e:Header><e:Body><R><return>x</return></R>"
+            "</e:Body>"),
+        env("<e:Body><R><return>x</return></R></e:Body><e:Body/>"),
+        env("<e:Header/><e:Header/><e:Body><R><return>x</return></R></e:Body>"),
+        env("<other/><Body><R><return>x</return></R></Body>"),
+        env("<e:Header/>"),
+        env("text"),
+        env(""),
+        "<Envelope xmlns=\"" + Env + "\"><Body><R><return>x</return></R></Body></Envelope>",
+        "<e:Envelope xmlns:e=\"urn:not-soap\"><e:Body><R><return>x</return></R></e:Body>"
+        "</e:Envelope>",
+        env("<e:Body><R><return>x</return></R></e:Body>") + "<again/>",
+        env("<e:Body><R><return>x</return></R></e:Body>") + " \r\n",
+        env("<e:Body><R><return>x</return></R></e:Body>") + "<!-- after -->",
+        env("<e:Body><R><return>x</return></R></e:Body"),
+        env("<e:Body><R><return>x</return></R>"),
+        // Declarations and the encoding.
+        "<?xml version='1.0' encoding='utf-8' standalone='yes' ?>" +
+            env("<e:Body><R><return>x</return></R></e:Body>"),
+        "<?xml version=\"1.1\"?>" + env("<e:Body><R><return>x</return></R></e:Body>"),
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" +
+            env("<e:Body><R><return>caf\xe9</return></R></e:Body>"),
+        " <?xml version=\"1.0\"?>" + env("<e:Body><R><return>x</return></R></e:Body>"),
+        "<?xml version=\"1.0\"encoding=\"UTF-8\"?>" +
+            env("<e:Body><R><return>x</return></R></e:Body>"),
+        "\xef\xbb\xbf" + env("<e:Body><R><return>x</return></R></e:Body>"),
+        "<!DOCTYPE e>" + env("<e:Body><R><return>x</return></R></e:Body>"),
+        ret(QByteArray("<a>").repeated(300) + QByteArray("</a>").repeated(300)),
+        ret(QByteArray("<a>").repeated(250) + "x" + QByteArray("</a>").repeated(250)),
+    };
+    for (const QByteArray& bytes : rows) {
+        Outcome dom;
+        try {
+            dom.value = ReplyReader::readResultThroughDom(bytes, ReturnNames);
+        } catch (const SoapFault& f) {
+            dom = {{}, f.message(), true};
+        } catch (const TarquellError& e) {
+            dom = {{}, e.message()};
+        }
+        const Outcome got = readString(bytes);
+        EXPECT_EQ(got.value, dom.value) << bytes.toStdString();
+        EXPECT_EQ(got.error, dom.error) << bytes.toStdString();
+        EXPECT_EQ(got.isFault, dom.isFault) << bytes.toStdString();
+    }
 }

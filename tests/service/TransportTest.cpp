@@ -20,7 +20,6 @@ using Fixtures::str;
 
 namespace {
 
-
 // A proxy on 127.0.0.1 for a host that does not exist: whatever reaches
 // translate.example went through the proxy.
 const std::string WsdlUrl = "http://translate.example/sd/BabelFishService.wsdl";
@@ -87,6 +86,50 @@ TEST(Transport, WithoutAProxyOfItsOwnTheSystemSettingsDecide)
     EXPECT_EQ(error, QString());
     EXPECT_EQ(result, QStringLiteral("Salut"));
     EXPECT_EQ(s.proxy.requests().size(), 3u);
+}
+
+// The system's answer may be reused within a call, but is never kept
+// from one call to the next: a proxy set or removed between two calls of
+// the same component is followed by all three exchanges of the next call.
+TEST(Transport, SystemProxyChangesBetweenCallsAreFollowed)
+{
+    RawHttpRecorder direct;
+    RawHttpRecorder proxy;
+    direct.start();
+    proxy.start();
+    Fixtures::WsdlShape shape;
+    shape.endpoint = direct.url(QStringLiteral("/soap"));
+    const std::string wsdl = str(Fixtures::wsdl(shape));
+    const std::string reply = str(Fixtures::stringReply("Salut"));
+    direct.route("/sd/BabelFishService.wsdl", RawHttpRecorder::response(200, "OK", wsdl));
+    direct.route("/soap", RawHttpRecorder::response(200, "OK", reply));
+    const QString wsdlUrl = direct.url(QStringLiteral("/sd/BabelFishService.wsdl"));
+    proxy.route(wsdlUrl.toStdString(), RawHttpRecorder::response(200, "OK", wsdl));
+    proxy.route(shape.endpoint.toStdString(), RawHttpRecorder::response(200, "OK", reply));
+
+    THTTPRIO rio;
+    rio.setWSDLLocation(wsdlUrl);
+    rio.setService(QStringLiteral("BabelFish"));
+    rio.setPort(QStringLiteral("BabelFishPort"));
+    const QByteArray saved = qgetenv("http_proxy");
+    const QByteArray savedNoProxy = qgetenv("no_proxy");
+    qunsetenv("no_proxy");
+    const QByteArray proxyUrl = "http://127.0.0.1:" + QByteArray::number(proxy.port());
+
+    QStringList errors;
+    std::vector<std::pair<std::size_t, std::size_t>> counts; // direct, proxy after each call
+    for (const bool viaProxy : {false, true, false}) {
+        viaProxy ? qputenv("http_proxy", proxyUrl) : qunsetenv("http_proxy");
+        errors << callError(rio);
+        counts.emplace_back(direct.requests().size(), proxy.requests().size());
+    }
+    saved.isNull() ? qunsetenv("http_proxy") : qputenv("http_proxy", saved);
+    if (!savedNoProxy.isNull())
+        qputenv("no_proxy", savedNoProxy);
+
+    EXPECT_EQ(errors, QStringList({QString(), QString(), QString()}));
+    const std::vector<std::pair<std::size_t, std::size_t>> expected{{3, 0}, {3, 3}, {6, 3}};
+    EXPECT_EQ(counts, expected);
 }
 
 TEST(Transport, ProxyCredentialsAreAskedForThePostAndSentAgain)

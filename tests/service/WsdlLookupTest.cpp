@@ -307,3 +307,33 @@ TEST(WsdlLookup, ImportLocationsResolveAgainstTheImportingDocument)
             QString::fromUtf8(row.resolved))
             << row.base << " + " << row.import;
 }
+
+// Within a call the second lookup still reads every document; what it
+// finds follows a document that changed in between, and a document that
+// fails the second time fails the lookup.
+TEST(WsdlLookup, ParsedDocumentsFollowChangedBytes)
+{
+    Fixtures::WsdlShape shape;
+    shape.endpoint = QStringLiteral("http://first.example/soap");
+    QByteArray served = Fixtures::wsdl(shape);
+    int reads = 0;
+    const WsdlLookup::Fetch fetch = [&](const QString&) {
+        ++reads;
+        return served;
+    };
+    const QString location = QStringLiteral("http://first.example/svc.wsdl");
+    auto find = [&](WsdlLookup::Parsed& parsed) {
+        return WsdlLookup::find(location, fetch, shape.service, shape.port, shape.operation,
+                                &parsed)
+            .endpoint;
+    };
+    WsdlLookup::Parsed parsed;
+    EXPECT_EQ(find(parsed), QStringLiteral("http://first.example/soap"));
+    EXPECT_EQ(find(parsed), QStringLiteral("http://first.example/soap"));
+    shape.endpoint = QStringLiteral("http://second.example/soap");
+    served = Fixtures::wsdl(shape);
+    EXPECT_EQ(find(parsed), QStringLiteral("http://second.example/soap"));
+    served = "<definitions";
+    EXPECT_THROW(find(parsed), TarquellError);
+    EXPECT_EQ(reads, 4);
+}

@@ -24,9 +24,14 @@ struct FakeView : ITranslateView
     int focusMoves = 0;
     int pumps = 0;
     std::function<void()> onPump;
+    mutable QStringList steps; // what the command did, in order
 
     bool sourceModified() const override { return modified; }
-    QString sourceText() const override { return source; }
+    QString sourceText() const override
+    {
+        steps << QStringLiteral("take source");
+        return source;
+    }
     int sourceLength() const override { return int(source.size()); }
     QString selectSource(int start, int length) override
     {
@@ -37,17 +42,31 @@ struct FakeView : ITranslateView
     QString piece() const override { return memo3; }
     void appendLine(const QString& t) override
     {
+        steps << QStringLiteral("append ") + t;
         destination += (destination.isEmpty() ? QString() : QStringLiteral("\n")) + t;
     }
     void appendPiece(const QString& t) override { destination += t; }
     QString sourceName() const override { return srcName; }
     QString destinationName() const override { return dstName; }
-    void setStatus(const QString& t) override { statuses << t; }
-    void setBusyCursor(bool b) override { cursor << b; }
-    void focusDestination() override { ++focusMoves; }
+    void setStatus(const QString& t) override
+    {
+        statuses << t;
+        steps << QStringLiteral("status ") + t;
+    }
+    void setBusyCursor(bool b) override
+    {
+        cursor << b;
+        steps << (b ? QStringLiteral("hourglass") : QStringLiteral("default cursor"));
+    }
+    void focusDestination() override
+    {
+        ++focusMoves;
+        steps << QStringLiteral("focus");
+    }
     void processEvents() override
     {
         ++pumps;
+        steps << QStringLiteral("pump");
         if (onPump)
             onPump();
     }
@@ -181,6 +200,39 @@ TEST(TranslateWhole, SecondRunAppendsAndEmptyModifiedPaneSendsEmptyText)
     f.run();
     EXPECT_EQ(f.runner.calls, (QStringList{QStringLiteral("en_fr|one"), QStringLiteral("en_fr|")}));
     EXPECT_EQ(f.view.destination, QStringLiteral("[en_fr] one\n[en_fr] "));
+}
+
+// The whole text's steps in order: the source is taken after the status
+// text is set, and the translation is appended and messages processed
+// before the finishing step.
+TEST(TranslateWhole, StepOrder)
+{
+    const struct
+    {
+        const char *src, *dst;
+        QStringList steps;
+    } rows[] = {
+        {"en",
+         "fr",
+         {"hourglass", "pump", "status Translating from English to French...", "take source",
+          "pump", "leg en_fr", "pump", "append [en_fr] Hi", "pump", "default cursor",
+          "status Done.", "focus"}},
+        {"es",
+         "fr",
+         {"hourglass", "pump", "status Translating from English to French via English ...", "pump",
+          "take source", "leg es_en", "pump", "status Translating ...", "pump", "leg en_fr", "pump",
+          "append [en_fr] [es_en] Hi", "pump", "default cursor", "status Done.", "focus"}},
+    };
+    for (const auto& r : rows) {
+        Fixture f(r.src, r.dst);
+        f.view.source = QStringLiteral("Hi");
+        f.runner.during = [&](int n) {
+            f.view.steps << QStringLiteral("leg ") +
+                                f.runner.calls[n].section(QLatin1Char('|'), 0, 0);
+        };
+        f.run();
+        EXPECT_EQ(f.view.steps, r.steps) << r.src << "_" << r.dst;
+    }
 }
 
 TEST(TranslateRefusals, NothingToTranslateAndEqualLanguages)
