@@ -139,6 +139,8 @@ void TfrmMain::readSettings(const ProfileFile& file)
 {
     Settings.loadSettings(file);
     Services = ServiceLocations::read(file);
+    // Browser mode: the gateway hosts and the home page are configuration.
+    Gateway = initialGatewayState(GatewayConfig::read(file));
     if (Settings.LoadSettings) {
         ui.Memo1->setFont(QFont(Settings.SrcFont, Settings.SrcFntS));
         ui.Memo2->setFont(QFont(Settings.DstFont, Settings.DstFntS));
