@@ -67,6 +67,15 @@ struct MainWindowUi
     QStatusBar* StatusBar1 = nullptr;
     QLabel* SimplePanel = nullptr; // the status bar's one panel
 
+    // --- browser mode ---
+    // Enters browser mode; both shown only in text mode.
+    QToolButton* WebBtn = nullptr; // toolbar "Web", beside "Help"
+    QAction* WebPage1 = nullptr;   // Translate > "Web Page", Ctrl+B
+    QWidget* PaneArea = nullptr;   // holds Memo1 and Memo2
+    // Where WebBrowser1 goes when browser mode is first entered; hidden in
+    // text mode.
+    QWidget* BrowserArea = nullptr;
+
 private:
     void buildMenus(QMainWindow* frmMain);
     void buildToolbar(QWidget* parent);

@@ -1,5 +1,7 @@
 #include "app/Translator.h"
 
+#include "app/BrowserController.h"
+#include "app/GatewayController.h"
 #include "app/LanguageController.h"
 #include "app/Logging.h"
 #include "app/QtDialogs.h"
@@ -90,6 +92,10 @@ void TfrmMain::createControllers()
         }
     });
     m_languages = new LanguageController(this, ui, Settings, Gateway);
+    // Browser mode.
+    m_browser = new BrowserController(this, ui, PaneMode, Settings, Gateway, *m_status,
+                                      *m_env.dialogs, *m_env.launcher, m_env.browserFactory);
+    m_gateways = new GatewayController(this, ui, Settings, Gateway, *m_browser, *m_env.dialogs);
 }
 
 // --- start sequence ---

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/BrowserPane.h"
 #include "app/MainSettings.h"
 #include "app/MainWindowUi.h"
 #include "web/Gateways.h"
@@ -8,6 +9,8 @@
 #include <array>
 #include <memory>
 
+class BrowserController;
+class GatewayController;
 class IDialogs;
 class ILauncher;
 class LanguageController;
@@ -33,6 +36,8 @@ public:
         ILauncher* launcher = nullptr;          // null: start programs for real
         QString settingsPath;                   // empty: the per-user configuration file
         const LocaleRegistry* locale = nullptr; // null: the process locale
+        // Browser mode: makes WebBrowser1 the first time it is entered.
+        BrowserPaneFactory browserFactory;
     };
 
     explicit TfrmMain(const Environment& env, QWidget* parent = nullptr);
@@ -88,6 +93,9 @@ private:
     TAHMSystemDetails* AH = nullptr;
     TranslateController* m_translate = nullptr;
     LanguageController* m_languages = nullptr;
+    // Browser mode.
+    BrowserController* m_browser = nullptr;
+    GatewayController* m_gateways = nullptr;
     bool m_closePending = false;
     bool m_settingsWritten = false;
 };

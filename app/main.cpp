@@ -1,3 +1,4 @@
+#include "app/BrowserModule.h"
 #include "app/Logging.h"
 #include "app/QtDialogs.h"
 #include "app/ShutdownSignals.h"
@@ -10,6 +11,8 @@
 
 int main(int argc, char** argv)
 {
+    // Browser mode: settled before the application object exists.
+    prepareBrowserEngine();
     QApplication app(argc, argv);
     AppTitle::set(AppTitle::StartTitle);
     // Desktops without an icon theme of their own get the one we install.
@@ -19,6 +22,7 @@ int main(int argc, char** argv)
     QtDialogs dialogs;
     TfrmMain::Environment env;
     env.dialogs = &dialogs;
+    env.browserFactory = browserModuleFactory(); // browser mode
     TfrmMain window(env);
     dialogs.setParent(&window);
 
