@@ -278,7 +278,10 @@ void MainWindowUi::buildToolbar(QWidget* parent)
     for (QToolButton* b : {SpeedButton1, SpeedButton2, SetBtn, HelpBtn, SpeedButton5})
         row->addWidget(b);
     // Browser mode.
-    WebBtn = bigButton(Panel1, "WebBtn", "Web", "internet-web-browser");
+    WebBtn = bigButton(Panel1, "WebBtn", "Web", "web-browser");
+    // Narrower than the others: its caption is short and the text-mode
+    // toolbar is full.
+    WebBtn->setMinimumWidth(36);
     row->addWidget(WebBtn);
     row->addStretch(1);
 
