@@ -7,8 +7,7 @@
 // loaded the first time browser mode is entered.
 
 // What the web engine needs settled before the application object exists:
-// shared graphics contexts, and no sandbox when running as root (Chromium
-// refuses to start its sandbox then).
+// no sandbox when running as root (Chromium refuses to start then).
 void prepareBrowserEngine();
 
 // A factory that loads the library on its first call. A library that

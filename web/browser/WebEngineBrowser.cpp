@@ -1,11 +1,33 @@
 #include "web/browser/WebEngineBrowser.h"
 
+#include <QCoreApplication>
+#include <QOpenGLContext>
 #include <QPointer>
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+// Qt Gui's own setter of the shared context, exported but declared only in
+// its private headers.
+Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext* context);
+
 namespace {
+
+// The web engine composes through an OpenGL context shared with Qt's, and
+// on X11 it needs one. Qt::AA_ShareOpenGLContexts would make every start
+// create it; the program loads the engine late instead, so it is created
+// here, just before the engine's first page, where OpenGL is to be had.
+void ensureSharedContext()
+{
+    if (QOpenGLContext::globalShareContext())
+        return;
+    auto* context = new QOpenGLContext(QCoreApplication::instance());
+    context->setFormat(QSurfaceFormat::defaultFormat());
+    if (context->create())
+        qt_gl_set_global_share_context(context);
+    else
+        delete context; // no OpenGL here (offscreen): the engine draws in software
+}
 
 // Asks the window about every navigation, those of frames included.
 class AnnouncingPage : public QWebEnginePage
@@ -67,6 +89,7 @@ private:
 
 std::unique_ptr<BrowserPane> createWebEngineBrowser(QWidget* parent, BrowserEvents& events)
 {
+    ensureSharedContext();
     return std::make_unique<WebEngineBrowser>(parent, events);
 }
 
