@@ -204,6 +204,8 @@ int main(int argc, char** argv)
             if (!shown || p.exitCode() != 0) {
                 std::fprintf(stderr, "run failed:\n%s\n%s\n", out.constData(),
                              p.readAllStandardError().constData());
+                server.stop();
+                serving.join();
                 return 1;
             }
             for (const QByteArray& line : out.split('\n')) {

@@ -21,12 +21,14 @@ void ensureSharedContext()
 {
     if (QOpenGLContext::globalShareContext())
         return;
+    // As the application does with the attribute: the context is set also
+    // when it cannot be created (no OpenGL, as offscreen); the engine then
+    // draws in software, but it always asks the shared context for its
+    // format.
     auto* context = new QOpenGLContext(QCoreApplication::instance());
     context->setFormat(QSurfaceFormat::defaultFormat());
-    if (context->create())
-        qt_gl_set_global_share_context(context);
-    else
-        delete context; // no OpenGL here (offscreen): the engine draws in software
+    context->create();
+    qt_gl_set_global_share_context(context);
 }
 
 // Asks the window about every navigation, those of frames included.
