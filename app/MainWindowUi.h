@@ -72,6 +72,14 @@ struct MainWindowUi
     QAction *Undo2 = nullptr, *Redo2 = nullptr, *Clear1 = nullptr, *Copy2 = nullptr,
             *Paste2 = nullptr, *Cut2 = nullptr, *SelectAll2 = nullptr, *Find2 = nullptr,
             *Replace2 = nullptr, *AutoWrap1 = nullptr;
+    // --- browser mode ---
+    // Enters browser mode; both shown only in text mode.
+    QToolButton* WebBtn = nullptr; // toolbar "Web", beside "Help"
+    QAction* WebPage1 = nullptr;   // Translate > "Web Page", Ctrl+B
+    QWidget* PaneArea = nullptr;   // holds Memo1 and Memo2
+    // Where WebBrowser1 goes when browser mode is first entered; hidden in
+    // text mode.
+    QWidget* BrowserArea = nullptr;
 
 private:
     void buildMenus(QMainWindow* frmMain);

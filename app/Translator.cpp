@@ -1,6 +1,8 @@
 #include "app/Translator.h"
 
 #include "app/EditController.h"
+#include "app/BrowserController.h"
+#include "app/GatewayController.h"
 #include "app/LanguageController.h"
 #include "app/Logging.h"
 #include "app/QtDialogs.h"
@@ -103,6 +105,10 @@ void TfrmMain::createControllers()
     m_interface = new InterfaceController(this, ui, Settings);
     m_about = new AboutController(this, ui, Services, *m_status, *m_env.dialogs, *m_env.launcher,
                                   [this] { return isTranslating(); });
+    // Browser mode.
+    m_browser = new BrowserController(this, ui, PaneMode, Settings, Gateway, *m_status,
+                                      *m_env.dialogs, *m_env.launcher, m_env.browserFactory);
+    m_gateways = new GatewayController(this, ui, Settings, Gateway, *m_browser, *m_env.dialogs);
 }
 
 // --- start sequence ---
@@ -152,6 +158,9 @@ void TfrmMain::readSettings(const ProfileFile& file)
 {
     Settings.loadSettings(file);
     Services = ServiceLocations::read(file);
+    // Browser mode: the gateway hosts and the home page are configuration.
+    Gateway = initialGatewayState(GatewayConfig::read(file));
+    Gateway.HomePageAddress = Services.homePage;
     if (Settings.LoadSettings) {
         ui.Memo1->setFont(QFont(Settings.SrcFont, Settings.SrcFntS));
         ui.Memo2->setFont(QFont(Settings.DstFont, Settings.DstFntS));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "translate/MainSettings.h"
+#include "app/BrowserPane.h"
 #include "app/MainWindowUi.h"
 #include "web/Gateways.h"
 
@@ -9,6 +10,8 @@
 #include <memory>
 
 class EditController;
+class BrowserController;
+class GatewayController;
 class IDialogs;
 class ILauncher;
 class LanguageController;
@@ -39,6 +42,8 @@ public:
         ILauncher* launcher = nullptr;          // null: start programs for real
         QString settingsPath;                   // empty: the per-user configuration file
         const LocaleRegistry* locale = nullptr; // null: the process locale
+        // Browser mode: makes WebBrowser1 the first time it is entered.
+        BrowserPaneFactory browserFactory;
     };
 
     explicit TfrmMain(const Environment& env, QWidget* parent = nullptr);
@@ -100,6 +105,9 @@ private:
     OptionsController* m_options = nullptr;
     InterfaceController* m_interface = nullptr;
     AboutController* m_about = nullptr;
+    // Browser mode.
+    BrowserController* m_browser = nullptr;
+    GatewayController* m_gateways = nullptr;
     bool m_closePending = false;
     bool m_settingsWritten = false;
 };

@@ -173,6 +173,8 @@ void MainWindowUi::buildMenus(QMainWindow* frmMain)
     ranslate1 = addMenu(MainMenu1, "ranslate1", "&Translate");
     ranslateSinglethreaded1 = addItem(ranslate1, "ranslateSinglethreaded1", "Translate",
                                       QKeySequence(Qt::CTRL | Qt::Key_T));
+    // Browser mode.
+    WebPage1 = addItem(ranslate1, "WebPage1", "Web Page", QKeySequence(Qt::CTRL | Qt::Key_B));
 
     Server1 = addMenu(MainMenu1, "Server1", "&Server");
     ServerGroup = new QActionGroup(Server1);
@@ -278,6 +280,12 @@ void MainWindowUi::buildToolbar(QWidget* parent)
     SpeedButton5 = bigButton(Panel1, "SpeedButton5", "Help", "help-browser");
     for (QToolButton* b : {SpeedButton1, SpeedButton2, SetBtn, HelpBtn, SpeedButton5})
         row->addWidget(b);
+    // Browser mode.
+    WebBtn = bigButton(Panel1, "WebBtn", "Web", "web-browser");
+    // Narrower than the others: its caption is short and the text-mode
+    // toolbar is full.
+    WebBtn->setMinimumWidth(36);
+    row->addWidget(WebBtn);
     row->addStretch(1);
 
     auto* boxes = new QVBoxLayout;
@@ -345,7 +353,15 @@ void MainWindowUi::buildPanes(QMainWindow* frmMain)
     Memo1->setPlainText(QStringLiteral("\n\n\n"));
     Memo1->document()->setModified(false);
     Memo2 = pane(central, "Memo2");
-    column->addWidget(new PaneArea(central, Memo1, Memo2), 1);
+    PaneArea = new ::PaneArea(central, Memo1, Memo2);
+    column->addWidget(PaneArea, 1);
+    // Browser mode: the browser takes the panes' place.
+    BrowserArea = new QWidget(central);
+    BrowserArea->setObjectName(QStringLiteral("BrowserArea"));
+    auto* browserColumn = new QVBoxLayout(BrowserArea);
+    browserColumn->setContentsMargins(0, 0, 0, 0);
+    BrowserArea->hide();
+    column->addWidget(BrowserArea, 1);
 
     Memo3 = new QPlainTextEdit(central);
     Memo3->setObjectName(QStringLiteral("Memo3"));

@@ -1,3 +1,4 @@
+#include "app/BrowserModule.h"
 #include "app/Logging.h"
 #include "app/QtDialogs.h"
 #include "app/ShutdownSignals.h"
@@ -18,6 +19,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", DesktopSession::missingText().toLocal8Bit().constData());
         return 1;
     }
+    // Browser mode: settled before the application object exists.
+    prepareBrowserEngine();
     QApplication app(argc, argv);
     AppTitle::set(AppTitle::StartTitle);
     // Desktops without an icon theme of their own get the one we install.
@@ -34,6 +37,7 @@ int main(int argc, char** argv)
     QtDialogs dialogs;
     TfrmMain::Environment env;
     env.dialogs = &dialogs;
+    env.browserFactory = browserModuleFactory(); // browser mode
     TfrmMain window(env);
     dialogs.setParent(&window);
 

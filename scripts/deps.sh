@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev libqt6svg6
+  qt6-webengine-dev # browser mode
   libcpp-httplib-dev libmicrohttpd-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   famfamfam-flag-png adwaita-icon-theme fonts-liberation

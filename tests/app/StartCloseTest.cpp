@@ -1,6 +1,6 @@
 #include "WindowFixture.h"
 
-#include "app/MainSettings.h"
+#include "translate/MainSettings.h"
 #include "platform/AppTitle.h"
 #include "platform/ProfileFile.h"
 #include "service/THTTPRIO.h"
@@ -320,7 +320,8 @@ TEST(MainSettingsFonts, UnusableSizeShownAsTenWrittenBackAsRead)
 {
     ProfileFile file = parse("[Settings]\nSrcFntS=0\nDstFntS=5000\n");
     MainSettings settings;
-    settings.load(file, QStringLiteral("English"));
+    settings.loadOptions(file);
+    settings.loadSettings(file);
     EXPECT_EQ(settings.SrcFntS, 10);
     EXPECT_EQ(settings.DstFntS, 10);
     settings.store(file);

@@ -548,16 +548,16 @@ TEST_F(TranslateWindowTest, CredentialsPromptTakesInputDuringTheCall)
         TfrmMain& w = *window;
         real.setParent(&w);
         w.show();
-        pick(w.CB1, "English");
-        pick(w.CB2, "German");
-        w.Memo1->setPlainText(QStringLiteral("Hello"));
-        w.Memo1->document()->setModified(true);
+        pick(ctl<QComboBox>("CB1"), "English");
+        pick(ctl<QComboBox>("CB2"), "German");
+        ctl<QTextEdit>("Memo1")->setPlainText(QStringLiteral("Hello"));
+        ctl<QTextEdit>("Memo1")->document()->setModified(true);
 
         ModalDriver driver([&](QDialog* dialog) {
             auto* user = dialog->findChild<QLineEdit*>(QStringLiteral("userName"));
             ASSERT_NE(user, nullptr);
             // The window behind the prompt still takes no keys.
-            QTest::keyClicks(w.Memo1, QStringLiteral("typed behind"));
+            QTest::keyClicks(ctl<QTextEdit>("Memo1"), QStringLiteral("typed behind"));
             switch (row.act) {
             case Act::Answer: {
                 QTest::keyClicks(user, QStringLiteral("user"));
@@ -577,7 +577,7 @@ TEST_F(TranslateWindowTest, CredentialsPromptTakesInputDuringTheCall)
                 break;
             }
         });
-        w.TransBtn->click();
+        ctl<QToolButton>("TransBtn")->click();
 
         EXPECT_EQ(driver.prompts, 1);
         EXPECT_FALSE(driver.ignoredInput);
@@ -585,15 +585,15 @@ TEST_F(TranslateWindowTest, CredentialsPromptTakesInputDuringTheCall)
                                                     : QStringLiteral("Authentication"));
         EXPECT_TRUE(driver.messages.isEmpty())
             << driver.messages.join(QLatin1Char('|')).toStdString();
-        EXPECT_EQ(w.Memo1->toPlainText(), QStringLiteral("Hello"));
+        EXPECT_EQ(ctl<QTextEdit>("Memo1")->toPlainText(), QStringLiteral("Hello"));
         EXPECT_FALSE(w.isTranslating());
         if (row.act == Act::Answer) {
             EXPECT_EQ(server.posts(), 2);
-            EXPECT_EQ(w.Memo2->toPlainText(), QStringLiteral("Hallo"));
+            EXPECT_EQ(ctl<QTextEdit>("Memo2")->toPlainText(), QStringLiteral("Hallo"));
             EXPECT_EQ(w.statusText(), QStringLiteral("Done."));
         } else {
             EXPECT_EQ(server.posts(), 1);
-            EXPECT_TRUE(w.Memo2->toPlainText().isEmpty());
+            EXPECT_TRUE(ctl<QTextEdit>("Memo2")->toPlainText().isEmpty());
         }
         EXPECT_EQ(w.isVisible(), row.act != Act::Close);
         EXPECT_EQ(readIni().contains("[Interface]"), row.act == Act::Close);

@@ -28,6 +28,7 @@ TfrmMain& WindowTest::open(const QString& posixLocale)
     env.launcher = &launcher;
     env.settingsPath = iniPath();
     env.locale = locale.get();
+    env.browserFactory = browserFactory; // browser mode
     window = std::make_unique<TfrmMain>(env);
     return *window;
 }

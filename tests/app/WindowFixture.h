@@ -38,5 +38,7 @@ protected:
     ScriptedDialogs dialogs;
     RecordingLauncher launcher;
     std::unique_ptr<LocaleRegistry> locale;
+    // Browser mode: what makes WebBrowser1 (none unless a test sets it).
+    BrowserPaneFactory browserFactory;
     std::unique_ptr<TfrmMain> window;
 };

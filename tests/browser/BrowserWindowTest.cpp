@@ -1,0 +1,182 @@
+// Browser mode on the real window with Qt WebEngine, against pages served
+// on 127.0.0.1 by the test.
+#include "TestHttpServer.h"
+#include "WindowFixture.h"
+
+#include "web/browser/WebEngineBrowser.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QTest>
+#include <QTextEdit>
+#include <QToolButton>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <mutex>
+
+namespace {
+
+constexpr int Patience = 60000; // the engine's first start is slow on a busy machine
+
+// Serves fixed pages and records the target of every request it gets.
+class PageServer
+{
+public:
+    void page(const std::string& path, const std::string& html)
+    {
+        http.server().Get(path, [this, html](const httplib::Request& req, httplib::Response& res) {
+            record(req);
+            res.set_content(html, "text/html; charset=utf-8");
+        });
+    }
+    void start()
+    {
+        http.server().set_keep_alive_max_count(1);
+        http.server().set_error_handler(
+            [this](const httplib::Request& req, httplib::Response&) { record(req); });
+        http.start();
+    }
+    QStringList targets()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_targets;
+    }
+    QString url(const char* path) const { return http.url(QString::fromLatin1(path)); }
+    std::string host() const { return "127.0.0.1:" + std::to_string(http.port()); }
+
+    TestHttpServer http;
+
+private:
+    void record(const httplib::Request& req)
+    {
+        if (req.path == "/favicon.ico") // the engine asks for it on its own
+            return;
+        std::lock_guard lock(m_mutex);
+        m_targets << QString::fromStdString(req.target);
+    }
+    std::mutex m_mutex;
+    QStringList m_targets;
+};
+
+class BrowserWindowTest : public WindowTest
+{
+protected:
+    void SetUp() override { browserFactory = createWebEngineBrowser; }
+    TfrmMain& openInBrowserMode(const QByteArray& ini = QByteArray())
+    {
+        writeIni(ini);
+        TfrmMain& w = open();
+        w.show();
+        QObject::connect(&w, &TfrmMain::statusTextChanged,
+                         [this](const QString& text) { statuses << text; });
+        ctl<QToolButton>("WebBtn")->click();
+        return w;
+    }
+    void enterAddress(const QString& text)
+    {
+        auto* box = ctl<QComboBox>("URLs");
+        box->setEditText(text);
+        QTest::keyClick(box, Qt::Key_Return);
+    }
+    QString bodyText()
+    {
+        QString text;
+        bool done = false;
+        ctl<QWebEngineView>("WebBrowser1")
+            ->page()
+            ->runJavaScript(QStringLiteral("document.body.innerText"), [&](const QVariant& v) {
+                text = v.toString();
+                done = true;
+            });
+        [&] { QTRY_VERIFY_WITH_TIMEOUT(done, Patience); }();
+        return text;
+    }
+
+    QStringList statuses;
+};
+
+} // namespace
+
+TEST_F(BrowserWindowTest, FramesAreAnnouncedStatusTextsComeInOrderAndTextModeHidesTheBrowser)
+{
+    PageServer server;
+    server.page("/page.html", "<html><body><p>Outer page</p>"
+                              "<iframe src=\"/frame.html\"></iframe></body></html>");
+    server.page("/frame.html", "<html><body>Inner frame</body></html>");
+    server.start();
+
+    TfrmMain& w = openInBrowserMode();
+    ctl<QToolButton>("ChangeBtn")->click(); // straight to the page
+    const QString page = server.url("/page.html");
+    enterAddress(page);
+
+    // The frame's navigation is the last one announced.
+    QTRY_COMPARE_WITH_TIMEOUT(w.Gateway.LastNavigatedUrl, server.url("/frame.html"), Patience);
+    QTRY_COMPARE_WITH_TIMEOUT(w.statusText(), QStringLiteral("Done."), Patience);
+    EXPECT_TRUE(bodyText().contains(QStringLiteral("Outer page")));
+    EXPECT_EQ(server.targets(),
+              QStringList({QStringLiteral("/page.html"), QStringLiteral("/frame.html")}));
+
+    // "Connecting to" names the address box, for the frame too; progress
+    // comes in between, "Done." last.
+    const QString connecting = QStringLiteral("Connecting to ") + page + QStringLiteral(" ...");
+    ASSERT_GE(statuses.size(), 4);
+    EXPECT_EQ(statuses.first(), connecting);
+    EXPECT_EQ(statuses.count(connecting), 2) << statuses.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(statuses.last(), QStringLiteral("Done."));
+    bool progress = false;
+    for (const QString& s : statuses)
+        if (s.startsWith(QStringLiteral("Translating ... ")) &&
+            s.endsWith(QStringLiteral("% Complete.")))
+            progress = true;
+    EXPECT_TRUE(progress) << statuses.join(QLatin1Char('|')).toStdString();
+
+    // Text mode: the text toolbar is back, every browser control hidden;
+    // the page stays loaded.
+    ctl<QToolButton>("TextBtn")->click();
+    for (const char* name : {"OpenBtn", "SaveBtn", "TransBtn", "ClearBtn", "BitBtn6", "FontBtn",
+                             "SpeedButton1", "SpeedButton5", "WebBtn"})
+        EXPECT_TRUE(ctl<QToolButton>(name)->isVisible()) << name;
+    for (const char* name : {"TextBtn", "BackBtn", "ForwardBtn", "StopBtn", "RefreshBtn", "GoBtn",
+                             "HomeBtn", "ObBtn", "ReTranBtn", "ChangeBtn"})
+        EXPECT_FALSE(ctl<QToolButton>(name)->isVisible()) << name;
+    EXPECT_FALSE(ctl<QComboBox>("URLs")->isVisible());
+    EXPECT_FALSE(ctl<QComboBox>("CBServer")->isVisible());
+    EXPECT_FALSE(ctl<QWebEngineView>("WebBrowser1")->isVisible());
+    EXPECT_TRUE(ctl<QTextEdit>("Memo1")->isVisible());
+    EXPECT_EQ(ctl<QWebEngineView>("WebBrowser1")->url().toString(), page);
+    closeWindow();
+}
+
+TEST_F(BrowserWindowTest, LinkFollowedThroughServer1BecomesAFreshGatewayRequest)
+{
+    // The test stands in for the gateway: it records the requests and
+    // answers each with a page holding a link to another site's page.
+    PageServer gateway;
+    gateway.page("/systran/cgi", "<html><body><a id=\"l\" href=\"/next.html\">next</a> "
+                                 "Gateway page</body></html>");
+    gateway.start();
+    TfrmMain& w = openInBrowserMode(
+        "[Services]\nGateway 1=" + QByteArray::fromStdString(gateway.host()) + "\n");
+    auto* servers = ctl<QComboBox>("CBServer");
+    servers->setCurrentIndex(servers->findText(QStringLiteral("Server  1")));
+    emit servers->activated(servers->currentIndex());
+    ASSERT_EQ(w.Gateway.ServerIndex, 1);
+
+    const QString start = gateway.url("/start.html");
+    enterAddress(start);
+    const QString base =
+        QStringLiteral("/systran/cgi?partner=demo-SystranSoft&&f=32&&lp=fr_en&&urltext=");
+    QTRY_VERIFY_WITH_TIMEOUT(bodyText().contains(QStringLiteral("Gateway page")), Patience);
+
+    ctl<QWebEngineView>("WebBrowser1")
+        ->page()
+        ->runJavaScript(QStringLiteral("document.getElementById('l').click()"));
+    const QString nextUrl = gateway.url("/next.html");
+    QTRY_COMPARE_WITH_TIMEOUT(gateway.targets().size(), 2, Patience);
+    EXPECT_EQ(gateway.targets(), QStringList({base + start, base + nextUrl}));
+    QTRY_COMPARE_WITH_TIMEOUT(w.statusText(), QStringLiteral("Done."), Patience);
+    EXPECT_EQ(w.Gateway.LastNavigatedUrl,
+              QStringLiteral("http://") + QString::fromStdString(gateway.host()) + base + nextUrl);
+    closeWindow();
+}
