@@ -16,6 +16,14 @@ public:
     std::optional<Credentials> askCredentials(const QString& realm, const QString& host,
                                               bool forProxy) override;
 
+    // --- Documents ---
+    std::optional<FileChoice> openFileDialog(const QStringList& filters, int filterIndex) override;
+    std::optional<FileChoice> saveFileDialog(const QStringList& filters,
+                                             const QString& defaultSuffix,
+                                             const QString& fileName) override;
+    bool printDialog(QPrinter& printer) override;
+    bool pageSetupDialog(QPrinter& printer) override;
+
 private:
     QWidget* m_parent;
 };

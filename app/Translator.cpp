@@ -1,5 +1,6 @@
 #include "app/Translator.h"
 
+#include "app/DocumentController.h"
 #include "app/LanguageController.h"
 #include "app/Logging.h"
 #include "app/QtDialogs.h"
@@ -90,6 +91,8 @@ void TfrmMain::createControllers()
         }
     });
     m_languages = new LanguageController(this, ui, Settings, Gateway);
+    m_documents = new DocumentController(this, ui, PaneMode, *m_status, *m_env.dialogs,
+                                         *m_env.launcher, [this] { return isTranslating(); });
 }
 
 // --- start sequence ---

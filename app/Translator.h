@@ -8,6 +8,7 @@
 #include <array>
 #include <memory>
 
+class DocumentController;
 class IDialogs;
 class ILauncher;
 class LanguageController;
@@ -88,6 +89,7 @@ private:
     TAHMSystemDetails* AH = nullptr;
     TranslateController* m_translate = nullptr;
     LanguageController* m_languages = nullptr;
+    DocumentController* m_documents = nullptr; // documents: open, save, print
     bool m_closePending = false;
     bool m_settingsWritten = false;
 };

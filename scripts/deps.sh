@@ -11,6 +11,9 @@ packages=(
   famfamfam-flag-png adwaita-icon-theme fonts-liberation
   apertium apertium-eng-spa apertium-fr-es apertium-es-pt apertium-spa-ita cg3
   curl
+  # documents: Word and OpenDocument files through LibreOffice Writer;
+  # pdftotext/pdfinfo read the tests' printouts
+  libreoffice-writer-nogui poppler-utils
 )
 
 missing=()
