@@ -169,6 +169,8 @@ void DocumentController::convert(const QString& path)
         throw TarquellError(failure.arg(
             file, QStringLiteral("the conversion program %1 is missing").arg(native(m_converter))));
 
+    // 0 is what the loop returns when the application quits under it.
+    enum { Quit = 0, Done = 1, Cancelled = 2, TimedOut = 3 };
     // What the wait ended on; shared with the program's end report, which
     // may come after this command.
     struct Wait
@@ -182,7 +184,7 @@ void DocumentController::convert(const QString& path)
     const bool started = m_launcher.startWatched(m_converter, {path}, [wait, abandoned, counted] {
         wait->ended = true;
         if (wait->loop)
-            wait->loop->quit();
+            wait->loop->exit(Done);
         if (*counted)
             --*abandoned;
     });
@@ -197,7 +199,6 @@ void DocumentController::convert(const QString& path)
     m_status.setText(QStringLiteral("Converting ") + QFileInfo(path).fileName() +
                      QStringLiteral(" ..."));
 
-    enum { Done = 0, Cancelled = 1, TimedOut = 2 };
     QEventLoop loop;
     wait->loop = &loop;
     auto arrived = [&] { return QFileInfo::exists(marker) || QFileInfo::exists(error); };
@@ -223,11 +224,13 @@ void DocumentController::convert(const QString& path)
     wait->loop = nullptr;
     m_status.setText(before);
 
-    if (outcome == Cancelled || outcome == TimedOut) {
+    if (outcome != Done) {
         if (!wait->ended) {
             *counted = true;
             ++*m_abandoned;
         }
+        if (outcome == Quit)
+            throw SilentAbort();
         if (outcome == Cancelled) {
             m_status.setText(QStringLiteral("Conversion cancelled."));
             throw SilentAbort();
