@@ -47,6 +47,12 @@ struct TextCase
     QString text;
 };
 
+// Test names in ctest's list, not bytes.
+void PrintTo(const TextCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class RtfText : public ::testing::TestWithParam<TextCase>
 {
 };
