@@ -5,11 +5,14 @@
 #include <QDialogButtonBox>
 #include <QEvent>
 #include <QFontDialog>
+#include <QFileDialog>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
 #include <QVBoxLayout>
 
 namespace {
@@ -153,4 +156,54 @@ std::optional<QColor> QtDialogs::chooseColor(const QColor& initial)
 int QtDialogs::runDialog(QDialog& dialog)
 {
     return dialog.exec();
+}
+
+// --- Documents ---
+
+namespace {
+std::optional<FileChoice> runFileDialog(QFileDialog& dialog, const QStringList& filters)
+{
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    const qsizetype index = filters.indexOf(dialog.selectedNameFilter());
+    return FileChoice{dialog.selectedFiles().first(), index < 0 ? 1 : int(index) + 1};
+}
+} // namespace
+
+std::optional<FileChoice> QtDialogs::openFileDialog(const QStringList& filters, int filterIndex)
+{
+    QFileDialog dialog(m_parent);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(filters);
+    if (filterIndex >= 1 && filterIndex <= filters.size())
+        dialog.selectNameFilter(filters[filterIndex - 1]);
+    return runFileDialog(dialog, filters);
+}
+
+std::optional<FileChoice> QtDialogs::saveFileDialog(const QStringList& filters,
+                                                    const QString& defaultSuffix,
+                                                    const QString& fileName)
+{
+    QFileDialog dialog(m_parent);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters(filters);
+    dialog.setDefaultSuffix(defaultSuffix);
+    if (!fileName.isEmpty())
+        dialog.selectFile(fileName);
+    return runFileDialog(dialog, filters);
+}
+
+bool QtDialogs::printDialog(QPrinter& printer)
+{
+    QPrintDialog dialog(&printer, m_parent);
+    // The whole pane is printed: no selection or page range to pick.
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+bool QtDialogs::pageSetupDialog(QPrinter& printer)
+{
+    QPageSetupDialog dialog(&printer, m_parent);
+    return dialog.exec() == QDialog::Accepted;
 }

@@ -22,6 +22,14 @@ public:
     std::optional<QFont> chooseFont(const QFont& initial) override;
     std::optional<QColor> chooseColor(const QColor& initial) override;
 
+    // --- Documents ---
+    std::optional<FileChoice> openFileDialog(const QStringList& filters, int filterIndex) override;
+    std::optional<FileChoice> saveFileDialog(const QStringList& filters,
+                                             const QString& defaultSuffix,
+                                             const QString& fileName) override;
+    bool printDialog(QPrinter& printer) override;
+    bool pageSetupDialog(QPrinter& printer) override;
+
 private:
     QWidget* m_parent;
 };

@@ -3,6 +3,7 @@
 #include "app/EditController.h"
 #include "app/BrowserController.h"
 #include "app/GatewayController.h"
+#include "app/DocumentController.h"
 #include "app/LanguageController.h"
 #include "app/Logging.h"
 #include "app/QtDialogs.h"
@@ -109,6 +110,8 @@ void TfrmMain::createControllers()
     m_browser = new BrowserController(this, ui, PaneMode, Settings, Gateway, *m_status,
                                       *m_env.dialogs, *m_env.launcher, m_env.browserFactory);
     m_gateways = new GatewayController(this, ui, Settings, Gateway, *m_browser, *m_env.dialogs);
+    m_documents = new DocumentController(this, ui, PaneMode, *m_status, *m_env.dialogs,
+                                         *m_env.launcher, [this] { return isTranslating(); });
 }
 
 // --- start sequence ---

@@ -12,6 +12,7 @@
 class EditController;
 class BrowserController;
 class GatewayController;
+class DocumentController;
 class IDialogs;
 class ILauncher;
 class LanguageController;
@@ -108,6 +109,7 @@ private:
     // Browser mode.
     BrowserController* m_browser = nullptr;
     GatewayController* m_gateways = nullptr;
+    DocumentController* m_documents = nullptr; // documents: open, save, print
     bool m_closePending = false;
     bool m_settingsWritten = false;
 };

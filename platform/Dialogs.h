@@ -4,9 +4,11 @@
 #include <QFont>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 class QDialog;
+class QPrinter;
 
 // The one seam for everything modal. The window asks it; the real
 // implementation shows Qt dialogs, tests script the answers and record
@@ -19,6 +21,14 @@ struct Credentials
 {
     QString user;
     QString password;
+};
+
+// Documents: the file the user chose in an open or save dialog and the
+// filter entry (1-based) left selected.
+struct FileChoice
+{
+    QString path;
+    int filterIndex = 1;
 };
 
 class IDialogs
@@ -51,6 +61,34 @@ public:
         (void)dialog;
         return 0;
     }
+    // --- Documents: file, print and page set-up dialogs ---
+    // Filters in Qt's syntax; filterIndex (1-based) is selected at first.
+    // Empty when the user cancels.
+    virtual std::optional<FileChoice> openFileDialog(const QStringList& filters, int filterIndex)
+    {
+        (void)filters, (void)filterIndex;
+        return std::nullopt;
+    }
+    // The dialog adds defaultSuffix to a name without one and offers
+    // fileName at first.
+    virtual std::optional<FileChoice> saveFileDialog(const QStringList& filters,
+                                                     const QString& defaultSuffix,
+                                                     const QString& fileName)
+    {
+        (void)filters, (void)defaultSuffix, (void)fileName;
+        return std::nullopt;
+    }
+    // True when the user confirms; the printer then holds the choices.
+    virtual bool printDialog(QPrinter& printer)
+    {
+        (void)printer;
+        return false;
+    }
+    virtual bool pageSetupDialog(QPrinter& printer)
+    {
+        (void)printer;
+        return false;
+    }
 };
 
 // Starting programs and opening addresses: the second seam.
@@ -60,4 +98,14 @@ public:
     virtual ~ILauncher() = default;
     virtual bool startProgram(const QString& program, const QStringList& arguments) = 0;
     virtual bool openAddress(const QString& address) = 0;
+
+    // Documents: starts a program whose end the caller waits for; `ended`
+    // is called on this thread once it has exited (never when the start
+    // fails). A launcher that cannot watch starts it and never reports.
+    virtual bool startWatched(const QString& program, const QStringList& arguments,
+                              std::function<void()> ended)
+    {
+        (void)ended;
+        return startProgram(program, arguments);
+    }
 };

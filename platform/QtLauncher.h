@@ -10,4 +10,7 @@ class QtLauncher : public ILauncher
 public:
     bool startProgram(const QString& program, const QStringList& arguments) override;
     bool openAddress(const QString& address) override;
+    // Documents: the conversion program, watched until it ends.
+    bool startWatched(const QString& program, const QStringList& arguments,
+                      std::function<void()> ended) override;
 };

@@ -21,6 +21,9 @@ packages=(
   # installing and packaging: icon pictures, checks of the desktop entry
   # and of the AppStream file
   librsvg2-bin desktop-file-utils appstream
+  # documents: Word and OpenDocument files through LibreOffice Writer;
+  # pdftotext/pdfinfo read the tests' printouts
+  libreoffice-writer-nogui poppler-utils
 )
 
 missing=()

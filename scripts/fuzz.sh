@@ -22,6 +22,19 @@ seed_fuzz_wsdl() {
     printf '%s\x1e%s' '<w:definitions xmlns:w="http://schemas.xmlsoap.org/wsdl/"><w:import location="../b/defs.wsdl"/></w:definitions>' '<definitions targetNamespace="urn:t" xmlns:t="urn:t" xmlns:s="http://schemas.xmlsoap.org/wsdl/soap/" xmlns="http://schemas.xmlsoap.org/wsdl/"><import location="root.wsdl"/><binding name="B"><operation name="BabelFish"><s:operation soapAction="a"/></operation></binding><service name="BabelFish"><port name="BabelFishPort" binding="t:B"><s:address location="http://h/"/></port></service></definitions>' >"$dir/imports"
 }
 
+seed_fuzz_rtf() {
+    local dir=$1
+    cat >"$dir/formats" <<'RTF'
+{\rtf1\ansi\ansicpg1252\deff0{\fonttbl{\f0\fswiss\fcharset0 Arial;}{\f1\fcharset204 Arial Cyr;}}{\colortbl;\red255\green0\blue0;}\pard\qc\li720\fi-360 {\b bold}\i it\ul u\ulnone\strike s\cf1\highlight1 c\fs48 big\plain\par\f1 \'e4\uc2\u1046\'3f\'3f\tab\line\emdash\bullet\~}
+RTF
+    cat >"$dir/destinations" <<'RTF'
+{\rtf1{\*\generator x;}{\info{\title t}}{\stylesheet{\s0 N;}}\trowd\cellx100\cellx200\pard\intbl a\cell b\cell\row{\field{\*\fldinst HYPERLINK "x"}{\fldrslt link}}{\pict\bin3 abc}{\object{\result r}}{\upr{a}{\*\ud{u}}}\page end}
+RTF
+    cat >"$dir/codepages" <<'RTF'
+{\rtf1\ansi\ansicpg932 \'93\'fa{\fonttbl{\f0\fcharset134 S;}}\f0 \'d6\'d0\u-10179?\u-8704?}
+RTF
+}
+
 cmake --preset fuzz >/dev/null
 mapfile -t all < <(cd fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')
 targets=("$@")

@@ -59,6 +59,9 @@ layout)
     [[ -x $folder/$program && ! -L $folder/$program ]] || fail "$folder/$program is no program"
   done
   [[ -x $prefix/bin/tarquell-translator ]] || fail "no launcher"
+  # What the window opens from its own folder: the browser pane, the manual.
+  expect_file "$folder/libtarquell_browser.so"
+  expect_file "$folder/Tarqtran.html"
   [[ $(readlink "$prefix/bin/tarquell-translate") == ../lib/tarquell-translator/tarquell-translate ]] ||
     fail "bin/tarquell-translate is no link into the program folder"
   # Only our two commands go into bin/; siblings stay in the program folder.

@@ -26,7 +26,19 @@ public:
         return succeeds;
     }
 
+    // Documents: the watched start is recorded like any other; the test
+    // ends the program by calling its entry in `watchers`.
+    bool startWatched(const QString& program, const QStringList& arguments,
+                      std::function<void()> ended) override
+    {
+        started.append({program, arguments});
+        if (succeeds)
+            watchers.append(std::move(ended));
+        return succeeds;
+    }
+
     bool succeeds = true;
     QList<Started> started;
     QStringList opened;
+    QList<std::function<void()>> watchers; // documents
 };

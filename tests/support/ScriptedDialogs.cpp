@@ -1,6 +1,7 @@
 #include "ScriptedDialogs.h"
 
 #include <QDialog>
+#include <QPrinter>
 
 MsgResult ScriptedDialogs::messageBox(const QString& caption, const QString& text, MsgIcon icon,
                                       MsgButtons buttons)
@@ -62,4 +63,53 @@ int ScriptedDialogs::runDialog(QDialog& dialog)
     }
     dialog.hide();
     return result;
+}
+
+// --- Documents ---
+
+std::optional<FileChoice> ScriptedDialogs::openFileDialog(const QStringList& filters,
+                                                          int filterIndex)
+{
+    filesAsked.append({false, filters, filterIndex, QString(), QString()});
+    if (fileAnswers.empty())
+        return std::nullopt;
+    auto r = fileAnswers.front();
+    fileAnswers.pop_front();
+    return r;
+}
+
+std::optional<FileChoice> ScriptedDialogs::saveFileDialog(const QStringList& filters,
+                                                          const QString& defaultSuffix,
+                                                          const QString& fileName)
+{
+    filesAsked.append({true, filters, 0, defaultSuffix, fileName});
+    if (fileAnswers.empty())
+        return std::nullopt;
+    auto r = fileAnswers.front();
+    fileAnswers.pop_front();
+    return r;
+}
+
+bool ScriptedDialogs::printDialog(QPrinter& printer)
+{
+    ++printDialogs;
+    if (printAnswers.empty())
+        return false;
+    const bool ok = printAnswers.front();
+    printAnswers.pop_front();
+    if (ok) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printToPdf);
+    }
+    return ok;
+}
+
+bool ScriptedDialogs::pageSetupDialog(QPrinter& printer)
+{
+    ++pageSetupDialogs;
+    if (pageSetupAnswers.empty())
+        return false;
+    auto answer = pageSetupAnswers.front();
+    pageSetupAnswers.pop_front();
+    return answer(printer);
 }

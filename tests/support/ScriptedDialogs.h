@@ -44,6 +44,31 @@ public:
     QList<QFont> fontsOffered;   // the font each font dialog opened on
     QList<QColor> colorsOffered; // the colour each colour dialog opened on
 
+    // --- Documents: file dialogs answer from fileAnswers (empty: cancelled);
+    // a print dialog is confirmed when printAnswers says so and then prints
+    // to the PDF file printToPdf; page set-up answers from pageSetupAnswers.
+    struct FileAsked
+    {
+        bool save;
+        QStringList filters;
+        int filterIndex;
+        QString defaultSuffix;
+        QString fileName;
+    };
+    std::optional<FileChoice> openFileDialog(const QStringList& filters, int filterIndex) override;
+    std::optional<FileChoice> saveFileDialog(const QStringList& filters,
+                                             const QString& defaultSuffix,
+                                             const QString& fileName) override;
+    bool printDialog(QPrinter& printer) override;
+    bool pageSetupDialog(QPrinter& printer) override;
+    std::deque<std::optional<FileChoice>> fileAnswers;
+    QList<FileAsked> filesAsked;
+    std::deque<bool> printAnswers;
+    QString printToPdf;
+    std::deque<std::function<bool(QPrinter&)>> pageSetupAnswers;
+    int printDialogs = 0;
+    int pageSetupDialogs = 0;
+
     std::deque<MsgResult> messageAnswers;
     std::deque<std::optional<Credentials>> credentialAnswers;
 
