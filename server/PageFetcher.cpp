@@ -58,6 +58,8 @@ private:
 
 QString seconds(std::chrono::milliseconds ms)
 {
+    if (ms.count() == 1000)
+        return QStringLiteral("1 second");
     if (ms.count() % 1000 == 0)
         return QStringLiteral("%1 seconds").arg(ms.count() / 1000);
     return QStringLiteral("%1 seconds").arg(static_cast<double>(ms.count()) / 1000.0, 0, 'f', 1);
