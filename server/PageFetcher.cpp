@@ -141,9 +141,12 @@ FetchedPage fetchPage(const QUrl& start, const FetchLimits& limits)
         } else {
             client = std::make_unique<httplib::ClientImpl>(host.toStdString(), port);
         }
-        client->set_connection_timeout(left);
-        client->set_read_timeout(left);
-        client->set_write_timeout(left);
+        // The watchdog ends the fetch at the deadline; the client's own
+        // time-outs only back it up.
+        const auto backup = left + std::chrono::seconds(1);
+        client->set_connection_timeout(backup);
+        client->set_read_timeout(backup);
+        client->set_write_timeout(backup);
         client->set_keep_alive(false);
         client->set_follow_location(false);
 
@@ -162,9 +165,10 @@ FetchedPage fetchPage(const QUrl& start, const FetchLimits& limits)
         std::string contentType;
         bool tooLarge = false;
         std::string body;
+        bool late = false;
         httplib::Result result = [&] {
             Watchdog watchdog(*client, deadline);
-            return client->Get(
+            auto r = client->Get(
                 target.toStdString(), headers,
                 [&](const httplib::Response& res) {
                     status = res.status;
@@ -189,8 +193,10 @@ FetchedPage fetchPage(const QUrl& start, const FetchLimits& limits)
                     body.append(data, length);
                     return true;
                 });
+            late = watchdog.finish();
+            return r;
         }();
-        if (Clock::now() >= deadline)
+        if (late || Clock::now() >= deadline)
             throw tooSlow(start);
         if (tooLarge)
             throw FetchFailure(FetchFailure::Kind::TooLarge,
