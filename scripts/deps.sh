@@ -7,6 +7,9 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev libqt6svg6
   libcpp-httplib-dev libmicrohttpd-dev
+  # the web page gateway fetches https pages with cpp-httplib's OpenSSL
+  # client and verifies them against the system's authorities
+  libssl-dev ca-certificates
   libgtest-dev libgmock-dev libbenchmark-dev
   famfamfam-flag-png adwaita-icon-theme fonts-liberation
   apertium apertium-eng-spa apertium-fr-es apertium-es-pt apertium-spa-ita cg3
