@@ -296,7 +296,8 @@ TEST(ServiceGateway, PagesTooLargeOrTooSlowAreRefused)
 TEST(ServiceGateway, ListensOnEveryAddressGiven)
 {
     PageServer site;
-    ServiceProcess service(echo({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")}));
+    ServiceProcess service(echo({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
+                                 QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")}));
     ASSERT_TRUE(service.isRunning()) << service.error().toStdString();
     QProcess& process = service.process();
     while (!process.canReadLine())
