@@ -8,6 +8,9 @@ packages=(
   qt6-base-dev libgl-dev libqt6svg6
   qt6-webengine-dev # browser mode
   libcpp-httplib-dev libmicrohttpd-dev
+  # the web page gateway fetches https pages with cpp-httplib's OpenSSL
+  # client and verifies them against the system's authorities
+  libssl-dev ca-certificates
   libgtest-dev libgmock-dev libbenchmark-dev
   famfamfam-flag-png adwaita-icon-theme fonts-liberation
   # Cyrillic, Han, kana and Hangul in one font: the smallest that covers all

@@ -47,21 +47,25 @@ QStringList ApertiumEngine::directModes() const
     return modes;
 }
 
-QString ApertiumEngine::translate(const TranslationMode& mode, const QString& text)
+bool ApertiumEngine::canTranslate(const TranslationMode& mode) const
 {
-    if (mode.source == mode.target)
-        return text;
-    const QList<ApertiumPipeline*> chain = legs(mode);
-    if (chain.isEmpty())
+    return mode.source == mode.target || !legs(mode).isEmpty();
+}
+
+QList<ApertiumPipeline*> ApertiumEngine::chain(const TranslationMode& mode) const
+{
+    const QList<ApertiumPipeline*> found = legs(mode);
+    if (found.isEmpty())
         throw ServiceFault::server(
             QStringLiteral("No translation from %1 to %2 is installed on this server")
                 .arg(ServiceLanguages::name(mode.source), ServiceLanguages::name(mode.target)));
-    if (text.trimmed().isEmpty())
-        return text;
+    return found;
+}
 
-    // The stream of one leg feeds the next as it is: Apertium's output is
-    // valid input, blanks and escapes included.
-    QByteArray stream = ApertiumStream::toStream(text);
+// The stream of one leg feeds the next as it is: Apertium's output is
+// valid input, blanks and escapes included.
+QByteArray ApertiumEngine::run(const QList<ApertiumPipeline*>& chain, QByteArray stream)
+{
     try {
         for (ApertiumPipeline* leg : chain)
             stream = leg->translate(stream);
@@ -69,7 +73,24 @@ QString ApertiumEngine::translate(const TranslationMode& mode, const QString& te
         qCWarning(lcServer).noquote() << failure.message();
         throw ServiceFault::server(failure.message());
     }
-    return ApertiumStream::fromStream(stream);
+    return stream;
+}
+
+QString ApertiumEngine::translate(const TranslationMode& mode, const QString& text)
+{
+    if (mode.source == mode.target)
+        return text;
+    const QList<ApertiumPipeline*> legs = chain(mode);
+    if (text.trimmed().isEmpty())
+        return text;
+    return ApertiumStream::fromStream(run(legs, ApertiumStream::toStream(text)));
+}
+
+QByteArray ApertiumEngine::translateStream(const TranslationMode& mode, const QByteArray& stream)
+{
+    if (mode.source == mode.target)
+        return stream;
+    return run(chain(mode), stream);
 }
 
 void ApertiumEngine::stop()

@@ -18,6 +18,8 @@ public:
     ApertiumEngine(const QList<ApertiumMode>& modes, std::chrono::milliseconds timeout);
 
     QString translate(const TranslationMode& mode, const QString& text) override;
+    QByteArray translateStream(const TranslationMode& mode, const QByteArray& stream) override;
+    bool canTranslate(const TranslationMode& mode) const override;
     void stop() override;
     // One line per running pipeline: its name and the stage process ids.
     QString debugReport() const override;
@@ -31,6 +33,10 @@ public:
 private:
     ApertiumPipeline* pipeline(const QString& source, const QString& target) const;
     QList<ApertiumPipeline*> legs(const TranslationMode& mode) const;
+    // The legs of a mode that is not the same language twice; a fault when
+    // there are none.
+    QList<ApertiumPipeline*> chain(const TranslationMode& mode) const;
+    static QByteArray run(const QList<ApertiumPipeline*>& chain, QByteArray stream);
 
     std::map<std::pair<QString, QString>, std::unique_ptr<ApertiumPipeline>> m_pipelines;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 
 // What one client, or all of them together, may hold of the service.
@@ -26,4 +27,12 @@ struct ServiceLimits
     // Request bodies held in memory at once, over all connections; a body
     // beyond it gets 503.
     size_t bodyBudget = 128 * 1024 * 1024;
+    // The web page gateway: threads and queue for page fetches, apart from
+    // the translations' so that slow sites do not hold them up; the largest
+    // page, the time for a whole fetch, the redirects followed.
+    int pageWorkers = 4;
+    size_t queuedPages = 64;
+    size_t pageBytes = 8 * 1024 * 1024;
+    std::chrono::milliseconds pageTimeout{20000};
+    int pageRedirects = 5;
 };

@@ -44,7 +44,10 @@ ServiceOptions ServiceOptions::parse(const QStringList& arguments)
         if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
             options.help = true;
         } else if (name == QLatin1String("--listen")) {
-            options.listen = address(name, value());
+            if (options.defaultListen)
+                options.listen.clear();
+            options.defaultListen = false;
+            options.listen << address(name, value());
         } else if (name == QLatin1String("--probe")) {
             options.probe = address(name, value());
         } else if (name == QLatin1String("--engine")) {
@@ -65,6 +68,11 @@ ServiceOptions ServiceOptions::parse(const QStringList& arguments)
             options.limits.maxConnections = positive(name, value(), "a number");
         } else if (name == QLatin1String("--max-per-address")) {
             options.limits.maxPerAddress = positive(name, value(), "a number");
+        } else if (name == QLatin1String("--page-max-bytes")) {
+            options.limits.pageBytes = static_cast<size_t>(positive(name, value(), "a number"));
+        } else if (name == QLatin1String("--page-timeout")) {
+            options.limits.pageTimeout =
+                std::chrono::milliseconds(positive(name, value(), "milliseconds"));
         } else if (name == QLatin1String("--header-timeout")) {
             options.limits.headerSeconds =
                 static_cast<unsigned>(positive(name, value(), "seconds"));
@@ -83,11 +91,14 @@ QString ServiceOptions::usage()
 {
     return QStringLiteral(
         "Usage: tarquell-service [OPTIONS]\n"
-        "The local SOAP 1.1 translation service of Tarquell Translator.\n"
+        "The local SOAP 1.1 translation service of Tarquell Translator, and its web page\n"
+        "gateway.\n"
         "\n"
-        "  --listen ADDR:PORT        where to listen (default 127.0.0.1:8731); port 0 picks a\n"
-        "                            free port. The first line on standard output is\n"
-        "                            \"listening on ADDR:PORT\" once requests are taken.\n"
+        "  --listen ADDR:PORT        where to listen; may be given more than once (default\n"
+        "                            127.0.0.1:8731, and 127.0.0.1:2000 for the gateway whose\n"
+        "                            requests name that port, if it is free). Port 0 picks a\n"
+        "                            free port. Standard output gets \"listening on\n"
+        "                            ADDR:PORT\" for each address once requests are taken.\n"
         "  --engine apertium|echo    translate with Apertium (default), or answer\n"
         "                            \"[en_fr] text\" for tests\n"
         "  --probe ADDR:PORT         exit with 0 when a tarquell-service answers there, 1 if not\n"
@@ -97,6 +108,10 @@ QString ServiceOptions::usage()
         "  --max-connections N       open connections at most (default 2048); more are\n"
         "                            closed at once\n"
         "  --max-per-address N       open connections from one address (default 256)\n"
+        "  --page-max-bytes N        the largest page the web gateway fetches (default\n"
+        "                            8388608, 8 MiB)\n"
+        "  --page-timeout MS         the time a page fetch may take, redirects included\n"
+        "                            (default 20000)\n"
         "  --header-timeout S        a request's headers must be in within S seconds of the\n"
         "                            connection or the previous reply (default 10); a body\n"
         "                            must then come at 32 KiB/s on average\n"

@@ -13,7 +13,14 @@ struct ServiceOptions
 {
     enum class Engine { Apertium, Echo };
 
-    ListenAddress listen{QStringLiteral("127.0.0.1"), 8731};
+    // The first address takes SOAP calls and every gateway's requests; the
+    // second, by default, those of the gateway whose format fixes port 2000.
+    // Each --listen replaces the defaults.
+    QList<ListenAddress> listen{{QStringLiteral("127.0.0.1"), 8731},
+                                {QStringLiteral("127.0.0.1"), 2000}};
+    // True while listen holds the defaults: then a taken port 2000 is only
+    // warned about.
+    bool defaultListen = true;
     Engine engine = Engine::Apertium;
     std::optional<ListenAddress> probe;
     QString modesDir = QStringLiteral("/usr/share/apertium/modes");

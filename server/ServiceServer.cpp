@@ -1,9 +1,11 @@
 #include "ServiceServer.h"
 
+#include "GatewayRequest.h"
 #include "ServerLogging.h"
 #include "ServiceFault.h"
 #include "SoapReply.h"
 #include "SoapRequest.h"
+#include "WebGateway.h"
 #include "WorkQueue.h"
 #include "WsdlDocuments.h"
 
@@ -118,6 +120,8 @@ struct ServiceServer::Request
     std::string target; // as sent, query included
     std::string path;   // decoded, as routed
     std::string method;
+    std::string host; // the Host header
+    bool gateway = false;
     bool started = false;
     bool keepsBody = false; // only a SOAP call's body is kept
     Clock::time_point bodyStart;
@@ -223,7 +227,10 @@ struct ServerCallbacks
 ServiceServer::ServiceServer(TranslationEngine& engine, bool debugPaths,
                              const ServiceLimits& limits)
     : m_engine(engine), m_debugPaths(debugPaths), m_limits(limits),
-      m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+      m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      m_gateway(std::make_unique<WebGateway>(
+          engine, FetchLimits{limits.pageBytes, limits.pageTimeout, limits.pageRedirects},
+          std::chrono::milliseconds(30000)))
 {
 }
 
@@ -308,6 +315,7 @@ bool ServiceServer::serve()
     if (m_listenFd < 0 || m_wakeFd < 0)
         return false;
     m_work = std::make_unique<WorkQueue>(m_limits.workers, m_limits.queuedJobs);
+    m_pageWork = std::make_unique<WorkQueue>(m_limits.pageWorkers, m_limits.queuedPages);
     // The logger comes first, so that no message goes to libmicrohttpd's
     // own (standard error) before it is set.
     MHD_Daemon* daemon = MHD_start_daemon(
@@ -393,6 +401,7 @@ bool ServiceServer::serve()
     if (!ok) {
         // Nothing may stay suspended when the daemon goes.
         m_work.reset();
+        m_pageWork.reset();
         while (m_inFlight > 0)
             std::this_thread::yield();
         MHD_run(daemon);
@@ -402,6 +411,7 @@ bool ServiceServer::serve()
     if (loop >= 0)
         ::close(loop);
     m_work.reset();
+    m_pageWork.reset();
     m_connections.clear();
     return ok;
 }
@@ -442,6 +452,7 @@ int ServiceServer::beginRequest(MHD_Connection* c, Request& req, const char* url
     req.path = url ? url : "";
     req.method = method ? method : "";
     req.bodyStart = Clock::now();
+    req.host = header(c, MHD_HTTP_HEADER_HOST);
     setDeadline(c, req.bodyStart + std::chrono::seconds(m_limits.headerSeconds));
     req.keepsBody =
         req.method == MHD_HTTP_METHOD_POST && fromStd(req.path) == WsdlDocuments::endpointPath();
@@ -520,6 +531,10 @@ int ServiceServer::finishRequest(MHD_Connection* c, Request& req)
         return runLater(c, req) ? MHD_YES : MHD_NO;
     }
     if (get) {
+        if (GatewayRequest::isGatewayPath(path, req.rawQuery())) {
+            req.gateway = true;
+            return runLater(c, req) ? MHD_YES : MHD_NO;
+        }
         if (m_debugPaths && m_address.isLoopback() && path == QLatin1String("/debug/pipelines"))
             return runLater(c, req) ? MHD_YES : MHD_NO;
         return queueReply(c, answerGet(c, req));
@@ -542,10 +557,13 @@ bool ServiceServer::runLater(MHD_Connection* c, Request& req)
     // first.
     MHD_suspend_connection(c);
     ++m_inFlight;
-    const bool queued = m_work->tryPush([this, c, r, soap] {
+    WorkQueue& queue = req.gateway ? *m_pageWork : *m_work;
+    const bool queued = queue.tryPush([this, c, r, soap] {
         Reply reply;
         try {
-            if (soap)
+            if (r->gateway)
+                reply = answerGateway(*r);
+            else if (soap)
                 reply = answerSoap(r->body);
             else
                 reply.body = toStd(m_engine.debugReport());
@@ -619,6 +637,15 @@ ServiceServer::Reply ServiceServer::answerGet(MHD_Connection* c, const Request& 
     const QString url = QStringLiteral("http://") + at.text() + WsdlDocuments::endpointPath();
     const QByteArray doc = WsdlDocuments::document(*kind, url);
     return {200, doc.toStdString(), xmlType};
+}
+
+ServiceServer::Reply ServiceServer::answerGateway(const Request& req) const
+{
+    // Links lead back to where the browser found the service.
+    const QString origin = QStringLiteral("http://") +
+                           (plausibleHost(req.host) ? fromStd(req.host) : m_address.text());
+    const WebGateway::Answer answer = m_gateway->answer(fromStd(req.path), req.rawQuery(), origin);
+    return {answer.status, answer.body, answer.html ? "text/html; charset=utf-8" : textType};
 }
 
 ServiceServer::Reply ServiceServer::answerSoap(const std::string& body) const

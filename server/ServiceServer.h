@@ -14,6 +14,7 @@
 struct MHD_Connection;
 struct MHD_Daemon;
 class WorkQueue;
+class WebGateway;
 
 // The HTTP side of tarquell-service: the WSDL documents, the SOAP endpoint
 // and the answers to everything else. One thread reads and answers every
@@ -62,6 +63,7 @@ private:
     bool runLater(MHD_Connection* c, Request& req);
     Reply answerSoap(const std::string& body) const;
     Reply answerGet(MHD_Connection* c, const Request& req) const;
+    Reply answerGateway(const Request& req) const;
     void setDeadline(MHD_Connection* c, Clock::time_point deadline);
     void cutOverdue();
 
@@ -73,6 +75,9 @@ private:
     int m_listenFd = -1;
     int m_wakeFd = -1;
     std::unique_ptr<WorkQueue> m_work;
+    // Web page gateway requests, which wait for other sites.
+    std::unique_ptr<WebGateway> m_gateway;
+    std::unique_ptr<WorkQueue> m_pageWork;
     std::atomic<bool> m_stopRequested{false};
 
     // Touched by the serving thread only.

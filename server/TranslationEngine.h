@@ -2,7 +2,9 @@
 
 #include "LanguageModes.h"
 
+#include <QByteArray>
 #include <QString>
+#include <cctype>
 
 // What turns text into its translation. Called from several server threads
 // at once; failures are ServiceFaults that say what went wrong.
@@ -11,6 +13,12 @@ class TranslationEngine
 public:
     virtual ~TranslationEngine() = default;
     virtual QString translate(const TranslationMode& mode, const QString& text) = 0;
+    // The same for text in Apertium's stream format, as apertium-deshtml
+    // writes it: the markup rides in superblanks ("[<p>]"), which come back
+    // unchanged.
+    virtual QByteArray translateStream(const TranslationMode& mode, const QByteArray& stream) = 0;
+    // False when translate() would fail for want of the language pair.
+    virtual bool canTranslate(const TranslationMode&) const { return true; }
     // Stops whatever the engine runs in the background.
     virtual void stop() {}
     // Lines for the debugging path; empty when the engine has nothing to show.
@@ -24,5 +32,36 @@ public:
     QString translate(const TranslationMode& mode, const QString& text) override
     {
         return QLatin1Char('[') + mode.text() + QStringLiteral("] ") + text;
+    }
+    // "\[en_fr\] " before every run of text with a letter in it.
+    QByteArray translateStream(const TranslationMode& mode, const QByteArray& stream) override
+    {
+        const QByteArray tag = "\\[" + mode.text().toUtf8() + "\\] ";
+        QByteArray out;
+        qsizetype runStart = 0;
+        const auto flushRun = [&](qsizetype end) {
+            const QByteArray run = stream.mid(runStart, end - runStart);
+            bool letters = false;
+            for (const char c : run)
+                letters = letters || std::isalpha(static_cast<unsigned char>(c)) || (c & 0x80);
+            if (letters)
+                out += tag;
+            out += run;
+        };
+        for (qsizetype i = 0; i < stream.size(); ++i) {
+            if (stream[i] == '\\') {
+                ++i;
+            } else if (stream[i] == '[') {
+                flushRun(i);
+                qsizetype j = i + 1;
+                while (j < stream.size() && stream[j] != ']')
+                    j += stream[j] == '\\' ? 2 : 1;
+                out += stream.mid(i, j + 1 - i);
+                i = j;
+                runStart = j + 1;
+            }
+        }
+        flushRun(stream.size());
+        return out;
     }
 };

@@ -14,6 +14,7 @@
 #include <pthread.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 void printErr(const QString& text)
@@ -89,32 +90,67 @@ int main(int argc, char** argv)
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    if (!options.listen.isLoopback())
-        printErr(QStringLiteral("listening on %1, which is reachable from other machines")
-                     .arg(options.listen.text()));
+    for (const ListenAddress& address : std::as_const(options.listen)) {
+        if (!address.isLoopback())
+            printErr(QStringLiteral("listening on %1, which is reachable from other machines")
+                         .arg(address.text()));
+    }
 
     const std::unique_ptr<TranslationEngine> engine = makeEngine(options);
     const bool debugPaths = qEnvironmentVariable("TARQUELL_SERVICE_DEBUG") == QLatin1String("1");
-    ServiceServer server(*engine, debugPaths, options.limits);
-    ListenAddress bound;
-    try {
-        bound = server.bind(options.listen);
-    } catch (const TarquellError& e) {
-        printErr(e.message());
-        return 1;
+    // One server for each address, all on the same engine.
+    std::vector<std::unique_ptr<ServiceServer>> servers;
+    QList<ListenAddress> bound;
+    for (const ListenAddress& address : std::as_const(options.listen)) {
+        auto server = std::make_unique<ServiceServer>(*engine, debugPaths, options.limits);
+        try {
+            bound << server->bind(address);
+        } catch (const TarquellError& e) {
+            // Port 2000 may be someone else's: by default the service goes
+            // on without it.
+            if (options.defaultListen && !servers.empty()) {
+                printErr(QStringLiteral("%1; requests to the gateway on that port will not reach "
+                                        "this service")
+                             .arg(e.message()));
+                continue;
+            }
+            printErr(e.message());
+            return 1;
+        }
+        servers.push_back(std::move(server));
     }
-    std::printf("listening on %s\n", bound.text().toLocal8Bit().constData());
+    for (const ListenAddress& address : std::as_const(bound))
+        std::printf("listening on %s\n", address.text().toLocal8Bit().constData());
     std::fflush(stdout);
 
     std::atomic<bool> finished{false};
+    const auto stopAll = [&servers] {
+        for (const auto& server : servers)
+            server->stop();
+    };
     std::thread signalWaiter([&] {
         int sig = 0;
         sigwait(&stopSignals, &sig);
         if (!finished)
             qCInfo(lcServer) << "stopping on signal" << sig;
-        server.stop();
+        stopAll();
     });
-    const bool served = server.serve();
+    // The first server runs on this thread, the others each on one of
+    // their own; when one ends, all do.
+    std::atomic<bool> served{true};
+    std::vector<std::thread> others;
+    for (size_t i = 1; i < servers.size(); ++i) {
+        others.emplace_back([&, i] {
+            if (!servers[i]->serve())
+                served = false;
+            stopAll();
+        });
+    }
+    if (!servers.front()->serve())
+        served = false;
+    stopAll();
+    for (std::thread& t : others)
+        t.join();
     finished = true;
     // Wakes the waiter when serving ended without a signal.
     ::kill(::getpid(), SIGTERM);
@@ -122,7 +158,7 @@ int main(int argc, char** argv)
 
     engine->stop();
     if (!served) {
-        printErr(QStringLiteral("serving on %1 failed").arg(bound.text()));
+        printErr(QStringLiteral("serving on %1 failed").arg(bound.front().text()));
         return 1;
     }
     return 0;

@@ -19,9 +19,12 @@ ServiceProcess::ServiceProcess(const QStringList& arguments, const QStringList& 
     m_process.setProcessEnvironment(env);
     // The service's own diagnostics show up in the test log.
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(program(),
-                    QStringList{QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")} +
-                        arguments);
+    // Each --listen adds an address: the free port only when none is given.
+    const bool listens = arguments.contains(QStringLiteral("--listen"));
+    m_process.start(program(), (listens ? QStringList()
+                                        : QStringList{QStringLiteral("--listen"),
+                                                      QStringLiteral("127.0.0.1:0")}) +
+                                   arguments);
     if (!m_process.waitForStarted()) {
         m_error = QStringLiteral("%1 did not start: %2").arg(program(), m_process.errorString());
         return;

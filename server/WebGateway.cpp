@@ -1,0 +1,125 @@
+#include "WebGateway.h"
+
+#include "FilterProcess.h"
+#include "GatewayRequest.h"
+#include "HtmlPage.h"
+#include "ServerLogging.h"
+#include "ServiceFault.h"
+
+namespace {
+WebGateway::Answer page(unsigned status, const QString& title, const QString& message,
+                        const QString& more = QString())
+{
+    const QString html =
+        QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>%1</title>"
+                       "</head>\n<body><h1>%1</h1>\n<p>%2</p>%3\n</body></html>\n")
+            .arg(HtmlPage::escape(title), HtmlPage::escape(message), more);
+    return {status, html.toStdString(), true};
+}
+
+const QString notTranslated = QStringLiteral("The page cannot be translated");
+const QString notFetched = QStringLiteral("The page cannot be fetched");
+
+// Cuts after "[]" superblanks that follow a full stop: there
+// apertium-deshtml ended a block, and the tagger lets the sentence go.
+QList<QByteArray> pieces(const QByteArray& stream)
+{
+    QList<QByteArray> result;
+    qsizetype start = 0;
+    while (stream.size() - start > WebGateway::streamPiece) {
+        // An unescaped '[' is never inside a superblank: "[]" is one.
+        const qsizetype cut = stream.indexOf(".[]", start + WebGateway::streamPiece);
+        if (cut < 0)
+            break;
+        result << stream.mid(start, cut + 3 - start);
+        start = cut + 3;
+    }
+    result << stream.mid(start);
+    return result;
+}
+} // namespace
+
+WebGateway::WebGateway(TranslationEngine& engine, const FetchLimits& limits,
+                       std::chrono::milliseconds filterTimeout)
+    : m_engine(engine), m_limits(limits), m_filterTimeout(filterTimeout)
+{
+}
+
+QString WebGateway::translateHtml(const TranslationMode& mode, const QString& html) const
+{
+    if (mode.source == mode.target)
+        return html;
+    const QByteArray stream = runFilter(QStringLiteral("apertium-deshtml"), {},
+                                        HtmlPage::spellOutLetters(html).toUtf8(), m_filterTimeout);
+    QByteArray translated;
+    for (const QByteArray& piece : pieces(stream))
+        translated += m_engine.translateStream(mode, piece);
+    return QString::fromUtf8(
+        runFilter(QStringLiteral("apertium-rehtml"), {}, translated, m_filterTimeout));
+}
+
+WebGateway::Answer WebGateway::answer(const QString& path, const QString& rawQuery,
+                                      const QString& origin) const
+{
+    const GatewayRequest request = GatewayRequest::read(path, rawQuery);
+    if (!request.problem.isEmpty())
+        return page(400, notTranslated, request.problem);
+    const TranslationMode& mode = request.mode;
+    if (!m_engine.canTranslate(mode))
+        return page(
+            400, notTranslated,
+            QStringLiteral("This gateway cannot translate from %1 to %2: that language "
+                           "pair is not installed. Please choose another pair.")
+                .arg(ServiceLanguages::name(mode.source), ServiceLanguages::name(mode.target)));
+
+    FetchedPage fetched;
+    try {
+        fetched =
+            fetchPage(QUrl::fromEncoded(request.address.toUtf8(), QUrl::TolerantMode), m_limits);
+    } catch (const FetchFailure& failure) {
+        qCDebug(lcServer).noquote() << "gateway:" << failure.message();
+        return page(failure.kind() == FetchFailure::Kind::TooSlow ? 504 : 502, notFetched,
+                    failure.message());
+    }
+
+    const HtmlPage::Kind kind = HtmlPage::kindOf(fetched.contentType, fetched.body);
+    const QString address = fetched.url.toString(QUrl::FullyEncoded);
+    if (kind == HtmlPage::Kind::Other) {
+        const QString type =
+            QString::fromStdString(fetched.contentType.substr(0, fetched.contentType.find(';')));
+        return page(200, QStringLiteral("The page is not translated"),
+                    QStringLiteral("%1 is %2, not a web page or text, so there is nothing to "
+                                   "translate.")
+                        .arg(fetched.url.toDisplayString(),
+                             type.isEmpty() ? QStringLiteral("of an unknown kind")
+                                            : QStringLiteral("of the type ") + type.trimmed()),
+                    QStringLiteral("\n<p><a href=\"%1\">Open it untranslated</a></p>")
+                        .arg(HtmlPage::escape(address)));
+    }
+
+    const QString text = HtmlPage::decode(fetched.body, fetched.contentType, kind);
+    std::string().swap(fetched.body);
+    try {
+        if (kind == HtmlPage::Kind::Text)
+            return {200, m_engine.translate(mode, text).toStdString(), false};
+        const QString self = origin + path + QLatin1Char('?') + rawQuery;
+        const auto throughGateway = [&](const QUrl& target) {
+            QUrl bare = target;
+            bare.setFragment(QString());
+            QString link = origin + request.linkPrefix + bare.toString(QUrl::FullyEncoded) +
+                           request.linkSuffix;
+            if (target.hasFragment())
+                link += QLatin1Char('#') + target.fragment(QUrl::FullyEncoded);
+            return link;
+        };
+        const QString translated = translateHtml(mode, text);
+        return {200,
+                HtmlPage::rewriteLinks(translated, fetched.url, self, throughGateway).toStdString(),
+                true};
+    } catch (const TarquellError& e) {
+        qCWarning(lcServer).noquote() << "gateway:" << e.message();
+        return page(500, notTranslated,
+                    QStringLiteral("The page %1 was fetched, but its translation failed: %2")
+                        .arg(fetched.url.toDisplayString(), e.message()));
+    }
+}
