@@ -84,6 +84,9 @@ void TfrmMain::createComponents()
     }
     AH = new TAHMSystemDetails(this);
     AH->setObjectName(QStringLiteral("AH"));
+    // The window's components are in place: the component refreshes itself
+    // once more, as on the end of loading a form.
+    AH->loaded();
 }
 
 void TfrmMain::createControllers()
