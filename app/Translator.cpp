@@ -56,11 +56,12 @@ TfrmMain::TfrmMain(const Environment& env, QWidget* parent) : QMainWindow(parent
     }
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Tarquell Translator 4.00"));
-    resize(718, 540);
+    ui.setupUi(this);
+    // The design size, or wider where the toolbar's captions need it;
+    // centred on the screen.
+    resize(QSize(718, 540).expandedTo(minimumSizeHint()));
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-
-    ui.setupUi(this);
     m_status = new StatusLine(ui.SimplePanel, this);
     connect(m_status, &StatusLine::changed, this, &TfrmMain::statusTextChanged);
     connect(ui.Exit1, &QAction::triggered, this, &TfrmMain::Exit1Click);

@@ -21,6 +21,7 @@
 #include <QTextEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -43,19 +44,36 @@ QMenu* addMenu(QMenuBar* bar, const char* name, const char* caption)
 }
 
 // A large toolbar button: 48 x 48, picture above caption.
+// A large toolbar button: 48 x 48 at least, picture above caption, and
+// never narrower than its caption (in any interface language): the row
+// does not squeeze it, the window grows instead.
+class BigButton : public QToolButton
+{
+public:
+    BigButton(QWidget* parent, int minWidth) : QToolButton(parent), m_minWidth(minWidth)
+    {
+        setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
+    }
+    QSize sizeHint() const override
+    {
+        return QSize(std::max(QToolButton::sizeHint().width(), m_minWidth), 48);
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+private:
+    int m_minWidth;
+};
+
 QToolButton* bigButton(QWidget* parent, const char* name, const char* caption, const char* icon,
                        int width = 48)
 {
-    auto* b = new QToolButton(parent);
+    auto* b = new BigButton(parent, width);
     b->setObjectName(QString::fromLatin1(name));
     b->setText(QString::fromUtf8(caption));
     b->setIcon(QIcon::fromTheme(QString::fromLatin1(icon)));
     b->setIconSize(QSize(24, 24));
     b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     b->setAutoRaise(true);
-    // At least 48 x 48; wider where a caption needs it, so nothing is cut.
-    b->setMinimumSize(width, 48);
-    b->setMaximumHeight(48);
     return b;
 }
 
@@ -281,10 +299,9 @@ void MainWindowUi::buildToolbar(QWidget* parent)
     for (QToolButton* b : {SpeedButton1, SpeedButton2, SetBtn, HelpBtn, SpeedButton5})
         row->addWidget(b);
     // Browser mode.
-    WebBtn = bigButton(Panel1, "WebBtn", "Web", "web-browser");
     // Narrower than the others: its caption is short and the text-mode
     // toolbar is full.
-    WebBtn->setMinimumWidth(36);
+    WebBtn = bigButton(Panel1, "WebBtn", "Web", "web-browser", 36);
     row->addWidget(WebBtn);
     row->addStretch(1);
 
