@@ -1,11 +1,13 @@
 // Browser mode on the real window with Qt WebEngine, against pages served
 // on 127.0.0.1 by the test.
+#include "ServiceProcess.h"
 #include "TestHttpServer.h"
 #include "WindowFixture.h"
 
 #include "web/browser/WebEngineBrowser.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QTest>
 #include <QTextEdit>
@@ -71,6 +73,16 @@ protected:
                          [this](const QString& text) { statuses << text; });
         ctl<QToolButton>("WebBtn")->click();
         return w;
+    }
+    // Picks an item of a drop-down list the way the user does: the
+    // selection changes, then the box announces the pick.
+    void pick(const char* boxName, const QString& item)
+    {
+        auto* box = ctl<QComboBox>(boxName);
+        const int index = box->findText(item);
+        ASSERT_GE(index, 0) << boxName << " has no item " << item.toStdString();
+        box->setCurrentIndex(index);
+        emit box->activated(index);
     }
     void enterAddress(const QString& text)
     {
@@ -179,4 +191,46 @@ TEST_F(BrowserWindowTest, LinkFollowedThroughServer1BecomesAFreshGatewayRequest)
     EXPECT_EQ(w.Gateway.LastNavigatedUrl,
               QStringLiteral("http://") + QString::fromStdString(gateway.host()) + base + nextUrl);
     closeWindow();
+}
+
+TEST_F(BrowserWindowTest, PageThroughServer5ShowsInSpanish)
+{
+    if (!QFileInfo::exists(QStringLiteral("/usr/share/apertium/modes/eng-spa.mode")))
+        GTEST_SKIP() << "Apertium with eng-spa is not installed (scripts/deps.sh)";
+    // The real service with Apertium is the gateway; the test serves the page.
+    ServiceProcess service({});
+    ASSERT_TRUE(service.isRunning()) << service.error().toStdString();
+    PageServer site;
+    site.page("/house.html", "<!DOCTYPE html><html lang=\"en\"><head><title>House</title></head>"
+                             "<body><p>The house is red.</p></body></html>");
+    site.start();
+
+    TfrmMain& w = openInBrowserMode(
+        "[Services]\nGateway 5=127.0.0.1:" + QByteArray::number(service.port()) + "\n");
+    // Server 5 is where a fresh window starts.
+    EXPECT_EQ(w.Gateway.ServerIndex, 5);
+    EXPECT_EQ(ctl<QComboBox>("CBServer")->currentText(), QStringLiteral("Server  5"));
+    pick("CBServer", QStringLiteral("Server  5"));
+    pick("CB1", QStringLiteral("English"));
+    pick("CB2", QStringLiteral("Spanish"));
+    ASSERT_EQ(w.Gateway.ServerIndex, 5);
+
+    const QString page = site.url("/house.html");
+    statuses.clear();
+    enterAddress(page);
+    // "Done." once the gateway's answer has loaded.
+    QTRY_VERIFY_WITH_TIMEOUT(!statuses.isEmpty() && statuses.last() == QStringLiteral("Done."),
+                             Patience);
+    // The browser asked the service, never the site itself.
+    const QString request = service.url(QStringLiteral("/translate_c?sl=en&&hl=es&&u=")) + page;
+    EXPECT_EQ(w.Gateway.LastNavigatedUrl, request);
+    EXPECT_EQ(ctl<QWebEngineView>("WebBrowser1")->url().toString(), request);
+    const QString shown = bodyText();
+    EXPECT_TRUE(shown.contains(QStringLiteral("casa"))) << shown.toStdString();
+    EXPECT_FALSE(shown.contains(QStringLiteral("house"))) << shown.toStdString();
+    // Only the service fetched the page, once.
+    EXPECT_EQ(site.targets(), QStringList({QStringLiteral("/house.html")}));
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+    closeWindow();
+    EXPECT_TRUE(service.terminate());
 }
