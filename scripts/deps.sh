@@ -18,9 +18,6 @@ packages=(
   fonts-wqy-microhei
   apertium apertium-eng-spa apertium-fr-es apertium-es-pt apertium-spa-ita cg3
   curl
-  # Viewer and panes: one font with Cyrillic, Han, kana and Hangul (about
-  # 5 MB installed, the smallest that covers all four)
-  fonts-wqy-microhei
   # installing and packaging: icon pictures, checks of the desktop entry
   # and of the AppStream file
   librsvg2-bin desktop-file-utils appstream
