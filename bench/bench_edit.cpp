@@ -3,6 +3,7 @@
 // QString scan or replace of the same text, and how it grows with the size.
 //
 //   bench_edit [sizes in MB ...]       (default: 1 2 5 10)
+#include "BenchWindow.h"
 #include "app/Translator.h"
 #include "platform/Dialogs.h"
 
@@ -22,36 +23,6 @@
 #include <vector>
 
 namespace {
-struct NoDialogs : IDialogs
-{
-    int shown = 0;
-    MsgResult messageBox(const QString&, const QString&, MsgIcon, MsgButtons) override
-    {
-        ++shown;
-        return MsgResult::Ok;
-    }
-    std::optional<Credentials> askCredentials(const QString&, const QString&, bool) override
-    {
-        return std::nullopt;
-    }
-    std::optional<QFont> chooseFont(const QFont&) override { return std::nullopt; }
-    std::optional<QColor> chooseColor(const QColor&) override { return std::nullopt; }
-};
-
-// Lines of words, "house" about once in 40 characters.
-QString generated(qsizetype chars)
-{
-    static const QString words[] = {QStringLiteral("the "), QStringLiteral("house "),
-                                    QStringLiteral("is "),  QStringLiteral("red. "),
-                                    QStringLiteral("A "),   QStringLiteral("translator\n")};
-    QString text;
-    text.reserve(chars + 16);
-    for (int i = 0; text.size() < chars; ++i)
-        text += words[(i * 7) % 6];
-    text.truncate(chars);
-    return text;
-}
-
 double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());

@@ -3,6 +3,7 @@
 // and in total, and how the total grows with the text.
 //
 //   bench_split [sizes in MB ...]       (default: 2 20)
+#include "BenchWindow.h"
 #include "app/Translator.h"
 #include "platform/Dialogs.h"
 
@@ -16,38 +17,6 @@
 
 #include <cstdio>
 #include <vector>
-
-namespace {
-struct NoDialogs : IDialogs
-{
-    QString last;
-    MsgResult messageBox(const QString&, const QString& text, MsgIcon, MsgButtons) override
-    {
-        last = text;
-        return MsgResult::Ok;
-    }
-    std::optional<Credentials> askCredentials(const QString&, const QString&, bool) override
-    {
-        return std::nullopt;
-    }
-    // editor: character formatting
-    std::optional<QFont> chooseFont(const QFont&) override { return std::nullopt; }
-    std::optional<QColor> chooseColor(const QColor&) override { return std::nullopt; }
-};
-
-QString generated(qsizetype chars)
-{
-    static const QString words[] = {QStringLiteral("the "), QStringLiteral("house "),
-                                    QStringLiteral("is "),  QStringLiteral("red. "),
-                                    QStringLiteral("A "),   QStringLiteral("translator\n")};
-    QString text;
-    text.reserve(chars + 16);
-    for (int i = 0; text.size() < chars; ++i)
-        text += words[(i * 7) % 6];
-    text.truncate(chars);
-    return text;
-}
-} // namespace
 
 int main(int argc, char** argv)
 {

@@ -1,5 +1,7 @@
 #include "ApertiumPipeline.h"
 
+#include "ChildSpawn.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -46,38 +48,13 @@ struct Argv
     }
 };
 
-// Starts one stage reading from `in` and writing to `out`. The child gets
-// nothing else of ours: every other descriptor is closed, signals are back
-// to their defaults and unblocked, and it has a process group of its own so
-// that a Ctrl-C meant for the terminal reaches the service, which then
-// stops its pipelines in order.
+// Starts one stage reading from `in` and writing to `out`, in a process
+// group of its own so that a Ctrl-C meant for the terminal reaches the
+// service, which then stops its pipelines in order.
 pid_t spawnStage(const ApertiumStage& stage, int in, int out, int* error)
 {
     Argv argv(stage);
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attr;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawnattr_init(&attr);
-    posix_spawn_file_actions_adddup2(&actions, in, STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
-    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-    sigset_t none;
-    sigemptyset(&none);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    for (int sig : {SIGPIPE, SIGTERM, SIGINT, SIGHUP})
-        sigaddset(&defaults, sig);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setpgroup(&attr, 0);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF |
-                                        POSIX_SPAWN_SETPGROUP);
-    pid_t pid = -1;
-    *error =
-        posix_spawn(&pid, argv.words[0].c_str(), &actions, &attr, argv.pointers.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
-    return *error == 0 ? pid : -1;
+    return spawnChild(argv.words[0].c_str(), argv.pointers.data(), in, out, true, false, error);
 }
 } // namespace
 

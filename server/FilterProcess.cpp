@@ -1,11 +1,12 @@
 #include "FilterProcess.h"
 
+#include "ChildSpawn.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -54,27 +55,9 @@ QByteArray runFilter(const QString& program, const QStringList& arguments, const
     }
     Fd childIn{in[0]}, toChild{in[1]}, fromChild{out[0]}, childOut{out[1]};
 
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attr;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawnattr_init(&attr);
-    posix_spawn_file_actions_adddup2(&actions, childIn.fd, STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, childOut.fd, STDOUT_FILENO);
-    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-    sigset_t none;
-    sigemptyset(&none);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    for (int sig : {SIGPIPE, SIGTERM, SIGINT, SIGHUP})
-        sigaddset(&defaults, sig);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    pid_t pid = -1;
-    const int spawnError =
-        posix_spawnp(&pid, words[0].c_str(), &actions, &attr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
+    int spawnError = 0;
+    const pid_t pid = spawnChild(words[0].c_str(), argv.data(), childIn.fd, childOut.fd, false,
+                                 true, &spawnError);
     if (spawnError != 0)
         throw TarquellError(QStringLiteral("%1 could not be started: %2")
                                 .arg(program, QString::fromLocal8Bit(std::strerror(spawnError))));
