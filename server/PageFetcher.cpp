@@ -106,8 +106,7 @@ std::vector<TargetAddress> resolveAndCheck(const QUrl& url, const std::string& h
         case PageTargets::Refusal::Service:
             why = QStringLiteral("%1 port %2 is this translation service itself, and it does not "
                                  "fetch its own pages.")
-                      .arg(where)
-                      .arg(port);
+                      .arg(where, QString::number(port));
             break;
         case PageTargets::Refusal::NotUnicast:
             why = QStringLiteral("%1 is a multicast, broadcast or reserved address, and this "
@@ -232,7 +231,12 @@ FetchedPage fetchPage(const QUrl& start, const FetchLimits& limits, const FetchT
     for (int redirects = 0;; ++redirects) {
         checkScheme(url);
         const bool https = url.scheme().toLower() == QLatin1String("https");
-        const std::string host = url.host(QUrl::FullyEncoded).toStdString();
+        std::string host = url.host(QUrl::FullyEncoded).toStdString();
+        // An IPv6 address's zone ("fe80::1%eth0") stands percent-encoded in
+        // a URL.
+        if (const size_t zone = host.find("%25");
+            zone != std::string::npos && host.find(':') != std::string::npos)
+            host = host.substr(0, zone) + '%' + host.substr(zone + 3);
         const int port = url.port(https ? 443 : 80);
         const std::vector<TargetAddress> addresses =
             resolveAndCheck(url, host, port, targets, resolver);

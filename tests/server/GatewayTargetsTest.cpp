@@ -325,6 +325,7 @@ TEST(GatewayTargets, RefusesEverySpellingOfThisMachineAndPrivateNetworksAndRedir
         {site.at("3232235521", "/secret.txt"), "192.168.0.1 " + local},
         {site.at("100.64.0.1", "/secret.txt"), local},
         {site.at("[fe80::1]", "/secret.txt"), local},
+        {site.at("[fe80::1%25lo]", "/secret.txt"), "fe80::1%lo " + local},
         {site.at("[fd00::1]", "/secret.txt"), local},
         {site.at("224.0.0.1", "/secret.txt"), notUnicast},
         {site.at("255.255.255.255", "/secret.txt"), notUnicast},
