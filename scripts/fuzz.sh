@@ -35,6 +35,29 @@ RTF
 RTF
 }
 
+# A selector byte (the path), the query, '\n' and a Host header.
+seed_fuzz_gateway_request() {
+    local dir=$1
+    printf '\x00%s\n%s' 'partner=demo-SystranSoft&&f=32&&lp=en_es&&urltext=example.org/a?b=1&c=2' '127.0.0.1:8731' >"$dir/server1"
+    printf '\x01%s\n%s' 'lp=en_es&&url=http://example.org/&&doit=done&&tt=url&&urltext=' 'localhost:8731' >"$dir/server2"
+    printf '\x02%s\n%s' 'lp=fr_es&&url=https%3A%2F%2Fexample.org%2Fp' '[::1]:2000' >"$dir/server3"
+    printf '\x03%s\n%s' 'sequence=core&&language=English/Spanish&&url=http://[::ffff:127.0.0.1]:80/' 'evil.example:8731' >"$dir/server4"
+    printf '\x04%s\n%s' 'sl=en&&hl=es&&u=http://2130706433:8731/secret' '127.0.0.1' >"$dir/server5"
+    printf '\x03%s\n%s' 'partner=Lycos2-en&&submit=Translate&&lp=en_es&&urltext=http://0x7f.1/' '0.0.0.0:2000' >"$dir/server6"
+    printf '\x05%s\n%s' 'type=url&&from=eng&&to=poe&&url=http://169.254.169.254/latest' '127.0.0.1:99999' >"$dir/server7"
+    printf '\x07%s\n%s' '/translate_c?sl=en&hl=es&u=javascript:alert(1)' '[fe80::1%25eth0]:8731' >"$dir/custom"
+}
+# A Content-Type line, '\n' and the page.
+seed_fuzz_html_page() {
+    local dir=$1
+    printf '%s\n%s' 'text/html; charset=utf-8' '<!DOCTYPE html><html><head><title>T</title></head><body><p>caf&eacute; &#233; &#x10000; &amp;</p><a href="next.html?a=1&amp;b=2#part">1</a> <a href=#top>2</a> <a href="mailto:x@example.org">3</a> <area href=//example.net/x><iframe src="/f.html"></iframe><script>var s = "<a href=x>";</script><style>a{}</style><!-- <a href=c> --></body></html>' >"$dir/links"
+    printf '%s\n%s' '' '<html><head><base href="../other/"><meta charset="windows-1251"></head><body>\xcf\xf0\xe8\xe2\xe5\xf2 <a href=page>x</a></body></html>' >"$dir/base-meta-charset"
+    printf '%s\n%s' 'text/html; charset=ISO-8859-1' '<p>caf\xe9 <A HREF = "HTTP://Example.org/%7e" TARGET=_blank>x</A><frame src=javascript:go()>' >"$dir/latin1"
+    printf '%s\n\xff\xfe<\x00p\x00>\x00h\x00i\x00' 'text/html' >"$dir/utf16-bom"
+    printf '%s\n%s' 'application/xhtml+xml;charset="shift_jis"' '<?xml version="1.0"?><html xmlns="http://www.w3.org/1999/xhtml"><body><a href="https://[::1]:8080/">\x82\xa0</a></body></html>' >"$dir/xhtml-sjis"
+    printf '%s\n%s' 'text/html; charset=x-unknown' '<a href="http://a b/"><a href=""><a href="http://%%zz/"><base href><a href' >"$dir/broken"
+}
+
 cmake --preset fuzz >/dev/null
 mapfile -t all < <(cd fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')
 targets=("$@")

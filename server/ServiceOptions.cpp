@@ -43,6 +43,10 @@ ServiceOptions ServiceOptions::parse(const QStringList& arguments)
         };
         if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
             options.help = true;
+        } else if (name == QLatin1String("--allow-private-pages")) {
+            if (inlineValue)
+                throw TarquellError(QStringLiteral("%1 takes no value").arg(name));
+            options.allowPrivatePages = true;
         } else if (name == QLatin1String("--listen")) {
             if (options.defaultListen)
                 options.listen.clear();
@@ -116,6 +120,10 @@ QString ServiceOptions::usage()
         "                            connection or the previous reply (default 10); a body\n"
         "                            must then come at 32 KiB/s on average\n"
         "  --idle-timeout S          a connection silent for S seconds is closed (default 5)\n"
+        "  --allow-private-pages     let the web page gateway fetch pages on this machine\n"
+        "                            and on private networks (loopback, link-local, 10/8,\n"
+        "                            172.16/12, 192.168/16, 100.64/10, fc00::/7), which it\n"
+        "                            refuses by default; it never fetches its own addresses\n"
         "  --help                    this text\n"
         "\n"
         "With TARQUELL_SERVICE_DEBUG=1 in the environment and a loopback address,\n"

@@ -26,6 +26,9 @@ struct ServiceOptions
     QString modesDir = QStringLiteral("/usr/share/apertium/modes");
     std::chrono::milliseconds pipelineTimeout{30000};
     ServiceLimits limits;
+    // The web page gateway fetches pages on this machine and on private
+    // networks too (never the service itself).
+    bool allowPrivatePages = false;
     bool help = false;
 
     // Reads the arguments (without the program name). Throws TarquellError

@@ -32,6 +32,8 @@ const char* const ServiceServer::serverHeader = "tarquell-service/4.0";
 namespace {
 const char* const xmlType = "text/xml; charset=utf-8";
 const char* const textType = "text/plain; charset=utf-8";
+// Nothing this service writes runs script, unless a reply says otherwise.
+const char* const noScriptPolicy = "default-src 'none'; sandbox";
 
 // A body beyond the size limit is still read and dropped, up to this much,
 // so that the caller gets to read the 413 before the connection closes.
@@ -112,6 +114,7 @@ struct ServiceServer::Reply
     const char* type = textType;
     const char* allow = nullptr;
     bool close = false;
+    const char* policy = noScriptPolicy; // Content-Security-Policy
 };
 
 // One request, from its request line to its completion.
@@ -308,12 +311,21 @@ ListenAddress ServiceServer::bind(const ListenAddress& address)
     return m_address;
 }
 
+void ServiceServer::setAccess(const QList<ListenAddress>& service, bool allowPrivatePages)
+{
+    m_hostCheck = HostCheck(service);
+    m_gateway->setTargets(FetchTargets{{allowPrivatePages, service}, nullptr});
+    m_accessSet = true;
+}
+
 bool ServiceServer::serve()
 {
     if (m_stopRequested)
         return true;
     if (m_listenFd < 0 || m_wakeFd < 0)
         return false;
+    if (!m_accessSet)
+        setAccess({m_address}, false);
     m_work = std::make_unique<WorkQueue>(m_limits.workers, m_limits.queuedJobs);
     m_pageWork = std::make_unique<WorkQueue>(m_limits.pageWorkers, m_limits.queuedPages);
     // The logger comes first, so that no message goes to libmicrohttpd's
@@ -454,6 +466,13 @@ int ServiceServer::beginRequest(MHD_Connection* c, Request& req, const char* url
     req.bodyStart = Clock::now();
     req.host = header(c, MHD_HTTP_HEADER_HOST);
     setDeadline(c, req.bodyStart + std::chrono::seconds(m_limits.headerSeconds));
+    // Whatever the request: one that does not name this service came
+    // through a name someone else controls.
+    if (!m_hostCheck.accepts(req.host))
+        return queueReply(c, {421,
+                              "This service answers requests addressed to " +
+                                  toStd(m_address.text()) + " only.\n",
+                              textType, nullptr, true});
     req.keepsBody =
         req.method == MHD_HTTP_METHOD_POST && fromStd(req.path) == WsdlDocuments::endpointPath();
     const std::string declared = header(c, MHD_HTTP_HEADER_CONTENT_LENGTH);
@@ -601,6 +620,9 @@ int ServiceServer::queueReply(MHD_Connection* c, Reply reply)
         MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, reply.allow);
     if (reply.close)
         MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
+    MHD_add_response_header(response, "Content-Security-Policy", reply.policy);
+    MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
+    MHD_add_response_header(response, "Referrer-Policy", "no-referrer");
     // The reply, too, must be taken at the minimum rate.
     setDeadline(c, Clock::now() + std::chrono::seconds(m_limits.headerSeconds) +
                        std::chrono::milliseconds(body->size() * 1000 /
@@ -645,7 +667,9 @@ ServiceServer::Reply ServiceServer::answerGateway(const Request& req) const
     const QString origin = QStringLiteral("http://") +
                            (plausibleHost(req.host) ? fromStd(req.host) : m_address.text());
     const WebGateway::Answer answer = m_gateway->answer(fromStd(req.path), req.rawQuery(), origin);
-    return {answer.status, answer.body, answer.html ? "text/html; charset=utf-8" : textType};
+    Reply reply{answer.status, answer.body, answer.html ? "text/html; charset=utf-8" : textType};
+    reply.policy = answer.translated ? WebGateway::translatedPolicy : WebGateway::ownPagePolicy;
+    return reply;
 }
 
 ServiceServer::Reply ServiceServer::answerSoap(const std::string& body) const

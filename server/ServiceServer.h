@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HostCheck.h"
 #include "ListenAddress.h"
 #include "ServiceLimits.h"
 #include "TranslationEngine.h"
@@ -40,6 +41,12 @@ public:
     // Binds the socket; port 0 picks a free port. Returns the address bound
     // to (with the chosen port). Throws TarquellError.
     ListenAddress bind(const ListenAddress& address);
+    // Every address the service listens on, as bound (a request's Host
+    // header must name one, and the gateway never fetches them), and
+    // whether the gateway may fetch pages on this machine and private
+    // networks. Call before serve(); without it, the service is this
+    // server's address alone and private pages are refused.
+    void setAccess(const QList<ListenAddress>& service, bool allowPrivatePages);
     // Serves until stop(). False when serving failed.
     bool serve();
     // Safe from any thread, also before serve() has begun: serve() then
@@ -78,6 +85,8 @@ private:
     // Web page gateway requests, which wait for other sites.
     std::unique_ptr<WebGateway> m_gateway;
     std::unique_ptr<WorkQueue> m_pageWork;
+    HostCheck m_hostCheck;
+    bool m_accessSet = false;
     std::atomic<bool> m_stopRequested{false};
 
     // Touched by the serving thread only.

@@ -74,12 +74,14 @@ WebGateway::Answer WebGateway::answer(const QString& path, const QString& rawQue
 
     FetchedPage fetched;
     try {
-        fetched =
-            fetchPage(QUrl::fromEncoded(request.address.toUtf8(), QUrl::TolerantMode), m_limits);
+        fetched = fetchPage(QUrl::fromEncoded(request.address.toUtf8(), QUrl::TolerantMode),
+                            m_limits, m_targets);
     } catch (const FetchFailure& failure) {
         qCDebug(lcServer).noquote() << "gateway:" << failure.message();
-        return page(failure.kind() == FetchFailure::Kind::TooSlow ? 504 : 502, notFetched,
-                    failure.message());
+        const unsigned status = failure.kind() == FetchFailure::Kind::Refused   ? 403
+                                : failure.kind() == FetchFailure::Kind::TooSlow ? 504
+                                                                                : 502;
+        return page(status, notFetched, failure.message());
     }
 
     const HtmlPage::Kind kind = HtmlPage::kindOf(fetched.contentType, fetched.body);
@@ -101,7 +103,7 @@ WebGateway::Answer WebGateway::answer(const QString& path, const QString& rawQue
     std::string().swap(fetched.body);
     try {
         if (kind == HtmlPage::Kind::Text)
-            return {200, m_engine.translate(mode, text).toStdString(), false};
+            return {200, m_engine.translate(mode, text).toStdString(), false, true};
         const QString self = origin + path + QLatin1Char('?') + rawQuery;
         const auto throughGateway = [&](const QUrl& target) {
             QUrl bare = target;
@@ -115,7 +117,7 @@ WebGateway::Answer WebGateway::answer(const QString& path, const QString& rawQue
         const QString translated = translateHtml(mode, text);
         return {200,
                 HtmlPage::rewriteLinks(translated, fetched.url, self, throughGateway).toStdString(),
-                true};
+                true, true};
     } catch (const TarquellError& e) {
         qCWarning(lcServer).noquote() << "gateway:" << e.message();
         return page(500, notTranslated,

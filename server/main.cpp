@@ -119,6 +119,10 @@ int main(int argc, char** argv)
         }
         servers.push_back(std::move(server));
     }
+    // Each server knows them all: requests may name any of them, and the
+    // gateway fetches none.
+    for (const auto& server : servers)
+        server->setAccess(bound, options.allowPrivatePages);
     for (const ListenAddress& address : std::as_const(bound))
         std::printf("listening on %s\n", address.text().toLocal8Bit().constData());
     std::fflush(stdout);
