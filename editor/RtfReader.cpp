@@ -703,7 +703,11 @@ bool Parser::structureWord(const QByteArray& name)
         return true;
     }
     if (name == "fldinst") {
-        grp.dest = dest == Dest::Body ? Dest::FieldInst : Dest::Skip;
+        // Only the instruction of a field we follow is read.
+        grp.dest = dest == Dest::Body && !m_fields.isEmpty() && parent() &&
+                           m_fields.back().depth == m_stack.size() - 1
+                       ? Dest::FieldInst
+                       : Dest::Skip;
         return true;
     }
     if (name == "fldrslt") {
@@ -1344,7 +1348,11 @@ void Parser::beginContent(bool content)
     if (!s.labelDone) {
         s.labelDone = true;
         QString label;
+        // A number from the table is set in the paragraph's font, not in
+        // the emphasis of its first word.
         CharState state = g().chr;
+        state.bold = state.italic = state.underline = state.strike = false;
+        state.vertical = 0;
         if (const auto generated = g().para.ls > 0 ? listLabel(g().para) : std::nullopt) {
             label = *generated;
         } else if (s.hasListText) {
