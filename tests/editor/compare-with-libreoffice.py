@@ -11,7 +11,7 @@ count of files that read alike.
 
 Two things LibreOffice's text export does not show as its window does are
 allowed for: it draws every bullet as one of three characters of its own
-(so a bullet alone at a line's start is not compared), and it leaves out
+or none (so the bullets at lines' starts are not compared), and it leaves out
 the text of text boxes and shapes (so words that we show and LibreOffice's
 text does not are accepted when LibreOffice's own flat ODF export of the
 same file holds them in its text boxes).
@@ -32,16 +32,21 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 SPACE = re.compile(r"[\s\u00a0\u2000-\u200b\u2028\u2029\u202f\u3000\ufeff]+")
 # Marks with no width that the two readers may or may not keep.
 INVISIBLE = re.compile(r"[\u00ad\u200c-\u200f\u202a-\u202e\u2060\u2066-\u2069\ufffc]")
-# A bullet alone at a line's start, followed by white space or nothing.
+# LibreOffice's text export draws every bullet as one of its own three
+# characters (or none), whatever the list's bullet is; a bullet at a line's
+# start becomes "•" on both sides, and a place where the two differ only in
+# bullets (these, or the ASCII ones "-" and "*") does not count.
 BULLET = re.compile(
     r"^[ \t\u00a0]*[\u2022\u25e6\u25aa\u25ab\u25a0\u25a1\u25cf\u25cb\u25c6\u25c7\u2756\u27a2"
-    r"\u2794\u2713\u2714\u2013\u2014\u2212\u00b7\u2219\u2043\u2023\u2605\u2610\u2611\u2612"
-    r"\ue000-\uf8ff](?=\s|$)", re.M)
+    r"\u2794\u2713\u2013\u2014\u00b7\u2219\u2043\u2023\u2605\ue000-\uf8ff](?=[ \t\u00a0])", re.M)
 
 
-def normalise(text):
-    text = text.replace("\ufeff", "").replace("\r\n", "\n").replace("\u2028", "\n").replace("\u2029", "\n")
-    return SPACE.sub(" ", INVISIBLE.sub("", BULLET.sub("", text))).strip()
+def normalise(text, bullets=False):
+    text = text.replace("\ufeff", "").replace("\r\n", "\n").replace("\u2028", "\n")
+    text = text.replace("\u2029", "\n")
+    if bullets:
+        text = BULLET.sub("\u2022", text)
+    return SPACE.sub(" ", INVISIBLE.sub("", text)).strip()
 
 
 def text_box_texts(fodt):
@@ -62,7 +67,7 @@ def text_box_texts(fodt):
         return inner + ("\n" if e.tag.endswith("}p") or e.tag.endswith("}h") else "") \
             + ("" if top else (e.tail or ""))
 
-    return [normalise(text(box)) for box in root.iter(draw + "text-box")]
+    return [normalise(text(box), True) for box in root.iter(draw + "text-box")]
 
 
 def rtf_files(paths):
@@ -126,7 +131,7 @@ def differences(ours, theirs, boxes):
     a, b = ours.split(), theirs.split()
     found = []
     for op, i1, i2, j1, j2 in difflib.SequenceMatcher(None, a, b, autojunk=False).get_opcodes():
-        if op == "equal":
+        if op == "equal" or set(a[i1:i2] + b[j1:j2]) <= {"\u2022", "-", "*"}:
             continue
         # Only text that LibreOffice shows nowhere else may be a text box's.
         if op != "delete" or not in_text_boxes(a[i1:i2], boxes):
@@ -158,8 +163,8 @@ def main():
             print("FAILED", f, r.stderr.decode(errors="replace").strip())
             failed += 1
             continue
-        a = normalise(r.stdout.decode("utf-8", errors="replace"))
-        b = normalise(theirs[f])
+        a = normalise(r.stdout.decode("utf-8", errors="replace"), True)
+        b = normalise(theirs[f], True)
         found = differences(a, b, boxes.get(f, [])) if a != b else []
         if not found:
             alike += 1
