@@ -305,7 +305,8 @@ private:
     Sink m_shape;
     Sink* m_out = &m_main;
     QTextDocument m_shapeDoc;
-    qsizetype m_shown = 0; // characters of text shown so far
+    bool m_shapeBreak = false; // the next text box text starts a paragraph
+    qsizetype m_shown = 0;     // characters of text shown so far
 
     std::map<int, ListDef> m_lists;          // by \listid
     ListDef m_list;                          // being read
@@ -634,10 +635,12 @@ bool Parser::structureWord(const QByteArray& name)
     const Dest dest = grp.dest;
     // Inside an overflowed group the state is shared: nothing opens there.
     const bool own = m_overflow == 0;
+    // A group completes one thing when it closes.
     auto opens = [&](Opens what) {
-        if (own)
-            grp.opens = what;
-        return own;
+        if (!own || grp.opens != Opens::Nothing)
+            return false;
+        grp.opens = what;
+        return true;
     };
 
     if (name == "footnote") {
@@ -746,12 +749,10 @@ bool Parser::structureWord(const QByteArray& name)
         return true;
     }
     if (name == "shptxt" || name == "dptxbxtext") {
-        if ((dest == Dest::Container || dest == Dest::Body) && own) {
+        if (dest == Dest::Container || dest == Dest::Body) {
             // A text box inside a text box stays where it is.
-            if (m_out == &m_main) {
-                grp.opens = Opens::ShapeText;
+            if (m_out == &m_main && opens(Opens::ShapeText))
                 beginShapeText();
-            }
             grp.dest = Dest::Body;
         } else {
             grp.dest = Dest::Skip;
@@ -772,7 +773,7 @@ void Parser::word(const QByteArray& name, bool hasParam, int param)
         return;
     }
     if (name == "field" && g().dest == Dest::Body && m_overflow == 0 &&
-        m_fields.size() < MaxFields) {
+        g().opens == Opens::Nothing && m_fields.size() < MaxFields) {
         g().opens = Opens::Field;
         Field f;
         f.depth = int(m_stack.size());
@@ -1336,6 +1337,11 @@ void Parser::addText(QStringView text)
 void Parser::beginContent(bool content)
 {
     Sink& s = out();
+    if (content && m_out == &m_shape && m_shapeBreak) {
+        // The text box's first text: a paragraph after the boxes before it.
+        m_shapeBreak = false;
+        s.cursor.insertBlock();
+    }
     if (content && s.pendingTabs > 0) {
         if (!(g().chr == s.textState))
             flushText();
@@ -1723,8 +1729,7 @@ void Parser::beginShapeText()
 {
     flushText();
     m_shape.cursor.movePosition(QTextCursor::End);
-    if (!m_shapeDoc.isEmpty())
-        m_shape.cursor.insertBlock();
+    m_shapeBreak = !m_shapeDoc.isEmpty();
     m_shape.text.clear();
     m_shape.bytes.clear();
     m_shape.textState = g().chr;
@@ -1754,10 +1759,6 @@ void Parser::endShapeText()
     while (s.cursor.block().length() == 1 && m_shapeDoc.blockCount() > 1)
         s.cursor.deletePreviousChar();
     m_out = &m_main;
-    if (m_shapeDoc.toRawText().trimmed().isEmpty()) {
-        m_shapeDoc.clear();
-        m_shape.cursor = QTextCursor(&m_shapeDoc);
-    }
     m_main.textState = g().chr;
 }
 
