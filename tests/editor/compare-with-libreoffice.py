@@ -17,6 +17,10 @@ text does not are accepted when LibreOffice's own flat ODF export of the
 same file holds them in its text boxes).
 
   compare-with-libreoffice.py [--rtf-text PATH] [--cache DIR] [-v] FOLDER|FILE ...
+
+make-rtf-corpus.sh beside this script makes such a folder from documents
+Debian installs, written by LibreOffice, AbiWord, pandoc, latex2rtf,
+troffcvt and enscript.
 """
 import argparse
 import difflib

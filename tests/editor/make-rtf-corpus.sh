@@ -50,9 +50,9 @@ lo --writer --convert-to rtf --outdir "$out/lo-html" "$work"/html/*.html
 find /usr/share/doc -type f -name '*.md' -size +2k -size -80k |
     awk -F/ '!($5 in s) { s[$5]; print }' | head -40 | while read -r f; do
     n=$(echo "$f" | cut -d/ -f5)-$(basename "$f" .md)
-    timeout 60 pandoc --sandbox -s -f gfm -t rtf "$f" -o "$out/pandoc-rtf/$n.rtf" || true
-    timeout 60 pandoc --sandbox -f gfm -t docx "$f" -o "$work/md/$n.docx" || true
-    if timeout 60 pandoc --sandbox -s -f gfm -t latex "$f" -o "$work/md/$n.tex"; then
+    timeout 60 pandoc -s -f gfm -t rtf "$f" -o "$out/pandoc-rtf/$n.rtf" || true
+    timeout 60 pandoc -f gfm -t docx "$f" -o "$work/md/$n.docx" || true
+    if timeout 60 pandoc -s -f gfm -t latex "$f" -o "$work/md/$n.tex"; then
         (cd "$work/md" && timeout 60 latex2rtf -o "$out/latex2rtf/$n.rtf" "$n.tex" </dev/null) \
             >/dev/null 2>&1 || true
     fi
@@ -66,10 +66,10 @@ lo --convert-to rtf --outdir "$out/lo-docx" "$work"/md/*.docx
 # Markdown with footnotes, through each writer.
 grep -rl '\[\^[0-9a-z]*\]:' /usr/share/doc --include='*.md' | while read -r f; do
     n=fn-$(echo "$f" | cut -d/ -f5)-$(basename "$f" .md)
-    timeout 60 pandoc --sandbox -s -f markdown -t rtf "$f" -o "$out/footnotes/$n-pandoc.rtf" || true
-    timeout 60 pandoc --sandbox -f markdown -t docx "$f" -o "$work/fn/$n.docx" || true
-    timeout 60 pandoc --sandbox -f markdown -t odt "$f" -o "$work/fn/$n-odt.odt" || true
-    if timeout 60 pandoc --sandbox -s -f markdown -t latex "$f" -o "$work/fn/$n.tex"; then
+    timeout 60 pandoc -s -f markdown -t rtf "$f" -o "$out/footnotes/$n-pandoc.rtf" || true
+    timeout 60 pandoc -f markdown -t docx "$f" -o "$work/fn/$n.docx" || true
+    timeout 60 pandoc -f markdown -t odt "$f" -o "$work/fn/$n-odt.odt" || true
+    if timeout 60 pandoc -s -f markdown -t latex "$f" -o "$work/fn/$n.tex"; then
         (cd "$work/fn" && timeout 60 latex2rtf -o "$out/footnotes/$n-latex2rtf.rtf" "$n.tex" \
             </dev/null) >/dev/null 2>&1 || true
     fi
