@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QStringDecoder>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -568,7 +569,8 @@ void Parser::controlWord()
 
 bool Parser::destinationWord(const QByteArray& name)
 {
-    static const char* const skipped[] = {
+    // Looked up once per control word: a hash, not a list to walk.
+    static const QSet<QByteArray> skipped = {
         "stylesheet",   "info",         "pict",       "header",
         "headerl",      "headerr",      "headerf",    "footer",
         "footerl",      "footerr",      "footerf",    "annotation",
@@ -588,11 +590,10 @@ bool Parser::destinationWord(const QByteArray& name)
         "fontfile",     "sp",           "userprops",  "wgrffmtfilter",
         "ffname",       "ffhelptext",   "ffstattext", "ffentrymcr",
         "ffexitmcr",    "ffformat"};
-    for (const char* s : skipped)
-        if (name == s) {
-            g().dest = Dest::Skip;
-            return true;
-        }
+    if (skipped.contains(name)) {
+        g().dest = Dest::Skip;
+        return true;
+    }
     if (name == "fonttbl") {
         g().dest = g().dest == Dest::Skip ? Dest::Skip : Dest::FontTable;
         m_fontNumber = -1;
@@ -631,6 +632,14 @@ bool Parser::destinationWord(const QByteArray& name)
 // form fields, footnotes, shapes and drawing objects.
 bool Parser::structureWord(const QByteArray& name)
 {
+    static const QSet<QByteArray> words = {
+        "footnote",  "listtable", "listoverridetable", "list",      "listoverride",
+        "listlevel", "lfolevel",  "leveltext",         "listtext",  "pntext",
+        "fldinst",   "fldrslt",   "formfield",         "ffdeftext", "ffl",
+        "shp",       "shpgrp",    "shpinst",           "do",        "shptxt",
+        "dptxbxtext"};
+    if (!words.contains(name))
+        return false;
     Group& grp = g();
     const Dest dest = grp.dest;
     // Inside an overflowed group the state is shared: nothing opens there.
