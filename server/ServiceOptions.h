@@ -26,6 +26,14 @@ struct ServiceOptions
     QString modesDir = QStringLiteral("/usr/share/apertium/modes");
     std::chrono::milliseconds pipelineTimeout{30000};
     ServiceLimits limits;
+    // LibreTranslate's API: the file of keys a request must carry (none
+    // asked for when empty), the characters one /translate may hold (-1:
+    // any), what translated files may take together and how long one waits
+    // for its download.
+    QString apiKeysFile;
+    int charLimit = -1;
+    qint64 fileStoreBytes = 512LL * 1024 * 1024;
+    std::chrono::seconds fileLifetime{30 * 60};
     bool help = false;
 
     // Reads the arguments (without the program name). Throws TarquellError
