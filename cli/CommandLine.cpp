@@ -71,8 +71,7 @@ CommandLine CommandLine::parse(const QStringList& arguments)
             c.from = from.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0
                          ? QStringLiteral("auto")
                          : languageArgument(arg, from);
-        }
-        else if (arg == QLatin1String("-t") || arg == QLatin1String("--to"))
+        } else if (arg == QLatin1String("-t") || arg == QLatin1String("--to"))
             c.to = languageArgument(arg, value());
         else if (arg == QLatin1String("--server"))
             c.server = numberArgument(arg, value(), 1, 3);

@@ -87,6 +87,17 @@ void addFirst(QJsonObject& fields, const QList<std::pair<QString, QString>>& pai
     }
 }
 
+// After a delimiter: "--", or blanks and a line break.
+bool delimiterEnds(const QByteArray& body, qsizetype at)
+{
+    if (body.mid(at, 2) == "--")
+        return true;
+    while (at < body.size() && (body[at] == ' ' || body[at] == '\t'))
+        ++at;
+    return at < body.size() &&
+           (body[at] == '\n' || (body[at] == '\r' && body.mid(at + 1, 1) == "\n"));
+}
+
 QByteArray lower(QByteArray text)
 {
     return text.toLower();
@@ -117,8 +128,11 @@ QByteArray ApiRequest::headerParameter(const QByteArray& value, const QByteArray
             while (i < value.size() && (value[i] == ' ' || value[i] == '\t'))
                 ++i;
             if (i < value.size() && value[i] == '"') {
+                // Only \\ and \" are escapes: browsers send a Windows path's
+                // backslashes as they are.
                 for (++i; i < value.size() && value[i] != '"'; ++i) {
-                    if (value[i] == '\\' && i + 1 < value.size())
+                    if (value[i] == '\\' && i + 1 < value.size() &&
+                        (value[i + 1] == '\\' || value[i + 1] == '"'))
                         ++i;
                     parameter += value[i];
                 }
@@ -219,7 +233,11 @@ QList<ApiRequest::Part> ApiRequest::readMultipart(const QByteArray& body,
         else if (disposition.contains("filename="))
             part.fileName = QString::fromUtf8(headerParameter(disposition, "filename"));
 
-        const qsizetype end = body.indexOf(nextDash, pos);
+        // The boundary ends the part only where it is followed by "--" or
+        // by the end of its line.
+        qsizetype end = body.indexOf(nextDash, pos);
+        while (end >= 0 && !delimiterEnds(body, end + nextDash.size()))
+            end = body.indexOf(nextDash, end + 1);
         if (end < 0)
             throw malformed(QStringLiteral("ends before its closing boundary"));
         qsizetype dataEnd = end;
