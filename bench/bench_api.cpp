@@ -181,7 +181,7 @@ int main(int argc, char** argv)
         api(translateBody(QString::fromStdString(one)));
         apiMs.push_back(msSince(t0));
         t0 = Clock::now();
-        client.Post("/translate", {{"q", one}, {"source", "en"}, {"target", "es"}});
+        client.Post("/translate", httplib::Params{{"q", one}, {"source", "en"}, {"target", "es"}});
         formMs.push_back(msSince(t0));
     }
     row("one sentence, SOAP BabelFish", soapMs);
@@ -213,13 +213,13 @@ int main(int argc, char** argv)
     std::printf("%-52s %9.2f\n", "  batch / single requests",
                 percentile(batchMs, 0.5) / percentile(singlesMs, 0.5));
 
-    const QStringList texts =
-        detectionSentences(QStringLiteral(TARQUELL_SOURCE_DIR "/tests/server/data/detect-everyday.tsv"));
+    const QStringList texts = detectionSentences(
+        QStringLiteral(TARQUELL_SOURCE_DIR "/tests/server/data/detect-everyday.tsv"));
     std::vector<double> detectMs, inProcessUs;
     for (int r = 0; r < rounds; ++r) {
         for (const QString& text : texts) {
             auto t0 = Clock::now();
-            client.Post("/detect", {{"q", text.toStdString()}});
+            client.Post("/detect", httplib::Params{{"q", text.toStdString()}});
             detectMs.push_back(msSince(t0));
             t0 = Clock::now();
             (void)LanguageDetector::detect(text);

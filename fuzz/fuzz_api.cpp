@@ -54,8 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     (void)LanguageDetector::detect(QString::fromUtf8(bytes), data[0] & 0x80);
 
-    LibreTranslateApi::Request request{"POST", routes[data[0] % 3], "", type, body,
-                                       QStringLiteral("http://127.0.0.1:1")};
+    LibreTranslateApi::Request request{
+        "POST", routes[data[0] % 3], "", type, body, QStringLiteral("http://127.0.0.1:1")};
     const LibreTranslateApi::Reply reply = api().answer(request);
     if (reply.status == 0 || (reply.body.empty() && reply.fd < 0))
         __builtin_trap();

@@ -1,5 +1,6 @@
 #include "LibreTranslateApi.h"
 
+#include "ApertiumStream.h"
 #include "ApiError.h"
 #include "ApiRequest.h"
 #include "HtmlTranslation.h"
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QUrl>
+#include <map>
 #include <unistd.h>
 
 namespace {
@@ -118,6 +120,36 @@ bool hasLetters(const QString& text)
 QJsonObject detectedObject(const QString& code, double confidence)
 {
     return {{QStringLiteral("confidence"), confidence}, {QStringLiteral("language"), code}};
+}
+
+// The texts of a batch in one pass through the engine rather than one pass
+// each: every text's stream ends a sentence of its own, and a superblank
+// that no escaped text can spell stands between them. Empty when the
+// answer does not come back in as many parts (the caller then translates
+// the texts one by one).
+QStringList translateTogether(TranslationEngine& engine, const TranslationMode& mode,
+                              const QStringList& texts)
+{
+    static const QByteArray separator = "[<tarquell-batch-text/>]";
+    QByteArray stream;
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        if (i > 0)
+            stream += separator;
+        stream += ApertiumStream::toStream(texts[i]);
+    }
+    const QByteArray translated = engine.translateStream(mode, stream);
+    QStringList parts;
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype at = translated.indexOf(separator, start);
+        parts << ApertiumStream::fromStream(translated.mid(start, at < 0 ? -1 : at - start));
+        if (at < 0)
+            break;
+        start = at + separator.size();
+    }
+    if (parts.size() != texts.size())
+        return {};
+    return parts;
 }
 
 QByteArray digest(const QByteArray& key)
@@ -361,19 +393,34 @@ LibreTranslateApi::Reply LibreTranslateApi::translate(const Request& request)
     if (format != QLatin1String("text") && !html)
         throw ApiError::invalid(QStringLiteral("%1 format is not supported").arg(format));
 
-    QJsonArray translated;
+    // Nothing to translate (digits, emoji, blanks) comes back as it was.
+    QStringList results = items;
+    std::map<QString, QList<qsizetype>> textsOf; // by source language
     for (qsizetype i = 0; i < items.size(); ++i) {
-        const QString& text = items[i];
-        const TranslationMode mode = checkedMode(sources[static_cast<size_t>(i)].code, target);
-        // Nothing to translate (digits, emoji, blanks) comes back as it was.
-        if (!hasLetters(text))
-            translated.append(text);
-        else if (html)
-            translated.append(
-                HtmlTranslation::translate(m_engine, mode, text, m_options.filterTimeout));
+        const QString& from = sources[static_cast<size_t>(i)].code;
+        const TranslationMode mode = checkedMode(from, target);
+        if (!hasLetters(items[i]))
+            continue;
+        if (html)
+            results[i] =
+                HtmlTranslation::translate(m_engine, mode, items[i], m_options.filterTimeout);
         else
-            translated.append(m_engine.translate(mode, text));
+            textsOf[from] << i;
     }
+    for (const auto& [from, indexes] : textsOf) {
+        const TranslationMode mode{from, target};
+        QStringList together;
+        if (indexes.size() > 1) {
+            QStringList texts;
+            for (const qsizetype i : indexes)
+                texts << items[i];
+            together = translateTogether(m_engine, mode, texts);
+        }
+        for (qsizetype k = 0; k < indexes.size(); ++k)
+            results[indexes[k]] =
+                together.isEmpty() ? m_engine.translate(mode, items[indexes[k]]) : together[k];
+    }
+    const QJsonArray translated = QJsonArray::fromStringList(results);
 
     QJsonObject answer;
     answer.insert(QStringLiteral("translatedText"),

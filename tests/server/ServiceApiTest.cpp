@@ -531,3 +531,42 @@ TEST(ApiApertium, ListsOnlyWhatTranslates)
         << h->body;
 }
 } // namespace
+
+namespace {
+// A batch goes through the engine in one pass; each text must come back
+// exactly as it does alone, whatever it holds.
+TEST(ApiApertium, TranslatesABatchAsEachTextAlone)
+{
+    if (!apertiumInstalled())
+        GTEST_SKIP() << "apertium-eng-spa is not installed (scripts/deps.sh installs it)";
+    QTemporaryDir cache;
+    ServiceProcess service({}, {s("XDG_CACHE_HOME=") + cache.path()});
+    ASSERT_TRUE(service.isRunning()) << service.error().toStdString();
+    const QStringList texts{s("The house is red."),
+                            s("no full stop here"),
+                            s("Two lines:\nthe dog sleeps\n\n  and the cat eats."),
+                            s("Brackets [like <these>] and a \\ backslash ^ $ @ / { } ~ stay"),
+                            s("[<tarquell-batch-text/>] cannot split it."),
+                            s("  "),
+                            s("42"),
+                            s("Where is the nearest train station? I would like a coffee!")};
+    const auto translate = [&](const QJsonValue& q) {
+        const auto r = service.client().Post(
+            "/translate",
+            QJsonDocument(QJsonObject{{s("q"), q}, {s("source"), s("en")}, {s("target"), s("es")}})
+                .toJson()
+                .toStdString(),
+            "application/json");
+        EXPECT_TRUE(r && r->status == 200) << (r ? r->body : std::string());
+        return r ? QJsonDocument::fromJson(QByteArray::fromStdString(r->body))
+                       .object()
+                       .value(s("translatedText"))
+                 : QJsonValue();
+    };
+    const QJsonArray together = translate(QJsonArray::fromStringList(texts)).toArray();
+    ASSERT_EQ(together.size(), texts.size());
+    for (qsizetype i = 0; i < texts.size(); ++i)
+        EXPECT_EQ(together.at(i), translate(texts[i])) << texts[i].toStdString();
+    EXPECT_EQ(together.at(0), s("La casa es roja."));
+}
+} // namespace
