@@ -615,8 +615,11 @@ int ServiceServer::queueReply(MHD_Connection* c, Reply reply)
         if (!response)
             delete body;
     }
-    if (!response)
+    if (!response) {
+        if (reply.fd >= 0)
+            ::close(reply.fd);
         return MHD_NO;
+    }
     MHD_add_response_header(response, "Server", serverHeader);
     MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, reply.type.c_str());
     if (reply.allow)

@@ -294,7 +294,9 @@ LibreTranslateApi::Reply LibreTranslateApi::answer(const Request& request)
         reply.headers.emplace_back("Allow", wanted + ", OPTIONS");
         return reply;
     }
-    if (!(request.method == wanted || (wanted == "GET" && request.method == "HEAD"))) {
+    // A HEAD would give the file out without sending it.
+    const bool head = request.method == "HEAD" && path.rfind(downloadPrefix, 0) != 0;
+    if (!(request.method == wanted || (wanted == "GET" && head))) {
         Reply reply =
             error(405, QStringLiteral("Method not allowed: %1 takes %2 requests")
                            .arg(QString::fromStdString(path), QString::fromStdString(wanted)));

@@ -331,6 +331,11 @@ TEST_F(ApiService, TranslatesFilesAndGivesThemOutOnce)
     EXPECT_EQ(get("/download_file/" + id + "/other.txt").status, 404);
     EXPECT_EQ(get("/download_file/" + std::string(32, '0') + "/notes.en.txt").status, 404);
 
+    // A HEAD would give it out unseen: refused, and the file stays.
+    const auto head = service.client().Head(path);
+    ASSERT_TRUE(head);
+    EXPECT_EQ(head->status, 405);
+
     const auto res = service.client().Get(path);
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 200);
