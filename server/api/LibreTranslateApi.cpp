@@ -152,6 +152,13 @@ QStringList translateTogether(TranslationEngine& engine, const TranslationMode& 
     return parts;
 }
 
+// The body without a copy; it outlives every use here.
+QByteArray bodyOf(const LibreTranslateApi::Request& request)
+{
+    return QByteArray::fromRawData(request.body.data(),
+                                   static_cast<qsizetype>(request.body.size()));
+}
+
 QByteArray digest(const QByteArray& key)
 {
     return QCryptographicHash::hash(key, QCryptographicHash::Sha256);
@@ -331,9 +338,8 @@ LibreTranslateApi::Reply LibreTranslateApi::answer(const Request& request)
 
 LibreTranslateApi::Reply LibreTranslateApi::translate(const Request& request)
 {
-    const ApiRequest::Params params =
-        ApiRequest::read(request.contentType, QByteArray::fromStdString(request.body),
-                         QByteArray::fromStdString(request.rawQuery));
+    const ApiRequest::Params params = ApiRequest::read(request.contentType, bodyOf(request),
+                                                       QByteArray::fromStdString(request.rawQuery));
     checkKey(params.fields);
     auto [items, batch] = texts(params.fields, params.json);
     const QString source = textField(params.fields, "source");
@@ -446,9 +452,8 @@ LibreTranslateApi::Reply LibreTranslateApi::translate(const Request& request)
 
 LibreTranslateApi::Reply LibreTranslateApi::detect(const Request& request)
 {
-    const ApiRequest::Params params =
-        ApiRequest::read(request.contentType, QByteArray::fromStdString(request.body),
-                         QByteArray::fromStdString(request.rawQuery));
+    const ApiRequest::Params params = ApiRequest::read(request.contentType, bodyOf(request),
+                                                       QByteArray::fromStdString(request.rawQuery));
     checkKey(params.fields);
     const auto [items, batch] = texts(params.fields, params.json);
     QJsonArray found;
@@ -463,9 +468,8 @@ LibreTranslateApi::Reply LibreTranslateApi::detect(const Request& request)
 
 LibreTranslateApi::Reply LibreTranslateApi::translateFile(const Request& request)
 {
-    const ApiRequest::Params params =
-        ApiRequest::read(request.contentType, QByteArray::fromStdString(request.body),
-                         QByteArray::fromStdString(request.rawQuery));
+    const ApiRequest::Params params = ApiRequest::read(request.contentType, bodyOf(request),
+                                                       QByteArray::fromStdString(request.rawQuery));
     checkKey(params.fields);
     if (!params.file)
         throw ApiError::invalid(missing("file"));

@@ -11,6 +11,7 @@
 #include <QString>
 #include <chrono>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -47,7 +48,7 @@ public:
         std::string path; // decoded
         std::string rawQuery;
         QByteArray contentType;
-        std::string body;
+        std::string_view body; // not copied: it may be 64 MiB
         // "http://host:port" as the client reached the service, for the
         // addresses of translated files.
         QString origin;
