@@ -2,6 +2,7 @@
 #include "cli/CommandLine.h"
 #include "cli/LocalService.h"
 #include "cli/StreamTranslateView.h"
+#include "server/LanguageDetector.h"
 
 #include "platform/CommandGuard.h"
 #include "platform/ConfigPaths.h"
@@ -24,6 +25,11 @@ struct Input
     QString name;
     QString text;
 };
+
+QString inputName(const Input& input)
+{
+    return input.name == QLatin1String("-") ? QStringLiteral("standard input") : input.name;
+}
 
 // Every input is read before anything is sent, so that a missing file
 // costs no translation.
@@ -122,8 +128,29 @@ int main(int argc, char** argv)
     StreamTranslateView view(out, status, LanguageCodeToName(request.SrcLangCode),
                              LanguageCodeToName(request.DstLangCode));
     TranslateCommand translate(view, dialogs);
+    const bool detect = command.from == QLatin1String("auto");
     for (const Input& input : inputs) {
         view.setSource(input.text);
+        if (detect) {
+            const QList<LanguageDetector::Guess> guesses = LanguageDetector::detect(input.text);
+            if (guesses.isEmpty()) {
+                dialogs.error(QStringLiteral("cannot detect the language of %1; name it with -f")
+                                  .arg(inputName(input)));
+                return 1;
+            }
+            const LanguageDetector::Guess& best = guesses.front();
+            tell(QStringLiteral("Detected language of %1: %2 (%3), confidence %4")
+                     .arg(inputName(input), LanguageCodeToName(best.code), best.code)
+                     .arg(best.confidence));
+            request.SrcLangCode = best.code;
+            view.setSourceName(LanguageCodeToName(best.code));
+            if (best.code == request.DstLangCode) {
+                // Already in the language asked for: written as it is.
+                view.appendPiece(input.text);
+                view.endInput();
+                continue;
+            }
+        }
         try {
             ServerLegRunner runner(server, rio);
             translate.run(request, runner);

@@ -24,7 +24,14 @@ packages=(
   # documents: Word and OpenDocument files through LibreOffice Writer;
   # pdftotext/pdfinfo read the tests' printouts
   libreoffice-writer-nogui poppler-utils
+  # language detection for "auto" (CLD2); libexttextcat only for bench_detect's
+  # comparison
+  libcld2-dev libexttextcat-dev
+  # LibreTranslate's npm client runs against the service in the tests
+  nodejs
 )
+# npm comes with some builds of nodejs; Debian's own is a package apart.
+command -v npm >/dev/null || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -22,6 +22,14 @@ seed_fuzz_wsdl() {
     printf '%s\x1e%s' '<w:definitions xmlns:w="http://schemas.xmlsoap.org/wsdl/"><w:import location="../b/defs.wsdl"/></w:definitions>' '<definitions targetNamespace="urn:t" xmlns:t="urn:t" xmlns:s="http://schemas.xmlsoap.org/wsdl/soap/" xmlns="http://schemas.xmlsoap.org/wsdl/"><import location="root.wsdl"/><binding name="B"><operation name="BabelFish"><s:operation soapAction="a"/></operation></binding><service name="BabelFish"><port name="BabelFishPort" binding="t:B"><s:address location="http://h/"/></port></service></definitions>' >"$dir/imports"
 }
 
+seed_fuzz_api() {
+    local dir=$1
+    printf '\x00\x00%s' '{"q":["Hello","Bonjour le monde"],"source":"auto","target":"es","alternatives":2}' >"$dir/json"
+    printf '\x01\x01%s' 'q=Guten+Tag%21&source=auto&api_key=x' >"$dir/form"
+    printf '\x02\x02%s' $'--XyZ\r\nContent-Disposition: form-data; name="file"; filename="C:\\a b.txt"\r\nContent-Type: text/plain\r\n\r\nThe house\r\n--XyZ\r\nContent-Disposition: form-data; name="source"\r\n\r\nen\r\n--XyZ\r\nContent-Disposition: form-data; name="target"\r\n\r\nfr\r\n--XyZ--\r\n' >"$dir/multipart"
+    printf '\x00\x00%s' '{"q":[[[[{"a":[1,2,3]}]]]],"source":5,"target":null}' >"$dir/nested"
+}
+
 seed_fuzz_rtf() {
     local dir=$1
     cat >"$dir/formats" <<'RTF'

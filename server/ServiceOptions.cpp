@@ -80,6 +80,16 @@ ServiceOptions ServiceOptions::parse(const QStringList& arguments)
         } else if (name == QLatin1String("--header-timeout")) {
             options.limits.headerSeconds =
                 static_cast<unsigned>(positive(name, value(), "seconds"));
+        } else if (name == QLatin1String("--api-keys")) {
+            options.apiKeysFile = value();
+        } else if (name == QLatin1String("--char-limit")) {
+            const QString limit = value();
+            options.charLimit =
+                limit == QLatin1String("-1") ? -1 : positive(name, limit, "a number");
+        } else if (name == QLatin1String("--file-store-bytes")) {
+            options.fileStoreBytes = positive(name, value(), "a number");
+        } else if (name == QLatin1String("--file-lifetime")) {
+            options.fileLifetime = std::chrono::seconds(positive(name, value(), "seconds"));
         } else if (name == QLatin1String("--idle-timeout")) {
             options.limits.idleSeconds = static_cast<unsigned>(positive(name, value(), "seconds"));
         } else {
@@ -95,8 +105,9 @@ QString ServiceOptions::usage()
 {
     return QStringLiteral(
         "Usage: tarquell-service [OPTIONS]\n"
-        "The local SOAP 1.1 translation service of Tarquell Translator, and its web page\n"
-        "gateway.\n"
+        "The local SOAP 1.1 translation service of Tarquell Translator, its web page\n"
+        "gateway, and LibreTranslate's HTTP API (/translate, /languages, /detect,\n"
+        "/translate_file) on the same addresses.\n"
         "\n"
         "  --listen ADDR:PORT        where to listen; may be given more than once (default\n"
         "                            127.0.0.1:8731, and 127.0.0.1:2000 for the gateway whose\n"
@@ -124,6 +135,14 @@ QString ServiceOptions::usage()
         "                            and on private networks (loopback, link-local, 10/8,\n"
         "                            172.16/12, 192.168/16, 100.64/10, fc00::/7), which it\n"
         "                            refuses by default; it never fetches its own addresses\n"
+        "  --api-keys FILE           LibreTranslate API requests must carry one of the keys\n"
+        "                            in FILE (one a line) as api_key; others get 403\n"
+        "  --char-limit N            the most characters one /translate request may hold\n"
+        "                            (default -1, any)\n"
+        "  --file-store-bytes N      what translated files waiting for their download may\n"
+        "                            take together (default 536870912, 512 MiB)\n"
+        "  --file-lifetime S         a translated file not downloaded is removed after S\n"
+        "                            seconds (default 1800)\n"
         "  --help                    this text\n"
         "\n"
         "With TARQUELL_SERVICE_DEBUG=1 in the environment and a loopback address,\n"

@@ -16,6 +16,7 @@ struct MHD_Connection;
 struct MHD_Daemon;
 class WorkQueue;
 class WebGateway;
+class LibreTranslateApi;
 
 // The HTTP side of tarquell-service: the WSDL documents, the SOAP endpoint
 // and the answers to everything else. One thread reads and answers every
@@ -31,9 +32,10 @@ public:
     static const char* const serverHeader;
 
     // debugPaths: serve /debug/pipelines (the Apertium process ids, for
-    // tests); honoured only on a loopback address.
+    // tests); honoured only on a loopback address. api: LibreTranslate's
+    // API, shared by the servers of all addresses; none when null.
     ServiceServer(TranslationEngine& engine, bool debugPaths = false,
-                  const ServiceLimits& limits = {});
+                  const ServiceLimits& limits = {}, LibreTranslateApi* api = nullptr);
     ~ServiceServer();
     ServiceServer(const ServiceServer&) = delete;
     ServiceServer& operator=(const ServiceServer&) = delete;
@@ -71,6 +73,9 @@ private:
     Reply answerSoap(const std::string& body) const;
     Reply answerGet(MHD_Connection* c, const Request& req) const;
     Reply answerGateway(const Request& req) const;
+    Reply answerApi(const Request& req) const;
+    Reply refusal(const Request& req, unsigned status) const;
+    QString origin(const Request& req) const;
     void setDeadline(MHD_Connection* c, Clock::time_point deadline);
     void cutOverdue();
 
@@ -87,6 +92,7 @@ private:
     std::unique_ptr<WorkQueue> m_pageWork;
     HostCheck m_hostCheck;
     bool m_accessSet = false;
+    LibreTranslateApi* const m_api;
     std::atomic<bool> m_stopRequested{false};
 
     // Touched by the serving thread only.

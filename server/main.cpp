@@ -5,6 +5,7 @@
 #include "ServiceServer.h"
 #include "TranslationEngine.h"
 #include "WsdlDocuments.h"
+#include "api/LibreTranslateApi.h"
 
 #include <atomic>
 #include <csignal>
@@ -96,13 +97,27 @@ int main(int argc, char** argv)
                          .arg(address.text()));
     }
 
+    LibreTranslateApi::Options apiOptions;
+    try {
+        if (!options.apiKeysFile.isEmpty())
+            apiOptions.keyDigests = LibreTranslateApi::readKeys(options.apiKeysFile);
+    } catch (const TarquellError& e) {
+        printErr(e.message());
+        return 2;
+    }
+    apiOptions.charLimit = options.charLimit;
+    apiOptions.fileStoreBytes = options.fileStoreBytes;
+    apiOptions.fileLifetime = options.fileLifetime;
+    apiOptions.filterTimeout = options.pipelineTimeout;
+
     const std::unique_ptr<TranslationEngine> engine = makeEngine(options);
     const bool debugPaths = qEnvironmentVariable("TARQUELL_SERVICE_DEBUG") == QLatin1String("1");
-    // One server for each address, all on the same engine.
+    LibreTranslateApi api(*engine, apiOptions);
+    // One server for each address, all on the same engine and API.
     std::vector<std::unique_ptr<ServiceServer>> servers;
     QList<ListenAddress> bound;
     for (const ListenAddress& address : std::as_const(options.listen)) {
-        auto server = std::make_unique<ServiceServer>(*engine, debugPaths, options.limits);
+        auto server = std::make_unique<ServiceServer>(*engine, debugPaths, options.limits, &api);
         try {
             bound << server->bind(address);
         } catch (const TarquellError& e) {

@@ -238,3 +238,30 @@ TEST_F(TranslateCli, StartsTheLocalServiceForItsRun)
     client.set_connection_timeout(std::chrono::seconds(2));
     EXPECT_FALSE(client.Get("/sd/BabelFishService.wsdl")) << "the service outlived the run";
 }
+
+// -f auto: each input's language is detected (told with -v), text already
+// in the destination language is written as it is, and an input whose
+// language cannot be told fails with a message.
+TEST_F(TranslateCli, DetectsTheSourceLanguageOfEachInput)
+{
+    const QString french = writeFile("fr.txt", "Le chat dort sur le canapé depuis ce matin.");
+    const QString english = writeFile("en.txt", "The weather is lovely this morning.\n");
+    Outcome r = run({s("-f"), s("auto"), s("-t"), s("en"), s("-v"), french, english});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, s("[fr_en] Le chat dort sur le canapé depuis ce matin.\n"
+                       "The weather is lovely this morning.\n"));
+    EXPECT_TRUE(r.err.contains(
+        QRegularExpression(s("Detected language of .*fr\\.txt: French \\(fr\\), confidence \\d+"))))
+        << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(s("en.txt: English (en)"))) << r.err.toStdString();
+
+    // Without -v, nothing but the translation.
+    r = run({s("-f"), s("AUTO"), s("-t"), s("de")}, "Where is the nearest train station?");
+    EXPECT_EQ(r.out, s("[en_de] Where is the nearest train station?\n"));
+    EXPECT_EQ(r.err, QString());
+
+    r = run({s("-f"), s("auto"), s("-t"), s("en")}, "12345 !!!");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(s("cannot detect the language of standard input; name it with -f")))
+        << r.err.toStdString();
+}
