@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EngineSettings.h"
 #include "ListenAddress.h"
 #include "ServiceLimits.h"
 
@@ -26,6 +27,8 @@ struct ServiceOptions
     QString modesDir = QStringLiteral("/usr/share/apertium/modes");
     std::chrono::milliseconds pipelineTimeout{30000};
     ServiceLimits limits;
+    // Remote engines and routes; they replace the settings file's.
+    EngineOverrides engines;
     bool help = false;
 
     // Reads the arguments (without the program name). Throws TarquellError

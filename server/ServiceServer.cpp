@@ -112,6 +112,8 @@ struct ServiceServer::Reply
     const char* type = textType;
     const char* allow = nullptr;
     bool close = false;
+    // The engine that translated, for X-Tarquell-Engine.
+    std::string engine = {};
 };
 
 // One request, from its request line to its completion.
@@ -535,7 +537,8 @@ int ServiceServer::finishRequest(MHD_Connection* c, Request& req)
             req.gateway = true;
             return runLater(c, req) ? MHD_YES : MHD_NO;
         }
-        if (m_debugPaths && m_address.isLoopback() && path == QLatin1String("/debug/pipelines"))
+        if (m_debugPaths && m_address.isLoopback() &&
+            (path == QLatin1String("/debug/pipelines") || path == QLatin1String("/debug/engines")))
             return runLater(c, req) ? MHD_YES : MHD_NO;
         return queueReply(c, answerGet(c, req));
     }
@@ -565,6 +568,8 @@ bool ServiceServer::runLater(MHD_Connection* c, Request& req)
                 reply = answerGateway(*r);
             else if (soap)
                 reply = answerSoap(r->body);
+            else if (r->path == "/debug/engines")
+                reply.body = toStd(m_engine.routeReport());
             else
                 reply.body = toStd(m_engine.debugReport());
         } catch (...) {
@@ -601,6 +606,8 @@ int ServiceServer::queueReply(MHD_Connection* c, Reply reply)
         MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, reply.allow);
     if (reply.close)
         MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
+    if (!reply.engine.empty())
+        MHD_add_response_header(response, "X-Tarquell-Engine", reply.engine.c_str());
     // The reply, too, must be taken at the minimum rate.
     setDeadline(c, Clock::now() + std::chrono::seconds(m_limits.headerSeconds) +
                        std::chrono::milliseconds(body->size() * 1000 /
@@ -656,8 +663,15 @@ ServiceServer::Reply ServiceServer::answerSoap(const std::string& body) const
         const SoapCall call =
             parseSoapCall(QByteArray(body.data(), static_cast<qsizetype>(body.size())));
         const TranslationMode mode = TranslationMode::parse(call.mode);
+        EngineNote::take();
         const QString translation = m_engine.translate(mode, call.text);
         envelope = SoapReply::response(call, translation);
+        // Which engine took it, for clients that tell their user (the
+        // translation may have left this machine).
+        for (const QChar c : EngineNote::take()) {
+            if (c.unicode() >= 0x20 && c.unicode() < 0x7F)
+                reply.engine += static_cast<char>(c.unicode());
+        }
         qCDebug(lcServer) << "translated" << mode.text() << call.text.size() << "characters";
     } catch (const ServiceFault& fault) {
         reply.status = 500;

@@ -9,8 +9,8 @@
 
 // tarquell-service as a web page gateway: answers the seven gateways'
 // request formats by fetching the page, translating its text with the
-// service's engine (HTML through apertium-deshtml and apertium-rehtml, so
-// that the markup survives) and sending its links back through the same
+// service's engine (HTML through the engine's HTML route, so that the
+// markup survives) and sending its links back through the same
 // gateway and pair. Whatever goes wrong is answered with a small page that
 // says so. Blocks for as long as the fetch and the translation take: call
 // it from the work queue.
@@ -29,11 +29,6 @@ public:
 
     // origin: "http://" and the host the browser reached this service at.
     Answer answer(const QString& path, const QString& rawQuery, const QString& origin) const;
-
-    // The stream in pieces of about this many bytes, each ending where
-    // apertium-deshtml ended a block: other requests for the same pair get
-    // their turn in between.
-    static constexpr qsizetype streamPiece = 32 * 1024;
 
 private:
     QString translateHtml(const TranslationMode& mode, const QString& html) const;

@@ -1,10 +1,13 @@
 // tarquell-service: the local SOAP translation service.
 #include "ApertiumEngine.h"
+#include "RoutingEngine.h"
 #include "ServerLogging.h"
 #include "ServiceOptions.h"
 #include "ServiceServer.h"
 #include "TranslationEngine.h"
 #include "WsdlDocuments.h"
+#include "platform/ConfigPaths.h"
+#include "platform/ProfileFile.h"
 
 #include <atomic>
 #include <csignal>
@@ -42,7 +45,7 @@ int probe(const ListenAddress& address)
     return ours ? 0 : 1;
 }
 
-std::unique_ptr<TranslationEngine> makeEngine(const ServiceOptions& options)
+std::unique_ptr<TranslationEngine> makeLocalEngine(const ServiceOptions& options)
 {
     if (options.engine == ServiceOptions::Engine::Echo)
         return std::make_unique<EchoEngine>();
@@ -58,6 +61,33 @@ std::unique_ptr<TranslationEngine> makeEngine(const ServiceOptions& options)
         qCInfo(lcServer).noquote()
             << "Apertium pairs:" << engine->directModes().join(QStringLiteral(" "));
     return engine;
+}
+
+// The local engine, and the remote translation servers of the settings
+// file's [Engines] section or the command line, behind one router.
+std::unique_ptr<TranslationEngine> makeEngine(const ServiceOptions& options)
+{
+    ProfileFile file(ConfigPaths::serviceSettingsFilePath());
+    file.load();
+    QStringList problems;
+    const EngineSettings settings =
+        EngineSettings::read(file, &problems).overriddenBy(options.engines);
+    for (const QString& problem : std::as_const(problems))
+        printErr(QStringLiteral("%1: %2").arg(file.path(), problem));
+    std::vector<std::unique_ptr<RemoteEngine>> remotes;
+    for (const RemoteEngineConfig& config : settings.remotes) {
+        qCInfo(lcServer).noquote()
+            << "remote engine:" << config.label() << "(modes routed to it send their text there)";
+        remotes.push_back(makeRemoteEngine(config));
+    }
+    RoutingEngine::Options routing;
+    routing.routes = settings.routes;
+    routing.refresh = settings.refresh;
+    return std::make_unique<RoutingEngine>(makeLocalEngine(options),
+                                           options.engine == ServiceOptions::Engine::Echo
+                                               ? QStringLiteral("the echo test engine")
+                                               : QStringLiteral("Apertium on this machine"),
+                                           std::move(remotes), routing);
 }
 } // namespace
 
@@ -96,7 +126,13 @@ int main(int argc, char** argv)
                          .arg(address.text()));
     }
 
-    const std::unique_ptr<TranslationEngine> engine = makeEngine(options);
+    std::unique_ptr<TranslationEngine> engine;
+    try {
+        engine = makeEngine(options);
+    } catch (const TarquellError& e) {
+        printErr(e.message());
+        return 2;
+    }
     const bool debugPaths = qEnvironmentVariable("TARQUELL_SERVICE_DEBUG") == QLatin1String("1");
     // One server for each address, all on the same engine.
     std::vector<std::unique_ptr<ServiceServer>> servers;
