@@ -193,19 +193,20 @@ QList<QByteArray> streamPieces(const QByteArray& stream, qsizetype maxBytes)
             }
             if (cutAt <= start) {
                 // No blank: the longest stretch that ends outside an escape
-                // and a UTF-8 sequence.
+                // and a UTF-8 sequence; at least one of them.
                 cutAt = start;
-                for (qsizetype i = start; i < run.size() && i - start < maxBytes;) {
+                for (qsizetype i = start; i < run.size();) {
                     qsizetype next = i + (run[i] == '\\' ? 2 : 1);
                     while (next < run.size() &&
                            (static_cast<unsigned char>(run[next]) & 0xC0) == 0x80)
                         ++next;
-                    if (next - start > maxBytes)
+                    next = std::min(next, run.size());
+                    if (next - start > maxBytes && cutAt > start)
                         break;
                     cutAt = i = next;
+                    if (next - start >= maxBytes)
+                        break;
                 }
-                if (cutAt <= start)
-                    cutAt = std::min(run.size(), start + maxBytes);
             }
             pieces << run.mid(start, cutAt - start);
             start = cutAt;
