@@ -261,8 +261,12 @@ void RoutingEngine::announce(const TranslationMode& mode, const QString& name) c
         return;
     last = name;
     // Which engine takes a mode is said once, and again when it changes;
-    // never the text.
-    qCInfo(lcServer).noquote() << QStringLiteral("%1 goes to %2").arg(mode.text(), name);
+    // never the text. A mode that leaves this machine is worth a line in
+    // the log; one that stays is only shown when asked for.
+    if (name == m_localName)
+        qCDebug(lcServer).noquote() << QStringLiteral("%1 goes to %2").arg(mode.text(), name);
+    else
+        qCInfo(lcServer).noquote() << QStringLiteral("%1 goes to %2").arg(mode.text(), name);
 }
 
 template <typename Run> auto RoutingEngine::routed(const TranslationMode& mode, Run&& run)
