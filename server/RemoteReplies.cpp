@@ -51,25 +51,32 @@ void addCode(std::map<QString, QString>& codes, const QString& ours, const QStri
 
 QString shown(const QString& text)
 {
+    constexpr qsizetype most = 300;
     QString out;
-    out.reserve(std::min<qsizetype>(text.size(), 300));
     bool blank = false;
-    for (const QChar c : text) {
-        if (out.size() >= 300) {
-            out += QStringLiteral("...");
-            break;
-        }
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
         if (c.isSpace() || c.category() == QChar::Other_Control ||
             c.category() == QChar::Other_Format) {
             blank = !out.isEmpty();
             continue;
         }
-        if (c.isSurrogate() && out.size() >= 299)
+        // A character outside the basic plane is two units; a lone half
+        // of one is dropped.
+        qsizetype units = 1;
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            units = 2;
+        else if (c.isSurrogate())
+            continue;
+        if (out.size() + (blank ? 1 : 0) + units > most) {
+            out += QStringLiteral("...");
             break;
+        }
         if (blank)
             out += QLatin1Char(' ');
         blank = false;
-        out += c;
+        out += QStringView(text).mid(i, units);
+        i += units - 1;
     }
     return out;
 }

@@ -35,5 +35,6 @@ private:
 
     TranslationEngine& m_engine;
     const FetchLimits m_limits;
-    const std::chrono::milliseconds m_filterTimeout;
+    // The HTML route has its own; kept for callers that still pass one.
+    [[maybe_unused]] const std::chrono::milliseconds m_filterTimeout;
 };

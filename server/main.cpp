@@ -9,6 +9,7 @@
 #include "platform/ConfigPaths.h"
 #include "platform/ProfileFile.h"
 
+#include <QHostAddress>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -78,6 +79,12 @@ std::unique_ptr<TranslationEngine> makeEngine(const ServiceOptions& options)
     for (const RemoteEngineConfig& config : settings.remotes) {
         qCInfo(lcServer).noquote()
             << "remote engine:" << config.label() << "(modes routed to it send their text there)";
+        const QHostAddress host(config.url.host());
+        if (!config.apiKey.isEmpty() && config.url.scheme() == QLatin1String("http") &&
+            !(host.isLoopback() || config.url.host() == QLatin1String("localhost")))
+            printErr(QStringLiteral("the API key for %1 goes over the network unencrypted; use an "
+                                    "https address")
+                         .arg(config.shownUrl()));
         remotes.push_back(makeRemoteEngine(config));
     }
     RoutingEngine::Options routing;

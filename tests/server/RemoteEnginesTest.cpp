@@ -273,10 +273,11 @@ TEST(TextPieces, StreamPiecesNeverCutASuperblankOrAnEscape)
             // no escape hangs at its end.
             QByteArray rebuilt;
             for (const TextPieces::Segment& segment : TextPieces::segments(piece)) {
-                if (!segment.text)
+                if (!segment.text) {
                     EXPECT_TRUE(segment.bytes == QByteArray(1, '\0') ||
                                 (segment.bytes.startsWith('[') && segment.bytes.endsWith(']')))
                         << limit << " " << piece.toStdString();
+                }
                 rebuilt += segment.bytes;
             }
             EXPECT_EQ(rebuilt, piece);
@@ -318,6 +319,11 @@ TEST(RemoteReplies, ReadTheDocumentedShapesAndRefuseTheRest)
     EXPECT_EQ(libreError("<html>502</html>"), QString());
     EXPECT_EQ(libreError(R"({"error":"a\u0000b\nc"})"), s("a b c"));
     EXPECT_EQ(libreError(QByteArray(R"({"error":")") + QByteArray(400, 'x') + "\"}").size(), 303);
+    // Blanks and characters of two units count too.
+    EXPECT_LE(libreError(QByteArray(R"({"error":")") + QByteArray("ab \\n").repeated(100) +
+                         QString(s("😀")).repeated(200).toUtf8() + "\"}")
+                  .size(),
+              303);
 
     const Offer apy = apyPairs(
         R"({"responseData":[{"sourceLanguage":"fra","targetLanguage":"spa"},
