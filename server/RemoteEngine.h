@@ -29,6 +29,8 @@ public:
 
     // By the last discovery.
     bool canTranslate(const TranslationMode& mode) const override;
+    // Ends the exchanges under way at once and takes no more.
+    void stop() override { m_http.abortAll(); }
 
 protected:
     // The server's spelling of the mode's languages. Throws RemoteFailure

@@ -226,6 +226,14 @@ std::unique_ptr<httplib::ClientImpl> RemoteHttp::newClient() const
     return client;
 }
 
+void RemoteHttp::abortAll()
+{
+    std::lock_guard lock(m_mutex);
+    m_aborted = true;
+    for (httplib::ClientImpl* client : m_active)
+        client->stop();
+}
+
 RemoteHttp::Answer RemoteHttp::get(const QString& path, size_t maxBytes)
 {
     return exchange("GET", (m_base.path(QUrl::FullyEncoded) + path).toStdString(), {}, {},
@@ -257,16 +265,33 @@ RemoteHttp::Answer RemoteHttp::exchange(const std::string& method, const std::st
     // request then goes once more on a new one.
     for (int attempt = 0;; ++attempt) {
         std::unique_ptr<httplib::ClientImpl> client;
+        bool reused = false;
         {
             std::lock_guard lock(m_mutex);
+            if (m_aborted)
+                throw RemoteFailure(
+                    RemoteFailure::Kind::Unreachable,
+                    QStringLiteral("%1 was not asked: the service is stopping.").arg(serverText()));
             if (!m_idle.empty()) {
                 client = std::move(m_idle.back());
                 m_idle.pop_back();
+                reused = true;
+            } else {
+                client = newClient();
             }
+            m_active.push_back(client.get());
         }
-        const bool reused = client != nullptr;
-        if (!client)
-            client = newClient();
+        // Off the list of those under way however the exchange ends.
+        struct Active
+        {
+            RemoteHttp& http;
+            httplib::ClientImpl* client;
+            ~Active()
+            {
+                std::lock_guard lock(http.m_mutex);
+                std::erase(http.m_active, client);
+            }
+        } active{*this, client.get()};
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)

@@ -88,6 +88,10 @@ public:
     // An absolute path on the same server (for addresses the server gave).
     Answer getAbsolute(const std::string& path, size_t maxBytes);
 
+    // Ends the exchanges under way, and refuses new ones: the service is
+    // stopping.
+    void abortAll();
+
     std::chrono::milliseconds timeout() const { return m_timeout; }
     const QUrl& base() const { return m_base; }
     // "The translation server at https://..."
@@ -107,4 +111,6 @@ private:
     const ProxyChoice m_proxy;
     std::mutex m_mutex;
     std::vector<std::unique_ptr<httplib::ClientImpl>> m_idle;
+    std::vector<httplib::ClientImpl*> m_active;
+    bool m_aborted = false;
 };

@@ -31,8 +31,12 @@ RoutingEngine::RoutingEngine(std::unique_ptr<TranslationEngine> local, const QSt
     m_remotes.resize(remotes.size());
     for (size_t i = 0; i < remotes.size(); ++i) {
         // A request that needs a remote waits for the first answers at
-        // most as long as the slowest remote may take.
-        m_firstRoundWait = std::max(m_firstRoundWait, remotes[i]->config().timeout);
+        // most as long as the slowest remote may take, and no more than
+        // a few seconds: a server that takes longer is left out until it
+        // has answered.
+        m_firstRoundWait =
+            std::max(m_firstRoundWait, std::min<std::chrono::milliseconds>(
+                                           remotes[i]->config().timeout, std::chrono::seconds(10)));
         m_remotes[i].engine = std::move(remotes[i]);
         m_remotes[i].reason = QStringLiteral("not asked yet");
     }
@@ -53,6 +57,9 @@ void RoutingEngine::stopWatchers()
         m_stopping = true;
     }
     m_changed.notify_all();
+    // A server that does not answer holds its watcher no longer.
+    for (Remote& remote : m_remotes)
+        remote.engine->stop();
     for (Remote& remote : m_remotes) {
         if (remote.watcher.joinable())
             remote.watcher.join();
@@ -107,6 +114,8 @@ void RoutingEngine::watch(int index)
             failure = e;
         }
         lock.lock();
+        if (m_stopping)
+            break;
         const bool wasUp = remote.up;
         const bool first = !remote.asked;
         remote.asked = true;
@@ -237,6 +246,11 @@ RoutingEngine::Route RoutingEngine::routeOrFault(const TranslationMode& mode,
     for (const Remote& remote : m_remotes) {
         if (remote.asked && !remote.up && remote.modes.isEmpty())
             throw ServiceFault::server(remote.reason);
+        if (!remote.asked)
+            throw ServiceFault::server(
+                QStringLiteral("The translation server at %1 has not said yet which languages it "
+                               "translates; please try again shortly.")
+                    .arg(remote.engine->config().shownUrl()));
     }
     QString message =
         QStringLiteral("No translation from %1 to %2 is installed on this server")

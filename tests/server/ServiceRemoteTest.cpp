@@ -12,6 +12,7 @@
 #include "service/THTTPRIO.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -350,4 +351,33 @@ TEST_F(ServiceWithLibreTranslate, TheLanguagesFollowTheServersAndADownServerIsAs
     QTRY_VERIFY_WITH_TIMEOUT(engines(service).contains(s("route en_ja ") + name() + s("\n")),
                              15000);
     EXPECT_EQ(soap(service, s("en_ja"), s("Hello")).answer.text, s("こんにちは"));
+}
+
+// A server that takes the connection and never answers holds neither the
+// requests that need it beyond a few seconds nor the service's stop.
+TEST(ServiceWithSilentServer, RequestsAreAnsweredAndTheServiceStops)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(fd, 16), 0); // and never accept
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    const QString silent = QStringLiteral("http://127.0.0.1:%1/").arg(ntohs(address.sin_port));
+
+    ServiceProcess service({s("--remote"), s("libretranslate=") + silent});
+    ASSERT_TRUE(service.isRunning()) << service.error().toStdString();
+    EXPECT_FALSE(soap(service, s("en_es"), s("Hello")).answer.fault);
+    EXPECT_EQ(fault(service, "en_de"),
+              s("The translation server at %1 has not said yet which languages it translates; "
+                "please try again shortly.")
+                  .arg(silent));
+    QElapsedTimer stopping;
+    stopping.start();
+    EXPECT_TRUE(service.terminate());
+    // Well before the 30 s the server would be given.
+    EXPECT_LT(stopping.elapsed(), 15000);
+    ::close(fd);
 }
