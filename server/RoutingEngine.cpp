@@ -179,13 +179,15 @@ bool RoutingEngine::localFirst(const TranslationMode& mode) const
 }
 
 std::optional<RoutingEngine::Route> RoutingEngine::findRoute(const TranslationMode& mode,
-                                                             const QSet<int>& excluded) const
+                                                             const QSet<int>& excluded,
+                                                             bool skippedToo) const
 {
     const auto direct = [&](int index, const TranslationMode& m) {
         if (index < 0)
             return m_local->canTranslate(m);
         const Remote& remote = m_remotes[static_cast<size_t>(index)];
-        return !excluded.contains(index) && remote.up && remote.modes.contains(m.text());
+        return (skippedToo || (!excluded.contains(index) && remote.up)) &&
+               remote.modes.contains(m.text());
     };
     if (mode.source == mode.target)
         return Route{{{-1, mode}}};
@@ -233,13 +235,13 @@ RoutingEngine::Route RoutingEngine::routeOrFault(const TranslationMode& mode,
     });
     if (auto route = findRoute(mode, excluded))
         return *route;
-    // A remote that translated it, or one of its legs, but is skipped now
-    // says why.
-    const TranslationMode legs[] = {mode, {mode.source, pivot}, {pivot, mode.target}};
-    for (const Remote& remote : m_remotes) {
-        for (const TranslationMode& leg : legs) {
-            if (!remote.up && remote.modes.contains(leg.text()))
-                throw ServiceFault::server(remote.reason);
+    // Where a skipped remote would make the route, it says why it is
+    // skipped.
+    if (const auto route = findRoute(mode, excluded, true)) {
+        for (const Leg& leg : route->legs) {
+            const Remote* remote = leg.engine < 0 ? nullptr : &m_remotes[size_t(leg.engine)];
+            if (remote && !remote->up)
+                throw ServiceFault::server(remote->reason);
         }
     }
     // One that has never answered might translate it: it says why not.

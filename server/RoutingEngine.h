@@ -87,8 +87,10 @@ private:
     QString nameOf(int index) const;
     QString nameOf(const Route& route) const;
     // The route now, without the excluded remotes; nullopt when there is
-    // none. Called with the lock held.
-    std::optional<Route> findRoute(const TranslationMode& mode, const QSet<int>& excluded) const;
+    // none. skippedToo: as if every remote answered with what it last
+    // offered. Called with the lock held.
+    std::optional<Route> findRoute(const TranslationMode& mode, const QSet<int>& excluded,
+                                   bool skippedToo = false) const;
     // The same, after the first discovery where the local engine cannot
     // help; a fault that says why when there is none.
     Route routeOrFault(const TranslationMode& mode, const QSet<int>& excluded) const;

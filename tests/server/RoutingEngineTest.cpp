@@ -229,6 +229,12 @@ TEST(RoutingEngine, AFailingServerIsSkippedUntilItAnswersAgain)
     QTRY_VERIFY_WITH_TIMEOUT(!setup.engine->canTranslate(deEn), 5000);
     QTRY_COMPARE_WITH_TIMEOUT(faultOf(*setup.engine, "de_en"),
                               s("The translation server at http://a.test/ does not answer."), 5000);
+    // A mode it could not have made either is not blamed on it.
+    EXPECT_EQ(faultOf(*setup.engine, "de_ko"),
+              s("No translation from German to Korean is installed on this server or offered by "
+                "the translation servers it uses"));
+    EXPECT_EQ(faultOf(*setup.engine, "de_es"),
+              s("The translation server at http://a.test/ does not answer."));
     // en_de goes on with b meanwhile.
     EXPECT_EQ(setup.engine->translate(TranslationMode::parse(s("en_de")), s("x")), s("ben_de(x)"));
 
