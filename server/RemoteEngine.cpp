@@ -142,7 +142,11 @@ QSet<QString> LibreTranslateEngine::discover()
 RemoteFailure LibreTranslateEngine::failureFor(const RemoteHttp::Answer& answer) const
 {
     const QString server = m_http.serverText();
-    const QString error = RemoteReplies::libreError(bytesOf(answer.body));
+    QString error = RemoteReplies::libreError(bytesOf(answer.body));
+    // A server that repeats the key in its error does not get it into a
+    // fault or the log.
+    if (!m_config.apiKey.isEmpty())
+        error.replace(m_config.apiKey, QStringLiteral("(the API key)"));
     const QString said = error.isEmpty() ? QStringLiteral("HTTP ") + statusText(answer) : error;
     using Kind = RemoteFailure::Kind;
     switch (answer.status) {

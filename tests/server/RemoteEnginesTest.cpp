@@ -570,3 +570,22 @@ TEST(RemoteHttp, RequestsGoThroughTheProxyTheEnvironmentNames)
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.front(), "GET http://lt.example.test:5000/languages lt.example.test:5000");
 }
+
+TEST(RemoteHttp, AServerThatRepeatsTheKeyDoesNotGetItIntoTheMessage)
+{
+    TestHttpServer server;
+    server.server().Get("/languages", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(R"([{"code":"en","name":"E","targets":["de"]},{"code":"de","name":"G"}])",
+                        "application/json");
+    });
+    server.server().Post("/translate", [](const httplib::Request&, httplib::Response& res) {
+        res.status = 403;
+        res.set_content(R"({"error":"Key S3CRET-KEY is banned"})", "application/json");
+    });
+    server.start();
+    LibreTranslateEngine lt(libreAt(server.url(s("/")), s("S3CRET-KEY")));
+    lt.discover();
+    EXPECT_EQ(failureOf([&] { lt.translate(mode("en_de"), s("Hello")); }),
+              s("The translation server at %1 refused the request: Key (the API key) is banned.")
+                  .arg(server.url(s("/"))));
+}
