@@ -1,5 +1,6 @@
 // tarquell-translate: the Translate command in a terminal.
 #include "cli/CommandLine.h"
+#include "cli/LanguageList.h"
 #include "cli/LocalService.h"
 #include "cli/StreamTranslateView.h"
 #include "server/LanguageDetector.h"
@@ -76,12 +77,6 @@ int main(int argc, char** argv)
         out.write(CommandLine::usage().toUtf8());
         return 0;
     }
-    if (command.list) {
-        for (const Language& l : languageTable())
-            out.write((l.code + QLatin1Char('\t') + l.name + QLatin1Char('\n')).toUtf8());
-        return 0;
-    }
-
     // The window's settings: languages when none are given, the service
     // locations, the proxy and the time-out.
     ProfileFile file(ConfigPaths::settingsFilePath());
@@ -98,7 +93,7 @@ int main(int argc, char** argv)
     request.MTQuote = command.piece;
 
     QList<Input> inputs;
-    if (!readInputs(command.files, inputs, dialogs))
+    if (!command.list && !readInputs(command.files, inputs, dialogs))
         return 2;
 
     QFile* status = command.verbose ? &err : nullptr;
@@ -124,6 +119,27 @@ int main(int argc, char** argv)
     setUpComponent(rio, server);
     rio.HTTPWebNode().setDialogs(&dialogs);
     giveSettings(rio, location, settings);
+    if (command.list) {
+        // What the service translates now, when it can say.
+        QString note;
+        out.write(LanguageList::ask(rio.HTTPWebNode(), location, &note).toUtf8());
+        tell(note);
+        return 0;
+    }
+    // The service names the engine that translated (a remote server's
+    // translation has left this machine).
+    QStringList engines;
+    if (command.verbose) {
+        QObject::connect(&rio.HTTPWebNode(), &THTTPReqResp::postAnswered,
+                         [&engines](const THTTPReqResp::Headers& headers) {
+                             for (const auto& [name, value] : headers) {
+                                 const QString engine = QString::fromUtf8(value);
+                                 if (name.compare("X-Tarquell-Engine", Qt::CaseInsensitive) == 0 &&
+                                     !engines.contains(engine))
+                                     engines << engine;
+                             }
+                         });
+    }
 
     StreamTranslateView view(out, status, LanguageCodeToName(request.SrcLangCode),
                              LanguageCodeToName(request.DstLangCode));
@@ -162,6 +178,9 @@ int main(int argc, char** argv)
             dialogs.error(errorBoxText(QString::fromUtf8(e.what())));
         }
         view.endInput();
+        if (!engines.isEmpty())
+            tell(QStringLiteral("Translated by %1.").arg(engines.join(QStringLiteral("; "))));
+        engines.clear();
         if (dialogs.failed())
             return 1;
     }

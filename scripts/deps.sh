@@ -17,6 +17,9 @@ packages=(
   # four (1.6 MB download, 5.1 MB installed; Noto CJK is 57/91 MB)
   fonts-wqy-microhei
   apertium apertium-eng-spa apertium-fr-es apertium-es-pt apertium-spa-ita cg3
+  # Apertium's own HTTP server, started by the remote engine tests and
+  # bench_routing as a translation server on 127.0.0.1
+  apertium-apy
   curl
   # installing and packaging: icon pictures, checks of the desktop entry
   # and of the AppStream file

@@ -72,6 +72,19 @@ seed_fuzz_html_page() {
     printf '%s\n%s' 'text/html; charset=x-unknown' '<a href="http://a b/"><a href=""><a href="http://%%zz/"><base href><a href' >"$dir/broken"
 }
 
+# The first byte picks the reader (see fuzz/fuzz_remote_replies.cpp).
+seed_fuzz_remote_replies() {
+    local dir=$1
+    printf '\x00%s' '[{"code":"en","name":"English","targets":["de","zh-Hans"]},{"code":"zh-Hans","name":"Chinese","targets":["en"]},{"code":"de","name":"German"}]' >"$dir/languages"
+    printf '\x01%s' '{"charLimit":2000,"frontendTimeout":500,"apiKeys":true,"keyRequired":false,"filesTranslation":true,"supportedFilesFormat":[".txt",".docx"],"language":{"source":{"code":"en","name":"English"},"target":{"code":"es","name":"Spanish"}}}' >"$dir/settings"
+    printf '\x02%s' '{"translatedText":["Hallo","Welt","!"]}' >"$dir/batch"
+    printf '\x03%s' '{"translatedFileUrl":"http://h/download_file/1.a.txt"}' >"$dir/file"
+    printf '\x04%s' '{"error":"Invalid API key","status":"error","code":400,"explanation":"That pair is not installed"}' >"$dir/error"
+    printf '\x05%s' '{"responseData":[{"sourceLanguage":"fra","targetLanguage":"spa"},{"sourceLanguage":"spa","targetLanguage":"eng_US"}],"responseDetails":null,"responseStatus":200}' >"$dir/pairs"
+    printf '\x06%s' '{"responseData":{"translatedText":"Hola"},"responseDetails":null,"responseStatus":200}' >"$dir/apy"
+    printf '\x07%s' '.[][<html><head><title>]T.[][<\/title><\/head><body><p>]Hello[ <b>]big[<\/b> ]world\[1\]..[][<\/p>]' >"$dir/stream"
+}
+
 cmake --preset fuzz >/dev/null
 mapfile -t all < <(cd fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')
 targets=("$@")

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EngineSettings.h"
 #include "ListenAddress.h"
 #include "ServiceLimits.h"
 
@@ -37,6 +38,9 @@ struct ServiceOptions
     int charLimit = -1;
     qint64 fileStoreBytes = 512LL * 1024 * 1024;
     std::chrono::seconds fileLifetime{30 * 60};
+
+    // Remote engines and routes; they replace the settings file's.
+    EngineOverrides engines;
     bool help = false;
 
     // Reads the arguments (without the program name). Throws TarquellError

@@ -119,6 +119,8 @@ struct ServiceServer::Reply
     std::vector<std::pair<std::string, std::string>> headers = {};
     int fd = -1; // a file sent instead of body, closed once sent
     qint64 fdSize = 0;
+    // The engine that translated, for X-Tarquell-Engine.
+    std::string engine = {};
 };
 
 // One request, from its request line to its completion.
@@ -238,8 +240,7 @@ ServiceServer::ServiceServer(TranslationEngine& engine, bool debugPaths,
     : m_engine(engine), m_debugPaths(debugPaths), m_limits(limits),
       m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       m_gateway(std::make_unique<WebGateway>(
-          engine, FetchLimits{limits.pageBytes, limits.pageTimeout, limits.pageRedirects},
-          std::chrono::milliseconds(30000))),
+          engine, FetchLimits{limits.pageBytes, limits.pageTimeout, limits.pageRedirects})),
       m_api(api)
 {
 }
@@ -566,7 +567,8 @@ int ServiceServer::finishRequest(MHD_Connection* c, Request& req)
             req.gateway = true;
             return runLater(c, req) ? MHD_YES : MHD_NO;
         }
-        if (m_debugPaths && m_address.isLoopback() && path == QLatin1String("/debug/pipelines"))
+        if (m_debugPaths && m_address.isLoopback() &&
+            (path == QLatin1String("/debug/pipelines") || path == QLatin1String("/debug/engines")))
             return runLater(c, req) ? MHD_YES : MHD_NO;
         return queueReply(c, answerGet(c, req));
     }
@@ -598,6 +600,8 @@ bool ServiceServer::runLater(MHD_Connection* c, Request& req)
                 reply = answerApi(*r);
             else if (soap)
                 reply = answerSoap(r->body);
+            else if (r->path == "/debug/engines")
+                reply.body = toStd(m_engine.routeReport());
             else
                 reply.body = toStd(m_engine.debugReport());
         } catch (...) {
@@ -650,6 +654,8 @@ int ServiceServer::queueReply(MHD_Connection* c, Reply reply)
     MHD_add_response_header(response, "Referrer-Policy", "no-referrer");
     for (const auto& [name, value] : reply.headers)
         MHD_add_response_header(response, name.c_str(), value.c_str());
+    if (!reply.engine.empty())
+        MHD_add_response_header(response, "X-Tarquell-Engine", reply.engine.c_str());
     // The reply, too, must be taken at the minimum rate.
     setDeadline(c, Clock::now() + std::chrono::seconds(m_limits.headerSeconds) +
                        std::chrono::milliseconds(size * 1000 /
@@ -743,8 +749,15 @@ ServiceServer::Reply ServiceServer::answerSoap(const std::string& body) const
         const SoapCall call =
             parseSoapCall(QByteArray(body.data(), static_cast<qsizetype>(body.size())));
         const TranslationMode mode = TranslationMode::parse(call.mode);
+        EngineNote::take();
         const QString translation = m_engine.translate(mode, call.text);
         envelope = SoapReply::response(call, translation);
+        // Which engine took it, for clients that tell their user (the
+        // translation may have left this machine).
+        for (const QChar c : EngineNote::take()) {
+            if (c.unicode() >= 0x20 && c.unicode() < 0x7F)
+                reply.engine += static_cast<char>(c.unicode());
+        }
         qCDebug(lcServer) << "translated" << mode.text() << call.text.size() << "characters";
     } catch (const ServiceFault& fault) {
         reply.status = 500;

@@ -2,7 +2,6 @@
 
 #include "GatewayRequest.h"
 #include "HtmlPage.h"
-#include "HtmlTranslation.h"
 #include "ServerLogging.h"
 #include "ServiceFault.h"
 
@@ -21,15 +20,14 @@ const QString notTranslated = QStringLiteral("The page cannot be translated");
 const QString notFetched = QStringLiteral("The page cannot be fetched");
 } // namespace
 
-WebGateway::WebGateway(TranslationEngine& engine, const FetchLimits& limits,
-                       std::chrono::milliseconds filterTimeout)
-    : m_engine(engine), m_limits(limits), m_filterTimeout(filterTimeout)
+WebGateway::WebGateway(TranslationEngine& engine, const FetchLimits& limits)
+    : m_engine(engine), m_limits(limits)
 {
 }
 
 QString WebGateway::translateHtml(const TranslationMode& mode, const QString& html) const
 {
-    return HtmlTranslation::translate(m_engine, mode, html, m_filterTimeout);
+    return m_engine.translateHtml(mode, html);
 }
 
 WebGateway::Answer WebGateway::answer(const QString& path, const QString& rawQuery,

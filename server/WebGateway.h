@@ -9,8 +9,8 @@
 
 // tarquell-service as a web page gateway: answers the seven gateways'
 // request formats by fetching the page, translating its text with the
-// service's engine (HTML through apertium-deshtml and apertium-rehtml, so
-// that the markup survives) and sending its links back through the same
+// service's engine (HTML through the engine's HTML route, so that the
+// markup survives) and sending its links back through the same
 // gateway and pair. Whatever goes wrong is answered with a small page that
 // says so. Blocks for as long as the fetch and the translation take: call
 // it from the work queue.
@@ -37,8 +37,7 @@ public:
         "default-src 'none'; style-src 'unsafe-inline'; base-uri 'none'; form-action 'none'; "
         "sandbox";
 
-    WebGateway(TranslationEngine& engine, const FetchLimits& limits,
-               std::chrono::milliseconds filterTimeout);
+    WebGateway(TranslationEngine& engine, const FetchLimits& limits);
 
     // Which addresses pages may be fetched from. Set before the first
     // answer.
@@ -53,5 +52,4 @@ private:
     TranslationEngine& m_engine;
     const FetchLimits m_limits;
     FetchTargets m_targets;
-    const std::chrono::milliseconds m_filterTimeout;
 };

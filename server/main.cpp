@@ -1,12 +1,16 @@
 // tarquell-service: the local SOAP translation service.
 #include "ApertiumEngine.h"
+#include "RoutingEngine.h"
 #include "ServerLogging.h"
 #include "ServiceOptions.h"
 #include "ServiceServer.h"
 #include "TranslationEngine.h"
 #include "WsdlDocuments.h"
 #include "api/LibreTranslateApi.h"
+#include "platform/ConfigPaths.h"
+#include "platform/ProfileFile.h"
 
+#include <QHostAddress>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -43,7 +47,7 @@ int probe(const ListenAddress& address)
     return ours ? 0 : 1;
 }
 
-std::unique_ptr<TranslationEngine> makeEngine(const ServiceOptions& options)
+std::unique_ptr<TranslationEngine> makeLocalEngine(const ServiceOptions& options)
 {
     if (options.engine == ServiceOptions::Engine::Echo)
         return std::make_unique<EchoEngine>();
@@ -59,6 +63,39 @@ std::unique_ptr<TranslationEngine> makeEngine(const ServiceOptions& options)
         qCInfo(lcServer).noquote()
             << "Apertium pairs:" << engine->directModes().join(QStringLiteral(" "));
     return engine;
+}
+
+// The local engine, and the remote translation servers of the settings
+// file's [Engines] section or the command line, behind one router.
+std::unique_ptr<TranslationEngine> makeEngine(const ServiceOptions& options)
+{
+    ProfileFile file(ConfigPaths::serviceSettingsFilePath());
+    file.load();
+    QStringList problems;
+    const EngineSettings settings =
+        EngineSettings::read(file, &problems).overriddenBy(options.engines);
+    for (const QString& problem : std::as_const(problems))
+        printErr(QStringLiteral("%1: %2").arg(file.path(), problem));
+    std::vector<std::unique_ptr<RemoteEngine>> remotes;
+    for (const RemoteEngineConfig& config : settings.remotes) {
+        qCInfo(lcServer).noquote()
+            << "remote engine:" << config.label() << "(modes routed to it send their text there)";
+        const QHostAddress host(config.url.host());
+        if (!config.apiKey.isEmpty() && config.url.scheme() == QLatin1String("http") &&
+            !(host.isLoopback() || config.url.host() == QLatin1String("localhost")))
+            printErr(QStringLiteral("the API key for %1 goes over the network unencrypted; use an "
+                                    "https address")
+                         .arg(config.shownUrl()));
+        remotes.push_back(makeRemoteEngine(config));
+    }
+    RoutingEngine::Options routing;
+    routing.routes = settings.routes;
+    routing.refresh = settings.refresh;
+    return std::make_unique<RoutingEngine>(makeLocalEngine(options),
+                                           options.engine == ServiceOptions::Engine::Echo
+                                               ? QStringLiteral("the echo test engine")
+                                               : QStringLiteral("Apertium on this machine"),
+                                           std::move(remotes), routing);
 }
 } // namespace
 
@@ -98,9 +135,11 @@ int main(int argc, char** argv)
     }
 
     LibreTranslateApi::Options apiOptions;
+    std::unique_ptr<TranslationEngine> engine;
     try {
         if (!options.apiKeysFile.isEmpty())
             apiOptions.keyDigests = LibreTranslateApi::readKeys(options.apiKeysFile);
+        engine = makeEngine(options);
     } catch (const TarquellError& e) {
         printErr(e.message());
         return 2;
@@ -108,9 +147,7 @@ int main(int argc, char** argv)
     apiOptions.charLimit = options.charLimit;
     apiOptions.fileStoreBytes = options.fileStoreBytes;
     apiOptions.fileLifetime = options.fileLifetime;
-    apiOptions.filterTimeout = options.pipelineTimeout;
 
-    const std::unique_ptr<TranslationEngine> engine = makeEngine(options);
     const bool debugPaths = qEnvironmentVariable("TARQUELL_SERVICE_DEBUG") == QLatin1String("1");
     LibreTranslateApi api(*engine, apiOptions);
     // One server for each address, all on the same engine and API.

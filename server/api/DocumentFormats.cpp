@@ -1,7 +1,6 @@
 #include "DocumentFormats.h"
 
 #include "HtmlPage.h"
-#include "HtmlTranslation.h"
 
 #include <QRegularExpression>
 
@@ -29,7 +28,6 @@ public:
 class HtmlDocument : public DocumentTranslator
 {
 public:
-    explicit HtmlDocument(std::chrono::milliseconds filterTimeout) : m_timeout(filterTimeout) {}
     QStringList extensions() const override
     {
         return {QStringLiteral(".html"), QStringLiteral(".htm")};
@@ -41,7 +39,7 @@ public:
     Result translate(TranslationEngine& engine, const TranslationMode& mode,
                      const QByteArray& document, const QString& extension) const override
     {
-        QString html = HtmlTranslation::translate(engine, mode, sampleText(document), m_timeout);
+        QString html = engine.translateHtml(mode, sampleText(document));
         // The translation is written in UTF-8, whatever the page declared.
         static const QRegularExpression declared(
             QStringLiteral("(<meta\\b[^>]*\\bcharset\\s*=\\s*[\"']?)([A-Za-z0-9_:.+-]+)"),
@@ -49,9 +47,6 @@ public:
         html.replace(declared, QStringLiteral("\\1utf-8"));
         return {html.toUtf8(), QStringLiteral("text/html; charset=utf-8"), extension};
     }
-
-private:
-    const std::chrono::milliseconds m_timeout;
 };
 } // namespace
 
@@ -90,10 +85,10 @@ QStringList DocumentFormats::extensions() const
     return all;
 }
 
-DocumentFormats DocumentFormats::standard(std::chrono::milliseconds filterTimeout)
+DocumentFormats DocumentFormats::standard()
 {
     DocumentFormats formats;
     formats.add(std::make_unique<TextDocument>());
-    formats.add(std::make_unique<HtmlDocument>(filterTimeout));
+    formats.add(std::make_unique<HtmlDocument>());
     return formats;
 }

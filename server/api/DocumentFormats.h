@@ -46,9 +46,8 @@ public:
     // Every extension taken, in the order added: ".txt", ".html", ...
     QStringList extensions() const;
 
-    // Plain text (.txt) and HTML (.html, .htm); filterTimeout bounds the
-    // HTML filters.
-    static DocumentFormats standard(std::chrono::milliseconds filterTimeout);
+    // Plain text (.txt) and HTML (.html, .htm).
+    static DocumentFormats standard();
 
 private:
     std::vector<std::shared_ptr<const DocumentTranslator>> m_translators;

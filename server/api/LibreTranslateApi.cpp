@@ -3,7 +3,6 @@
 #include "ApertiumStream.h"
 #include "ApiError.h"
 #include "ApiRequest.h"
-#include "HtmlTranslation.h"
 #include "LanguageDetector.h"
 #include "ServerLogging.h"
 #include "ServiceFault.h"
@@ -167,7 +166,7 @@ QByteArray digest(const QByteArray& key)
 
 LibreTranslateApi::LibreTranslateApi(TranslationEngine& engine, Options options)
     : m_engine(engine), m_options(std::move(options)),
-      m_formats(DocumentFormats::standard(m_options.filterTimeout)),
+      m_formats(DocumentFormats::standard()),
       m_files(m_options.filesParent, m_options.fileStoreBytes, m_options.fileLifetime)
 {
 }
@@ -410,8 +409,7 @@ LibreTranslateApi::Reply LibreTranslateApi::translate(const Request& request)
         if (!hasLetters(items[i]))
             continue;
         if (html)
-            results[i] =
-                HtmlTranslation::translate(m_engine, mode, items[i], m_options.filterTimeout);
+            results[i] = m_engine.translateHtml(mode, items[i]);
         else
             textsOf[from] << i;
     }

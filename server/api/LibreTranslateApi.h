@@ -38,8 +38,6 @@ public:
         QString filesParent = FileStore::defaultParent();
         qint64 fileStoreBytes = 512LL * 1024 * 1024;
         std::chrono::seconds fileLifetime{30 * 60};
-        // The silence the HTML filters may keep.
-        std::chrono::milliseconds filterTimeout{30000};
     };
 
     struct Request

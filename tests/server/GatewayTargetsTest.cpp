@@ -290,7 +290,7 @@ TEST(GatewayTargets, RefusesEverySpellingOfThisMachineAndPrivateNetworksAndRedir
 {
     Site site;
     EchoEngine engine;
-    WebGateway gateway(engine, FetchLimits{}, std::chrono::seconds(30));
+    WebGateway gateway(engine, FetchLimits{});
     gateway.setTargets({{}, std::make_shared<TestResolver>()});
     const auto answer = [&](const std::string& page) {
         return gateway.answer(QStringLiteral("/translate_c"),

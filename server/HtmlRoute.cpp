@@ -1,18 +1,19 @@
-#include "HtmlTranslation.h"
+#include "HtmlRoute.h"
 
 #include "FilterProcess.h"
 #include "HtmlPage.h"
+#include "TranslationEngine.h"
 
-namespace {
+namespace HtmlRoute {
 // Cuts after "[]" superblanks that follow a full stop: there
 // apertium-deshtml ended a block, and the tagger lets the sentence go.
-QList<QByteArray> pieces(const QByteArray& stream)
+QList<QByteArray> pieces(const QByteArray& stream, qsizetype maxBytes)
 {
     QList<QByteArray> result;
     qsizetype start = 0;
-    while (stream.size() - start > HtmlTranslation::streamPiece) {
+    while (stream.size() - start > maxBytes) {
         // An unescaped '[' is never inside a superblank: "[]" is one.
-        const qsizetype cut = stream.indexOf(".[]", start + HtmlTranslation::streamPiece);
+        const qsizetype cut = stream.indexOf(".[]", start + maxBytes);
         if (cut < 0)
             break;
         result << stream.mid(start, cut + 3 - start);
@@ -21,10 +22,8 @@ QList<QByteArray> pieces(const QByteArray& stream)
     result << stream.mid(start);
     return result;
 }
-} // namespace
 
-QString HtmlTranslation::translate(TranslationEngine& engine, const TranslationMode& mode,
-                                   const QString& html, std::chrono::milliseconds filterTimeout)
+QString translate(TranslationEngine& engine, const TranslationMode& mode, const QString& html)
 {
     if (mode.source == mode.target)
         return html;
@@ -36,3 +35,4 @@ QString HtmlTranslation::translate(TranslationEngine& engine, const TranslationM
     return QString::fromUtf8(
         runFilter(QStringLiteral("apertium-rehtml"), {}, translated, filterTimeout));
 }
+} // namespace HtmlRoute
