@@ -18,6 +18,9 @@ packages=(
   fonts-wqy-microhei
   apertium apertium-eng-spa apertium-fr-es apertium-es-pt apertium-spa-ita cg3
   curl
+  # opening the manual, web and mail addresses on the desktop (xdg-open, and
+  # xdg-mime to tell whether an application takes a file's type)
+  xdg-utils
   # installing and packaging: icon pictures, checks of the desktop entry
   # and of the AppStream file
   librsvg2-bin desktop-file-utils appstream
