@@ -219,7 +219,11 @@ void BrowserController::WebBrowser1PrintRequested()
             return;
         }
         auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        printer->setDocName(browser.LocationURL());
+        // The print job, and the file the dialog offers, are named after
+        // the page: a file name made of an address would not do.
+        QString title = browser.LocationName().simplified();
+        title.replace(QLatin1Char('/'), QLatin1Char('-'));
+        printer->setDocName(title.isEmpty() ? QStringLiteral("Web page") : title);
         if (!m_dialogs.printDialog(*printer))
             return;
         m_printer = std::move(printer);

@@ -40,6 +40,8 @@ public:
     virtual void Stop() = 0;
     // The address of the page on display.
     virtual QString LocationURL() const = 0;
+    // The title of the page on display (empty while it has none).
+    virtual QString LocationName() const = 0;
     // Prints the page on display on the printer, which must live until
     // `finished` is called (with false when printing failed).
     virtual void Print(QPrinter& printer, std::function<void(bool ok)> finished) = 0;

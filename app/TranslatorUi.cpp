@@ -392,6 +392,9 @@ void MainWindowUi::buildPanes(QMainWindow* frmMain)
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     SimplePanel = new QLabel(QStringLiteral("Ready."), StatusBar1);
     SimplePanel->setObjectName(QStringLiteral("SimplePanel"));
+    // A long message is cut at the window's edge (its tip shows it whole);
+    // it never widens the window.
+    SimplePanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     StatusBar1->addWidget(SimplePanel, 1);
     frmMain->setStatusBar(StatusBar1);
 }

@@ -141,10 +141,21 @@ TEST_F(LauncherTest, WithoutAConfiguredSiteOrAddressTheStatusLineSaysWhereToSetT
         const QString where =
             QStringLiteral(" in the [Services] section of %1 (read at start).").arg(iniPath());
 
+        w.show();
+        for (int i = 0; i < 10; ++i)
+            QCoreApplication::sendPostedEvents();
+        const int width = w.width();
         ctl<QAction>("Update1")->trigger();
         EXPECT_TRUE(launcher.opened.isEmpty());
         EXPECT_EQ(w.statusText(),
                   QStringLiteral("No home page is configured: set Home Page") + where);
+        // However long the settings file's path, the message never widens
+        // the window.
+        w.setStatusText(w.statusText() + QString(300, u'x'));
+        // The layout requests go up the chain of widgets one after another.
+        for (int i = 0; i < 10; ++i)
+            QCoreApplication::sendPostedEvents();
+        EXPECT_EQ(w.width(), width);
         w.setStatusText(QStringLiteral("Ready."));
         ctl<QAction>("Homepage1")->trigger();
         EXPECT_EQ(launcher.opened, QStringList{folder + QStringLiteral("/Tarqtran.html")});

@@ -36,6 +36,7 @@ public:
     void Refresh() override { calls << QStringLiteral("Refresh"); }
     void Stop() override { calls << QStringLiteral("Stop"); }
     QString LocationURL() const override { return location; }
+    QString LocationName() const override { return QStringLiteral("Shown page"); }
     void Print(QPrinter&, std::function<void(bool)> finished) override
     {
         calls << QStringLiteral("Print");

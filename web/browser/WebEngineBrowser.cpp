@@ -169,6 +169,7 @@ public:
     void Refresh() override { m_view->reload(); }
     void Stop() override { m_view->stop(); }
     QString LocationURL() const override { return m_view ? m_view->url().toString() : QString(); }
+    QString LocationName() const override { return m_view ? m_view->title() : QString(); }
 
     void Print(QPrinter& printer, std::function<void(bool)> finished) override
     {
