@@ -21,6 +21,9 @@ packages=(
   # bench_routing as a translation server on 127.0.0.1
   apertium-apy
   curl
+  # opening the manual, web and mail addresses on the desktop (xdg-open, and
+  # xdg-mime to tell whether an application takes a file's type)
+  xdg-utils
   # installing and packaging: icon pictures, checks of the desktop entry
   # and of the AppStream file
   librsvg2-bin desktop-file-utils appstream
