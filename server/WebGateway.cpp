@@ -19,24 +19,6 @@ WebGateway::Answer page(unsigned status, const QString& title, const QString& me
 
 const QString notTranslated = QStringLiteral("The page cannot be translated");
 const QString notFetched = QStringLiteral("The page cannot be fetched");
-
-// Cuts after "[]" superblanks that follow a full stop: there
-// apertium-deshtml ended a block, and the tagger lets the sentence go.
-QList<QByteArray> pieces(const QByteArray& stream)
-{
-    QList<QByteArray> result;
-    qsizetype start = 0;
-    while (stream.size() - start > WebGateway::streamPiece) {
-        // An unescaped '[' is never inside a superblank: "[]" is one.
-        const qsizetype cut = stream.indexOf(".[]", start + WebGateway::streamPiece);
-        if (cut < 0)
-            break;
-        result << stream.mid(start, cut + 3 - start);
-        start = cut + 3;
-    }
-    result << stream.mid(start);
-    return result;
-}
 } // namespace
 
 WebGateway::WebGateway(TranslationEngine& engine, const FetchLimits& limits,
@@ -51,9 +33,7 @@ QString WebGateway::translateHtml(const TranslationMode& mode, const QString& ht
         return html;
     const QByteArray stream = runFilter(QStringLiteral("apertium-deshtml"), {},
                                         HtmlPage::spellOutLetters(html).toUtf8(), m_filterTimeout);
-    QByteArray translated;
-    for (const QByteArray& piece : pieces(stream))
-        translated += m_engine.translateStream(mode, piece);
+    const QByteArray translated = m_engine.translateStream(mode, stream);
     return QString::fromUtf8(
         runFilter(QStringLiteral("apertium-rehtml"), {}, translated, m_filterTimeout));
 }

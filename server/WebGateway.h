@@ -30,11 +30,6 @@ public:
     // origin: "http://" and the host the browser reached this service at.
     Answer answer(const QString& path, const QString& rawQuery, const QString& origin) const;
 
-    // The stream in pieces of about this many bytes, each ending where
-    // apertium-deshtml ended a block: other requests for the same pair get
-    // their turn in between.
-    static constexpr qsizetype streamPiece = 32 * 1024;
-
 private:
     QString translateHtml(const TranslationMode& mode, const QString& html) const;
 
