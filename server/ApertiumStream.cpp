@@ -145,10 +145,49 @@ qsizetype superblankEnd(const QByteArray& s, qsizetype open)
 }
 } // namespace
 
+// The stream as valid UTF-8 without NULs: a stage that meets a malformed
+// sequence or a surrogate ends with "Invalid UTF-8", so each becomes U+FFFD.
+QByteArray validUtf8(const QByteArray& in)
+{
+    QByteArray out;
+    out.reserve(in.size());
+    const auto byte = [&](qsizetype i) { return static_cast<unsigned char>(in[i]); };
+    for (qsizetype i = 0; i < in.size();) {
+        const unsigned char c = byte(i);
+        if (c < 0x80) {
+            if (c != 0)
+                out += static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        const qsizetype length = c >= 0xC2 && c <= 0xDF   ? 2
+                                 : c >= 0xE0 && c <= 0xEF ? 3
+                                 : c >= 0xF0 && c <= 0xF4 ? 4
+                                                          : 0;
+        bool valid = length > 0 && i + length <= in.size();
+        for (qsizetype k = 1; valid && k < length; ++k)
+            valid = (byte(i + k) & 0xC0) == 0x80;
+        if (valid && length == 3) {
+            const unsigned char second = byte(i + 1);
+            valid = !(c == 0xE0 && second < 0xA0) && !(c == 0xED && second >= 0xA0);
+        } else if (valid && length == 4) {
+            const unsigned char second = byte(i + 1);
+            valid = !(c == 0xF0 && second < 0x90) && !(c == 0xF4 && second >= 0x90);
+        }
+        if (valid) {
+            out.append(in.constData() + i, length);
+            i += length;
+        } else {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        }
+    }
+    return out;
+}
+
 QByteArray guard(const QByteArray& stream, Guard kind)
 {
-    QByteArray s = stream;
-    s.replace('\0', QByteArray());
+    const QByteArray s = validUtf8(stream);
     const QByteArray textCaret = escapedSuperblank(caretInText);
     const QByteArray blankCaret = QByteArray("\\") + QByteArray(caretInBlank, reservedLength);
     QByteArray out;
@@ -191,6 +230,11 @@ QByteArray guard(const QByteArray& stream, Guard kind)
             break;
         case '^':
             out += textCaret;
+            break;
+        case '~':
+            // Work for the post-generator, which deformatters keep in a
+            // superblank.
+            out += "[~]";
             break;
         case ']':
         case '$':

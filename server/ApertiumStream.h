@@ -24,10 +24,12 @@ QString fromStream(const QByteArray& stream);
 // pipeline: guard() writes it as an escaped private-use character inside a
 // superblank, and as a superblank holding another one in text, characters
 // no deformatter escapes; unguard() writes "\^" back. Whatever else could
-// upset a stage is mended on the way: NULs dropped, an unclosed superblank
-// closed, a backslash at the end dropped, "[" inside a superblank and the
-// stream's special characters outside escaped. A stream written by
-// apertium-deshtml or toStream comes back from unguard(guard()) unchanged.
+// upset a stage is mended on the way: NULs dropped, malformed UTF-8 (which
+// ends a stage) written as U+FFFD, an unclosed superblank closed, a
+// backslash at the end dropped, "[" inside a superblank and the stream's
+// special characters outside escaped, a tilde in text put into a
+// superblank. A stream written by apertium-deshtml or toStream comes back
+// from unguard(guard()) unchanged.
 enum class Guard {
     // A stream from outside: an escaped reserved character it holds is
     // written plain, so that unguard() never mistakes it for one of ours.
