@@ -17,6 +17,9 @@ packages=(
   # four (1.6 MB download, 5.1 MB installed; Noto CJK is 57/91 MB)
   fonts-wqy-microhei
   apertium apertium-eng-spa apertium-fr-es apertium-es-pt apertium-spa-ita cg3
+  # Apertium's own HTTP server, run side by side with ours by the benchmarks
+  # (bench/apy.sh) and by tests
+  apertium-apy
   curl
   # installing and packaging: icon pictures, checks of the desktop entry
   # and of the AppStream file
