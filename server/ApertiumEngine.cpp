@@ -96,12 +96,16 @@ ApertiumEngine::Clock::time_point ApertiumEngine::deadline(qsizetype bytes) cons
 
 // The stream of one leg feeds the next as it is: Apertium's output is
 // valid input, blanks, escapes and the guard's characters included. The
-// wait for a free instance is bounded like an exchange of its own: the
-// instances it waits for are bounded by their deadlines.
+// wait for a free instance outlasts the deadline of any exchange it could
+// wait for (a part of the largest size), so that it fails only when the
+// instances stay busy beyond reason.
 QByteArray ApertiumEngine::runOne(const QList<PipelinePool*>& legs, QByteArray stream)
 {
     for (PipelinePool* leg : legs) {
-        PipelinePool::Lease lease = leg->acquire(deadline(stream.size()) + m_options.deadlineFloor);
+        const qsizetype longest =
+            std::max(stream.size(), std::min<qsizetype>(m_options.partBytes, 16 << 20) +
+                                        2 * m_options.contextBytes);
+        PipelinePool::Lease lease = leg->acquire(deadline(longest) + m_options.deadlineFloor);
         stream = lease->translate(stream, deadline(stream.size()));
     }
     return stream;
