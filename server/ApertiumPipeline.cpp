@@ -84,15 +84,6 @@ void ApertiumPipeline::stop()
     stopLocked();
 }
 
-void ApertiumPipeline::start()
-{
-    std::lock_guard lock(m_mutex);
-    if (!runningLocked()) {
-        stopLocked();
-        startLocked();
-    }
-}
-
 QByteArray ApertiumPipeline::translate(const QByteArray& stream, Clock::time_point deadline)
 {
     std::lock_guard lock(m_mutex);

@@ -37,8 +37,6 @@ public:
     // guard's characters. A call not answered by the deadline fails, and
     // the stages are killed. Throws PipelineFailure.
     QByteArray translate(const QByteArray& stream, Clock::time_point deadline);
-    // Starts the stages unless they run. Throws PipelineFailure.
-    void start();
     // Ends the processes; a later call starts them again.
     void stop();
 
