@@ -1,6 +1,7 @@
 #include "ApertiumEngine.h"
 
 #include "ApertiumStream.h"
+#include "HtmlRoute.h"
 #include "ServerLogging.h"
 #include "ServiceFault.h"
 
@@ -191,6 +192,11 @@ QByteArray ApertiumEngine::translateStream(const TranslationMode& mode, const QB
         return stream;
     const QList<PipelinePool*> found = chain(mode);
     return ApertiumStream::unguard(run(found, ApertiumStream::guard(stream)));
+}
+
+QString ApertiumEngine::translateHtml(const TranslationMode& mode, const QString& html)
+{
+    return HtmlRoute::translate(*this, mode, html, 0);
 }
 
 void ApertiumEngine::stop()

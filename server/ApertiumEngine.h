@@ -43,12 +43,19 @@ public:
     };
 
     ApertiumEngine(const QList<ApertiumMode>& modes, const Options& options);
+    // One pipeline per mode, each exchange given at least deadlineFloor.
+    ApertiumEngine(const QList<ApertiumMode>& modes, std::chrono::milliseconds deadlineFloor)
+        : ApertiumEngine(modes, Options{1, deadlineFloor})
+    {
+    }
     ~ApertiumEngine() override;
 
     QString translate(const TranslationMode& mode, const QString& text) override;
     // The whole stream: it is cut and its parts translated in parallel
     // here, so callers hand over everything at once.
     QByteArray translateStream(const TranslationMode& mode, const QByteArray& stream) override;
+    // Through apertium-deshtml and apertium-rehtml, the stream whole.
+    QString translateHtml(const TranslationMode& mode, const QString& html) override;
     bool canTranslate(const TranslationMode& mode) const override;
     void stop() override;
     // One line per running pipeline instance: its mode's name and the
