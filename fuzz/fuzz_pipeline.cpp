@@ -68,6 +68,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     options.instances = 2;
     options.deadlineFloor = std::chrono::milliseconds(3000);
     options.parallelBytes = 256;
+    options.minPartBytes = 64;
     options.partBytes = 512;
     options.contextBytes = 64;
     options.startBytes = 256;

@@ -6,6 +6,7 @@
 #include "ServiceFault.h"
 
 #include <atomic>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -122,8 +123,12 @@ QByteArray ApertiumEngine::run(const QList<PipelinePool*>& legs, const QByteArra
                        legs.first()->maxInstances());
         const auto byShare = static_cast<int>((guarded.size() + m_options.partBytes - 1) /
                                               std::max<qsizetype>(1, m_options.partBytes));
-        const QList<ApertiumStream::Part> parts =
-            ApertiumStream::planParts(guarded, std::max(workers, byShare), m_options.contextBytes);
+        const auto most = static_cast<int>(
+            std::min<qsizetype>(guarded.size() / std::max<qsizetype>(1, m_options.minPartBytes),
+                                std::numeric_limits<int>::max()));
+        const QList<ApertiumStream::Part> parts = ApertiumStream::planParts(
+            guarded, std::clamp(std::max(workers, byShare), 1, std::max(1, most)),
+            m_options.contextBytes);
         if (parts.size() == 1)
             return runOne(legs, guarded);
 

@@ -34,6 +34,7 @@ std::unique_ptr<ApertiumEngine> engine(int instances, qsizetype partBytes = 64 *
     options.instances = instances;
     options.deadlineFloor = 5s;
     options.partBytes = partBytes;
+    options.minPartBytes = 1024;
     options.startBytes = 0;
     // One piece: never cut.
     if (partBytes == 0) {
@@ -127,6 +128,7 @@ TEST(ApertiumCorpus, NoHostileStreamStallsAPipelineOrChangesASuperblank)
     options.instances = 2;
     options.deadlineFloor = 3s;
     options.parallelBytes = 64;
+    options.minPartBytes = 32;
     options.partBytes = 128;
     options.contextBytes = 32;
     options.startBytes = 0;

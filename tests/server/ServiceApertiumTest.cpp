@@ -342,12 +342,12 @@ TEST_F(ApertiumService, AStallPastItsDeadlineFailsOnlyItsOwnRequest)
     const QList<pid_t> stalled = running[0];
     ASSERT_EQ(::kill(stalled.last(), SIGSTOP), 0);
 
-    // A text of some kilobytes is cut in two, one part for each instance:
-    // one part is held.
+    // A text of twenty kilobytes is cut in two, one part for each
+    // instance: one part is held.
     const qint64 readBefore = bytesRead(stalled.first());
     const Clock::time_point sent = Clock::now();
     auto held = std::async(std::launch::async, [this] {
-        return translate(QStringLiteral("en_es"), licences(1).left(12000));
+        return translate(QStringLiteral("en_es"), licences(1).left(20000));
     });
     QTRY_VERIFY_WITH_TIMEOUT(bytesRead(stalled.first()) > readBefore, 10000);
     ASSERT_EQ(held.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
@@ -359,7 +359,7 @@ TEST_F(ApertiumService, AStallPastItsDeadlineFailsOnlyItsOwnRequest)
     const Answer failed = held.get();
     EXPECT_TRUE(failed.fault);
     EXPECT_TRUE(noAnswer.match(failed.faultString).hasMatch()) << failed.faultString.toStdString();
-    // Within its deadline: 2 s, 250 ms for each of its 6 KiB or so, and
+    // Within its deadline: 2 s, 250 ms for each of its 10 KiB or so, and
     // the killing.
     EXPECT_LT(Clock::now() - sent, std::chrono::seconds(30));
     for (pid_t pid : stalled)
