@@ -10,11 +10,13 @@
 //     and private, summed over its stage processes) and of APy's pipelines;
 //   - a sentence's latency from 127.0.0.1 while 1000 idle connections from
 //     127.0.0.1 are held open.
-// Each server runs alone while it is measured. Both translate without
-// marking unknown words. Prints one table with the ratios.
+// The servers are measured in turn, figure by figure, in --rounds rounds
+// (default 3) with the order changed each round; medians are shown. Both
+// translate without marking unknown words. Prints one table with the
+// ratios.
 //
 //   bench_apy [--service PATH] [--apy PROGRAM] [--modes DIR] [--cores N]
-//             [--sentences N] [--seconds S] [--only apy|1|cores]
+//             [--sentences N] [--seconds S] [--rounds N] [--only apy|1|cores]
 //             [--megabyte-only]
 //
 // --megabyte-only runs the 1 MB text once against the server --only names
@@ -281,7 +283,8 @@ public:
         env.insert(QStringLiteral("TARQUELL_SERVICE_DEBUG"), QStringLiteral("1"));
         m_process.setProcessEnvironment(env);
         m_process.setProcessChannelMode(QProcess::MergedChannels);
-        m_process.setStandardOutputFile(QStringLiteral("/dev/null"));
+        m_log = QDir::temp().filePath(QStringLiteral("bench_apy-%1.log").arg(::getpid()));
+        m_process.setStandardOutputFile(m_log);
         m_port = freePort();
         m_process.start(program(), arguments(m_port));
         if (!m_process.waitForStarted(10000))
@@ -296,6 +299,10 @@ public:
                 return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
         }
+        // What it said, for the reason.
+        QFile log(m_log);
+        if (log.open(QIODevice::ReadOnly))
+            std::fprintf(stderr, "%s", log.readAll().right(2000).constData());
         return false;
     }
     void stop()
@@ -322,6 +329,7 @@ protected:
     virtual QString program() const = 0;
     virtual QStringList arguments(int port) const = 0;
     QProcess m_process;
+    QString m_log;
     int m_port = 0;
 };
 
@@ -528,6 +536,7 @@ struct Options
     int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     int sentences = 200;
     double seconds = 6;
+    int rounds = 3;
     QString only;
     bool megabyteOnly = false;
 };
@@ -561,103 +570,82 @@ std::pair<double, std::string> oneText(Server& server, const std::string& text,
     return {s, note};
 }
 
-void measure(Server& server, const Options& options, const Texts& texts,
-             const std::vector<std::string>& pageUrls, std::vector<Row>& rows)
+// What each round of each figure gave, by figure and server.
+struct Samples
 {
-    const std::string who = server.name();
-    const auto row = [&](const std::string& label) -> Row& {
-        for (Row& r : rows) {
-            if (r.label == label)
-                return r;
-        }
-        return rows.back();
-    };
-    std::fprintf(stderr, "%s: sentences\n", who.c_str());
-    {
-        httplib::Client c = server.client();
-        std::vector<double> ms;
-        int failed = 0;
-        for (int i = 0; i < options.sentences; ++i) {
-            const auto t0 = Clock::now();
-            if (!server.translate(c, texts.sentences[i % texts.sentences.size()]))
-                ++failed;
-            ms.push_back(secondsSince(t0) * 1000);
-        }
-        row("one sentence, median").values[who] = percentile(ms, 0.5);
-        row("one sentence, p95").values[who] = percentile(ms, 0.95);
-        if (failed)
-            row("one sentence, median").notes[who] = std::to_string(failed) + " failed";
-    }
-    std::fprintf(stderr, "%s: 30 KB\n", who.c_str());
-    {
-        std::vector<double> s;
-        std::string note;
-        for (int i = 0; i < 3; ++i) {
-            const auto [seconds, n] = oneText(server, texts.thirtyKb, "12345");
-            s.push_back(seconds);
-            note = n;
-        }
-        row("30 KB text").values[who] = percentile(s, 0.5);
-        row("30 KB text").notes[who] = note;
-    }
-    std::fprintf(stderr, "%s: 1 MB\n", who.c_str());
-    {
-        const auto [seconds, note] = oneText(server, texts.megabyte, "12345");
-        row("1 MB text").values[who] = seconds;
-        row("1 MB text").notes[who] = note;
-    }
-    for (int clients : {8, 32}) {
-        std::fprintf(stderr, "%s: %d clients\n", who.c_str(), clients);
-        std::atomic<int> done{0};
-        std::atomic<int> failed{0};
-        std::vector<std::vector<double>> latencies(static_cast<size_t>(clients));
-        const auto until = Clock::now() + std::chrono::duration<double>(options.seconds);
-        std::vector<std::thread> threads;
+    std::map<std::string, std::map<std::string, std::vector<double>>> values;
+    std::map<std::string, std::map<std::string, std::string>> notes;
+};
+
+void sentencesRound(Server& server, int count, const Texts& texts, Samples& samples)
+{
+    httplib::Client c = server.client();
+    int failed = 0;
+    for (int i = 0; i < count; ++i) {
         const auto t0 = Clock::now();
-        for (int k = 0; k < clients; ++k) {
-            threads.emplace_back([&, k] {
-                httplib::Client c = server.client();
-                for (size_t i = static_cast<size_t>(k); Clock::now() < until; i += 7) {
-                    const auto r0 = Clock::now();
-                    if (server.translate(c, texts.sentences[i % texts.sentences.size()]))
-                        ++done;
-                    else
-                        ++failed;
-                    latencies[static_cast<size_t>(k)].push_back(secondsSince(r0) * 1000);
-                }
-            });
-        }
-        for (std::thread& t : threads)
-            t.join();
-        const double elapsed = secondsSince(t0);
-        std::vector<double> all;
-        for (const auto& l : latencies)
-            all.insert(all.end(), l.begin(), l.end());
-        const std::string label = std::to_string(clients) + " clients, sentences/s";
-        row(label).values[who] = done / elapsed;
-        char note[80];
-        std::snprintf(note, sizeof note, "median %.0f ms%s", percentile(all, 0.5),
-                      failed ? (", " + std::to_string(failed.load()) + " failed").c_str() : "");
-        row(label).notes[who] = note;
+        if (!server.translate(c, texts.sentences[static_cast<size_t>(i) % texts.sentences.size()]))
+            ++failed;
+        samples.values["one sentence"][server.name()].push_back(secondsSince(t0) * 1000);
     }
-    std::fprintf(stderr, "%s: pages\n", who.c_str());
-    {
-        httplib::Client c = server.client();
-        std::vector<double> s;
-        int failed = 0;
-        const auto t0 = Clock::now();
-        for (const std::string& url : pageUrls) {
-            const auto p0 = Clock::now();
-            const auto out = server.page(c, url);
-            if (!out || out->find("casa") == std::string::npos)
-                ++failed;
-            s.push_back(secondsSince(p0) * 1000);
-        }
-        row("15 pages, total").values[who] = secondsSince(t0);
-        row("15 pages, median page").values[who] = percentile(s, 0.5);
-        if (failed)
-            row("15 pages, total").notes[who] = std::to_string(failed) + " failed";
+    if (failed)
+        samples.notes["one sentence"][server.name()] = std::to_string(failed) + " failed";
+}
+
+void textRound(Server& server, const std::string& label, const std::string& text, Samples& samples)
+{
+    const auto [seconds, note] = oneText(server, text, "12345");
+    samples.values[label][server.name()].push_back(seconds);
+    samples.notes[label][server.name()] = note;
+}
+
+void clientsRound(Server& server, int clients, double seconds, const Texts& texts, Samples& samples)
+{
+    std::atomic<int> done{0};
+    std::atomic<int> failed{0};
+    std::vector<std::vector<double>> latencies(static_cast<size_t>(clients));
+    const auto until = Clock::now() + std::chrono::duration<double>(seconds);
+    std::vector<std::thread> threads;
+    const auto t0 = Clock::now();
+    for (int k = 0; k < clients; ++k) {
+        threads.emplace_back([&, k] {
+            httplib::Client c = server.client();
+            for (size_t i = static_cast<size_t>(k); Clock::now() < until; i += 7) {
+                const auto r0 = Clock::now();
+                if (server.translate(c, texts.sentences[i % texts.sentences.size()]))
+                    ++done;
+                else
+                    ++failed;
+                latencies[static_cast<size_t>(k)].push_back(secondsSince(r0) * 1000);
+            }
+        });
     }
+    for (std::thread& t : threads)
+        t.join();
+    const double elapsed = secondsSince(t0);
+    const std::string label = std::to_string(clients) + " clients, sentences/s";
+    samples.values[label][server.name()].push_back(done / elapsed);
+    std::vector<double>& all = samples.values[label + " latency"][server.name()];
+    for (const auto& l : latencies)
+        all.insert(all.end(), l.begin(), l.end());
+    if (failed)
+        samples.notes[label][server.name()] = std::to_string(failed.load()) + " failed";
+}
+
+void pagesRound(Server& server, const std::vector<std::string>& urls, Samples& samples)
+{
+    httplib::Client c = server.client();
+    int failed = 0;
+    const auto t0 = Clock::now();
+    for (const std::string& url : urls) {
+        const auto p0 = Clock::now();
+        const auto out = server.page(c, url);
+        if (!out || out->find("casa") == std::string::npos)
+            ++failed;
+        samples.values["15 pages, median page"][server.name()].push_back(secondsSince(p0) * 1000);
+    }
+    samples.values["15 pages, total"][server.name()].push_back(secondsSince(t0));
+    if (failed)
+        samples.notes["15 pages, total"][server.name()] = std::to_string(failed) + " failed";
 }
 
 // A sentence's latency from 127.0.0.1 with 1000 idle connections from
@@ -730,6 +718,8 @@ int main(int argc, char** argv)
             options.sentences = value().toInt();
         else if (a == QLatin1String("--seconds"))
             options.seconds = value().toDouble();
+        else if (a == QLatin1String("--rounds"))
+            options.rounds = std::max(1, value().toInt());
         else if (a == QLatin1String("--only"))
             options.only = value();
         else if (a == QLatin1String("--megabyte-only"))
@@ -817,8 +807,12 @@ int main(int argc, char** argv)
         {"15 pages, total", "s", true, {}, {}},
         {"15 pages, median page", "ms", true, {}, {}},
     };
+    // Every server runs from the start (an idle one costs nothing), and
+    // each figure is taken in rounds, the servers in turn and in a
+    // different order each round, so that the machine's drift falls on
+    // them alike; the medians are shown.
+    std::vector<std::unique_ptr<Server>> servers;
     std::vector<std::string> columns;
-    std::vector<std::string> memory;
     for (const QString& which :
          {QStringLiteral("apy"), QStringLiteral("1"), QStringLiteral("cores")}) {
         if (!options.only.isEmpty() && options.only != which)
@@ -829,7 +823,68 @@ int main(int argc, char** argv)
             continue;
         }
         columns.push_back(server->name());
-        measure(*server, options, texts, urls, rows);
+        servers.push_back(std::move(server));
+    }
+    Samples samples;
+    const auto eachServer = [&](int round, const char* what, const auto& run) {
+        for (size_t k = 0; k < servers.size(); ++k) {
+            Server& server = *servers[(k + static_cast<size_t>(round)) % servers.size()];
+            std::fprintf(stderr, "round %d, %s: %s\n", round + 1, server.name().c_str(), what);
+            run(server);
+        }
+    };
+    for (int round = 0; round < options.rounds; ++round) {
+        eachServer(round, "sentences", [&](Server& server) {
+            sentencesRound(server, std::max(1, options.sentences / options.rounds), texts, samples);
+        });
+        eachServer(round, "30 KB", [&](Server& server) {
+            textRound(server, "30 KB text", texts.thirtyKb, samples);
+        });
+        eachServer(round, "1 MB", [&](Server& server) {
+            textRound(server, "1 MB text", texts.megabyte, samples);
+        });
+        for (int clients : {8, 32}) {
+            eachServer(round, "clients", [&](Server& server) {
+                clientsRound(server, clients, options.seconds, texts, samples);
+            });
+        }
+        eachServer(round, "pages", [&](Server& server) { pagesRound(server, urls, samples); });
+    }
+    const auto put = [&](const std::string& label, const std::string& from, double p) {
+        for (Row& r : rows) {
+            if (r.label != label)
+                continue;
+            for (const auto& [name, values] : samples.values[from]) {
+                r.values[name] = percentile(values, p);
+                if (samples.notes[from].count(name))
+                    r.notes[name] = samples.notes[from][name];
+            }
+        }
+    };
+    put("one sentence, median", "one sentence", 0.5);
+    put("one sentence, p95", "one sentence", 0.95);
+    put("30 KB text", "30 KB text", 0.5);
+    put("1 MB text", "1 MB text", 0.5);
+    for (int clients : {8, 32}) {
+        const std::string label = std::to_string(clients) + " clients, sentences/s";
+        put(label, label, 0.5);
+        for (Row& r : rows) {
+            if (r.label != label)
+                continue;
+            for (const auto& [name, values] : samples.values[label + " latency"]) {
+                char note[80];
+                std::snprintf(note, sizeof note, "median latency %.0f ms%s",
+                              percentile(values, 0.5),
+                              r.notes.count(name) ? (", " + r.notes[name]).c_str() : "");
+                r.notes[name] = note;
+            }
+        }
+    }
+    put("15 pages, total", "15 pages, total", 0.5);
+    put("15 pages, median page", "15 pages, median page", 0.5);
+
+    std::vector<std::string> memory;
+    for (const auto& server : servers) {
         if (auto* ours = dynamic_cast<Ours*>(server.get())) {
             for (const auto& m : ours->instanceMemory()) {
                 char line[200];
@@ -839,8 +894,6 @@ int main(int argc, char** argv)
                               ours->name().c_str(), m[0], m[1], m[2]);
                 memory.push_back(line);
             }
-            if (which == QLatin1String("cores"))
-                loopbackRows(*ours, texts, rows);
         } else if (auto* apy = dynamic_cast<Apy*>(server.get())) {
             const auto [m, analysers] = apy->pipelineMemory();
             char line[200];
@@ -850,8 +903,14 @@ int main(int argc, char** argv)
                           analysers, m[0], m[1], m[2]);
             memory.push_back(line);
         }
-        server->stop();
     }
+    for (const auto& server : servers) {
+        auto* ours = dynamic_cast<Ours*>(server.get());
+        if (ours && ours->name() == "ours N=" + std::to_string(options.cores))
+            loopbackRows(*ours, texts, rows);
+    }
+    for (const auto& server : servers)
+        server->stop();
     site.stop();
     siteThread.join();
 
