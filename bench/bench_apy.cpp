@@ -22,6 +22,7 @@
 // --megabyte-only runs the 1 MB text once against the server --only names
 // and prints its seconds: the unit for a paired whole-process comparison.
 #include <httplib.h>
+#include "LoopbackPort.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -65,19 +66,6 @@ double percentile(std::vector<double> values, double p)
     const size_t i =
         std::min(values.size() - 1, static_cast<size_t>(p * (values.size() - 1) + 0.5));
     return values[i];
-}
-
-int freePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t length = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
-    ::close(fd);
-    return ntohs(a.sin_port);
 }
 
 // ---- text and pages ----------------------------------------------------
@@ -285,7 +273,7 @@ public:
         m_process.setProcessChannelMode(QProcess::MergedChannels);
         m_log = QDir::temp().filePath(QStringLiteral("bench_apy-%1.log").arg(::getpid()));
         m_process.setStandardOutputFile(m_log);
-        m_port = freePort();
+        m_port = unusedLoopbackPort();
         m_process.start(program(), arguments(m_port));
         if (!m_process.waitForStarted(10000))
             return false;

@@ -11,20 +11,15 @@
 //   bench_routing [--calls N]
 #include "ApertiumEngine.h"
 #include "ApertiumModes.h"
+#include "ApyProcess.h"
 #include "RoutingEngine.h"
 
 #include <httplib.h>
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
-
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -44,32 +39,6 @@ double msSince(Clock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
-
-int freePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
-// apertium-apy on 127.0.0.1 only (it binds every interface by itself).
-const char* const apyLauncher = R"(
-import sys
-import tornado.tcpserver
-sys.argv = ['apertium-apy', '-p', sys.argv[1], sys.argv[2]]
-bind = tornado.tcpserver.TCPServer.bind
-def loopback_only(self, port, address=None, *args, **kwargs):
-    return bind(self, port, '127.0.0.1', *args, **kwargs)
-tornado.tcpserver.TCPServer.bind = loopback_only
-from apertium_apy.apy import main
-main()
-)";
 
 // The same engine, lent to a router: both sides of a comparison then
 // share one pipeline.
@@ -119,25 +88,17 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    // APy with every installed pair, on a free port.
-    const int port = freePort();
-    QProcess apy;
-    apy.setStandardOutputFile(QProcess::nullDevice());
-    apy.setStandardErrorFile(QProcess::nullDevice());
-    apy.start(QStringLiteral("/usr/bin/python3"),
-              {QStringLiteral("-c"), QString::fromUtf8(apyLauncher), QString::number(port),
-               QStringLiteral("/usr/share/apertium/modes")});
+    // APy with every installed pair, on 127.0.0.1.
+    const ApyProcess apy(QStringLiteral("/usr/share/apertium/modes"));
+    if (!apy.isRunning()) {
+        std::fprintf(stderr, "bench_routing: %s\n", apy.error().toLocal8Bit().constData());
+        return 1;
+    }
+    const int port = apy.port();
     httplib::Client direct("127.0.0.1", port);
     direct.set_keep_alive(true);
     direct.set_tcp_nodelay(true);
     direct.set_read_timeout(std::chrono::seconds(30));
-    const QDeadlineTimer ready(30000);
-    while (!ready.hasExpired()) {
-        const auto res = direct.Get("/listPairs");
-        if (res && res->status == 200)
-            break;
-        apy.waitForFinished(100);
-    }
 
     // The local pipeline, alone and behind the router.
     QTemporaryDir modes;
@@ -228,7 +189,5 @@ int main(int argc, char** argv)
 
     router.stop();
     local.stop();
-    apy.terminate();
-    apy.waitForFinished(10000);
     return 0;
 }

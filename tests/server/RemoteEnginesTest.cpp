@@ -2,6 +2,7 @@
 // texts are cut, how servers' answers are read, and the LibreTranslate
 // client against a server that answers LibreTranslate's documented API.
 #include "FakeLibreTranslate.h"
+#include "LoopbackPort.h"
 #include "RemoteEngine.h"
 #include "RemoteTestCertificate.h"
 #include "ServiceOptions.h"
@@ -25,20 +26,6 @@ QString s(const char* text)
 TranslationMode mode(const char* text)
 {
     return TranslationMode::parse(s(text));
-}
-
-// A port of 127.0.0.1 that nothing listens on.
-int closedPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
 }
 
 RemoteEngineConfig libreAt(const QString& url, const QString& key = {},
@@ -420,7 +407,7 @@ TEST_F(LibreClient, EachFailureSaysWhichServerAndWhy)
     EXPECT_EQ(failureOf([&] { slow->translate(mode("en_de"), s("Hello")); }),
               s("The translation server at %1 did not answer within 1 second.").arg(at));
     server.setDelay(std::chrono::milliseconds(0));
-    const QString down = QStringLiteral("http://127.0.0.1:%1/").arg(closedPort());
+    const QString down = QStringLiteral("http://127.0.0.1:%1/").arg(unusedLoopbackPort());
     LibreTranslateEngine gone(libreAt(down));
     EXPECT_EQ(failureOf([&] { gone.discover(); }),
               s("The translation server at %1 does not answer.").arg(down));

@@ -3,6 +3,7 @@
 // took a request is read from the reply's X-Tarquell-Engine header and the
 // service's /debug/engines.
 #include "ApyProcess.h"
+#include "LoopbackPort.h"
 #include "FakeLibreTranslate.h"
 #include "ServiceProcess.h"
 #include "SoapTestMessages.h"
@@ -83,19 +84,6 @@ QStringList gatewayOptions()
                    : QStringList();
     }();
     return options;
-}
-
-int closedPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
 }
 
 const QStringList debug{s("TARQUELL_SERVICE_DEBUG=1")};
@@ -305,7 +293,7 @@ TEST_F(ServiceWithLibreTranslate, AWrongKeyADownServerAndASlowOneEachSaySo)
                   s("The translation server at %1 refused the API key.").arg(lt.url(s("/"))));
     }
     {
-        const QString down = QStringLiteral("http://127.0.0.1:%1/").arg(closedPort());
+        const QString down = QStringLiteral("http://127.0.0.1:%1/").arg(unusedLoopbackPort());
         ServiceProcess service({s("--remote"), s("libretranslate=") + down});
         ASSERT_TRUE(service.isRunning()) << service.error().toStdString();
         EXPECT_EQ(fault(service, "en_de"),

@@ -1,4 +1,5 @@
 #include "ScriptedDialogs.h"
+#include "LoopbackPort.h"
 #include "ServiceFixtures.h"
 #include "TestHttpServer.h"
 #include "platform/CommandGuard.h"
@@ -24,20 +25,6 @@
 using Fixtures::str;
 
 namespace {
-
-// A port of 127.0.0.1 that nothing listens on: bound once, then closed.
-int closedPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    ::close(fd);
-    return ntohs(addr.sin_port);
-}
 
 // The expected text: %1 stands for the URL where the row has one.
 QString expected(const char* text, const QString& url)
@@ -191,7 +178,7 @@ TEST(CallErrors, WsdlFetchFailsOnAnyStatusFrom300)
 
 TEST(CallErrors, UnreachableHosts)
 {
-    const int port = closedPort();
+    const int port = unusedLoopbackPort();
     // The WSDL host is down while the endpoint is up.
     {
         Service s;

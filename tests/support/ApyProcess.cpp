@@ -1,4 +1,5 @@
 #include "ApyProcess.h"
+#include "LoopbackPort.h"
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
@@ -25,18 +26,6 @@ main()
 
 const QString python = QStringLiteral("/usr/bin/python3");
 
-int freePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 } // namespace
 
 bool ApyProcess::isInstalled()
@@ -52,7 +41,7 @@ ApyProcess::ApyProcess(const QString& modesDir)
         m_error = QStringLiteral("apertium-apy is not installed (scripts/deps.sh)");
         return;
     }
-    const int port = freePort();
+    const int port = unusedLoopbackPort();
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.setStandardOutputFile(QProcess::nullDevice());
     m_process.setStandardErrorFile(QProcess::nullDevice());
