@@ -409,20 +409,11 @@ protected:
     QString program() const override { return m_program; }
     QStringList arguments(int port) const override
     {
-        QStringList a{QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port),
-                      QStringLiteral("--pipelines"), QString::number(m_pipelines)};
-        if (allowPrivatePages())
-            a << QStringLiteral("--allow-private-pages");
-        return a;
-    }
-    // The gateway refuses pages on this machine unless told otherwise,
-    // where it has that option.
-    bool allowPrivatePages() const
-    {
-        QProcess help;
-        help.start(m_program, {QStringLiteral("--help")});
-        help.waitForFinished(10000);
-        return help.readAllStandardOutput().contains("--allow-private-pages");
+        // The pages come from this machine, which the gateway refuses
+        // unless told otherwise.
+        return {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port),
+                QStringLiteral("--pipelines"), QString::number(m_pipelines),
+                QStringLiteral("--allow-private-pages")};
     }
 
 private:

@@ -71,19 +71,10 @@ QString viaClient(const ServiceProcess& service, const QString& mode, const QStr
     return GetIBabelFish(rio)->BabelFish(mode, text);
 }
 
-// The gateway refuses pages on this machine unless told otherwise, where
-// the service has that option.
+// The gateway refuses pages on this machine unless told otherwise.
 QStringList gatewayOptions()
 {
-    static const QStringList options = [] {
-        QProcess help;
-        help.start(ServiceProcess::program(), {s("--help")});
-        help.waitForFinished(10000);
-        return help.readAllStandardOutput().contains("--allow-private-pages")
-                   ? QStringList{s("--allow-private-pages")}
-                   : QStringList();
-    }();
-    return options;
+    return {s("--allow-private-pages")};
 }
 
 const QStringList debug{s("TARQUELL_SERVICE_DEBUG=1")};
