@@ -41,18 +41,7 @@ void onMessage(QtMsgType type, const QMessageLogContext& context, const QString&
 // words', their content never.
 QList<QByteArray> superblanks(const QByteArray& s)
 {
-    QList<QByteArray> found;
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\') {
-            ++i;
-        } else if (s[i] == '[') {
-            qsizetype j = i + 1;
-            while (j < s.size() && s[j] != ']')
-                j += s[j] == '\\' ? 2 : 1;
-            found << s.mid(i, j + 1 - i);
-            i = j;
-        }
-    }
+    QList<QByteArray> found = ApertiumStream::superblanks(s);
     std::sort(found.begin(), found.end());
     return found;
 }

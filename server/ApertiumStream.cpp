@@ -407,4 +407,20 @@ bool partOutput(const QByteArray& translated, const Part& part, QByteArray* out)
     *out = translated.mid(from, to - from);
     return true;
 }
+QList<QByteArray> superblanks(const QByteArray& s)
+{
+    QList<QByteArray> found;
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        if (s[i] == '\\') {
+            ++i;
+        } else if (s[i] == '[') {
+            qsizetype j = i + 1;
+            while (j < s.size() && s[j] != ']')
+                j += s[j] == '\\' ? 2 : 1;
+            found << s.mid(i, j + 1 - i);
+            i = j;
+        }
+    }
+    return found;
+}
 } // namespace ApertiumStream

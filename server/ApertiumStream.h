@@ -41,6 +41,10 @@ enum class Guard {
 QByteArray guard(const QByteArray& stream, Guard kind = Guard::Entry);
 QByteArray unguard(const QByteArray& stream);
 
+// The superblanks of a stream ("[<p>]", escapes kept), in order: what
+// must come back from a pipeline, moved perhaps, but never changed.
+QList<QByteArray> superblanks(const QByteArray& stream);
+
 // Two superblanks that mark where a part of a long stream begins and ends
 // inside the context it is translated with; guard() lets neither through
 // from outside.

@@ -59,20 +59,11 @@ QByteArray rehtml(const QByteArray& stream)
     return runFilter(QStringLiteral("apertium-rehtml"), {}, stream, 20s);
 }
 
+// The superblanks of a stream, sorted: their order may change with the
+// words', their content never.
 QList<QByteArray> sortedSuperblanks(const QByteArray& s)
 {
-    QList<QByteArray> found;
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\') {
-            ++i;
-        } else if (s[i] == '[') {
-            qsizetype j = i + 1;
-            while (j < s.size() && s[j] != ']')
-                j += s[j] == '\\' ? 2 : 1;
-            found << s.mid(i, j + 1 - i);
-            i = j;
-        }
-    }
+    QList<QByteArray> found = ApertiumStream::superblanks(s);
     std::sort(found.begin(), found.end());
     return found;
 }

@@ -21,23 +21,6 @@ bool anyCaret(const QByteArray& s)
     return s.contains('^');
 }
 
-// The superblanks of a stream, in order.
-QList<QByteArray> superblanks(const QByteArray& s)
-{
-    QList<QByteArray> found;
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\') {
-            ++i;
-        } else if (s[i] == '[') {
-            qsizetype j = i + 1;
-            while (j < s.size() && s[j] != ']')
-                j += s[j] == '\\' ? 2 : 1;
-            found << s.mid(i, j + 1 - i);
-            i = j;
-        }
-    }
-    return found;
-}
 } // namespace
 
 TEST(ApertiumGuard, StreamsOfTheDeformattersComeBackByteForByte)
@@ -110,7 +93,8 @@ TEST(ApertiumGuard, MendsWhatNoDeformatterWrites)
         EXPECT_EQ(guarded, row.guarded);
         EXPECT_FALSE(anyCaret(guarded));
         EXPECT_EQ(unguard(guarded), row.restored);
-        EXPECT_EQ(superblanks(guarded).size(), guarded.count('[') - guarded.count("\\["));
+        EXPECT_EQ(ApertiumStream::superblanks(guarded).size(),
+                  guarded.count('[') - guarded.count("\\["));
     }
     // A guarded stream keeps its reserved escapes for the next leg, and
     // the part markers with them.
