@@ -1,27 +1,21 @@
 #include "ServiceServer.h"
 
 #include "GatewayRequest.h"
+#include "ListenSocket.h"
 #include "ServerLogging.h"
-#include "ServiceFault.h"
-#include "SoapReply.h"
-#include "SoapRequest.h"
+#include "ServiceRequest.h"
 #include "WebGateway.h"
 #include "WorkQueue.h"
 #include "WsdlDocuments.h"
 #include "api/LibreTranslateApi.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cerrno>
 #include <cstdarg>
-#include <cstring>
 #include <microhttpd.h>
-#include <netdb.h>
 #include <netinet/in.h>
-#include <optional>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -30,11 +24,11 @@ Q_LOGGING_CATEGORY(lcServer, "tarquell.server", QtInfoMsg)
 
 const char* const ServiceServer::serverHeader = "tarquell-service/4.0";
 
+using ServiceText::fromStd;
+using ServiceText::toStd;
+
 namespace {
-const char* const xmlType = "text/xml; charset=utf-8";
-const char* const textType = "text/plain; charset=utf-8";
-// Nothing this service writes runs script, unless a reply says otherwise.
-const char* const noScriptPolicy = "default-src 'none'; sandbox";
+const char* const textType = ServiceText::plain;
 
 // A body beyond the size limit is still read and dropped, up to this much,
 // so that the caller gets to read the 413 before the connection closes.
@@ -43,113 +37,14 @@ constexpr size_t maxDroppedBytes = 4 * ServiceServer::maxRequestBytes;
 constexpr std::chrono::milliseconds sweepInterval{250};
 // Descriptors kept free for everything but connections: the listening
 // socket, the epoll and wake descriptors, Apertium's pipes, logs.
-constexpr rlim_t reservedDescriptors = 128;
-
-QString fromStd(const std::string& s)
-{
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-std::string toStd(const QString& s)
-{
-    return s.toStdString();
-}
-
-// A Host header is only taken into a document when it is a plain host and
-// port.
-bool plausibleHost(const std::string& host)
-{
-    if (host.empty() || host.size() > 255)
-        return false;
-    for (char c : host) {
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-' && c != ':' &&
-            c != '[' && c != ']')
-            return false;
-    }
-    return true;
-}
+constexpr long reservedDescriptors = 128;
 
 std::string header(MHD_Connection* c, const char* name)
 {
     const char* value = MHD_lookup_connection_value(c, MHD_HEADER_KIND, name);
     return value ? std::string(value) : std::string();
 }
-
-// The soft descriptor limit, first raised as far as the hard limit allows:
-// a thousand held connections do not fit into the usual 1024.
-rlim_t raiseDescriptorLimit()
-{
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
-        return 1024;
-    if (limit.rlim_cur < limit.rlim_max) {
-        rlimit raised = limit;
-        raised.rlim_cur = limit.rlim_max;
-        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0)
-            limit = raised;
-    }
-    return limit.rlim_cur;
-}
-
-QString socketAddressText(const sockaddr* address)
-{
-    char host[INET6_ADDRSTRLEN] = {};
-    int port = 0;
-    if (address->sa_family == AF_INET6) {
-        const auto* in6 = reinterpret_cast<const sockaddr_in6*>(address);
-        ::inet_ntop(AF_INET6, &in6->sin6_addr, host, sizeof host);
-        port = ntohs(in6->sin6_port);
-    } else if (address->sa_family == AF_INET) {
-        const auto* in = reinterpret_cast<const sockaddr_in*>(address);
-        ::inet_ntop(AF_INET, &in->sin_addr, host, sizeof host);
-        port = ntohs(in->sin_port);
-    }
-    return ListenAddress{QString::fromLatin1(host), port}.text();
-}
 } // namespace
-
-struct ServiceServer::Reply
-{
-    unsigned status = 200;
-    std::string body;
-    std::string type = textType;
-    const char* allow = nullptr;
-    bool close = false;
-    const char* policy = noScriptPolicy; // Content-Security-Policy
-    std::vector<std::pair<std::string, std::string>> headers = {};
-    int fd = -1; // a file sent instead of body, closed once sent
-    qint64 fdSize = 0;
-    // The engine that translated, for X-Tarquell-Engine.
-    std::string engine = {};
-};
-
-// One request, from its request line to its completion.
-struct ServiceServer::Request
-{
-    std::string target; // as sent, query included
-    std::string path;   // decoded, as routed
-    std::string method;
-    std::string host; // the Host header
-    std::string contentType;
-    bool gateway = false;
-    bool api = false; // LibreTranslate's API
-    bool started = false;
-    size_t bodyCap = 0; // the largest body kept; 0: the body is dropped
-    Clock::time_point bodyStart;
-    std::string body;
-    size_t received = 0;
-    size_t reserved = 0;  // of the body budget
-    unsigned refusal = 0; // 413 or 503, answered once the body is read
-    bool submitted = false;
-    std::optional<Reply> reply; // from the work queue
-
-    // "translate.wsdl" of "/vx_engine/wsdl.vep?translate.wsdl", undecoded.
-    QString rawQuery() const
-    {
-        const auto mark = target.find('?');
-        return mark == std::string::npos ? QString() : fromStd(target.substr(mark + 1));
-    }
-};
 
 // libmicrohttpd calls C functions; these hand each call to the server.
 struct ServerCallbacks
@@ -288,62 +183,17 @@ ServiceServer::~ServiceServer()
 
 ListenAddress ServiceServer::bind(const ListenAddress& address)
 {
-    const std::string host = toStd(address.host);
-    const std::string port = std::to_string(address.port);
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_PASSIVE;
-    addrinfo* found = nullptr;
-    int error = 0;
-    QString reason;
-    if (const int rc =
-            ::getaddrinfo(host.empty() ? nullptr : host.c_str(), port.c_str(), &hints, &found);
-        rc != 0) {
-        reason = QString::fromLocal8Bit(::gai_strerror(rc));
-    }
-    int fd = -1;
-    for (addrinfo* ai = found; ai && fd < 0; ai = ai->ai_next) {
-        fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK,
-                      ai->ai_protocol);
-        if (fd < 0) {
-            error = errno;
-            continue;
-        }
-        // SO_REUSEADDR allows a quick restart; SO_REUSEPORT is left off, as
-        // it would let a second service share the port silently.
-        int yes = 1;
-        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-        if (::bind(fd, ai->ai_addr, ai->ai_addrlen) != 0 || ::listen(fd, SOMAXCONN) != 0) {
-            error = errno;
-            ::close(fd);
-            fd = -1;
-        }
-    }
-    if (found)
-        ::freeaddrinfo(found);
-    if (fd < 0) {
-        if (reason.isEmpty())
-            reason = error != 0 ? QString::fromLocal8Bit(std::strerror(error))
-                                : QStringLiteral("the address cannot be used");
-        throw TarquellError(QStringLiteral("cannot listen on %1: %2").arg(address.text(), reason));
-    }
-    sockaddr_storage bound{};
-    socklen_t length = sizeof bound;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length);
-    const int boundPort = bound.ss_family == AF_INET6
-                              ? ntohs(reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port)
-                              : ntohs(reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
+    int boundPort = 0;
+    const int fd = openListenSocket(address, &boundPort);
     if (m_listenFd >= 0)
         ::close(m_listenFd);
     m_listenFd = fd;
     m_address = ListenAddress{address.host, boundPort};
 
-    const rlim_t descriptors = raiseDescriptorLimit();
-    const rlim_t room =
+    const long descriptors = raiseDescriptorLimit();
+    const long room =
         descriptors > 2 * reservedDescriptors ? descriptors - reservedDescriptors : descriptors / 2;
-    m_connectionCap =
-        static_cast<int>(std::min<rlim_t>(static_cast<rlim_t>(m_limits.maxConnections), room));
+    m_connectionCap = static_cast<int>(std::min<long>(m_limits.maxConnections, room));
     if (m_connectionCap < m_limits.maxConnections)
         qCWarning(lcServer).noquote()
             << QStringLiteral("at most %1 connections: the descriptor limit is %2")
@@ -614,7 +464,9 @@ int ServiceServer::finishRequest(MHD_Connection* c, Request& req)
         if (m_debugPaths && m_address.isLoopback() &&
             (path == QLatin1String("/debug/pipelines") || path == QLatin1String("/debug/engines")))
             return runLater(c, req) ? MHD_YES : MHD_NO;
-        return queueReply(c, answerGet(c, req));
+        const MHD_ConnectionInfo* info =
+            MHD_get_connection_info(c, MHD_CONNECTION_INFO_CONNECTION_FD);
+        return queueReply(c, answerGet(req, info ? info->connect_fd : -1));
     }
     // A WSDL document's address takes GET only; anything else is unknown.
     if (WsdlDocuments::forRequest(path, req.rawQuery()))
@@ -707,113 +559,4 @@ int ServiceServer::queueReply(MHD_Connection* c, Reply reply)
     const MHD_Result queued = MHD_queue_response(c, reply.status, response);
     MHD_destroy_response(response);
     return queued;
-}
-
-ServiceServer::Reply ServiceServer::answerGet(MHD_Connection* c, const Request& req) const
-{
-    const QString path = fromStd(req.path);
-    const auto kind = WsdlDocuments::forRequest(path, req.rawQuery());
-    if (!kind)
-        return {404, "Nothing is published at " + req.path + ".\n"};
-    // The address of the endpoint is the one the service listens on; when
-    // that is every address of the machine, the one the caller used.
-    ListenAddress at = m_address;
-    const std::string host = header(c, MHD_HTTP_HEADER_HOST);
-    if (!at.isWildcard() && !at.host.isEmpty() && at.host != QLatin1String("localhost")) {
-        // as bound
-    } else if (plausibleHost(host)) {
-        const auto parsed = ListenAddress::parse(fromStd(host));
-        at = parsed ? *parsed : ListenAddress{fromStd(host), 80};
-    } else {
-        const MHD_ConnectionInfo* info =
-            MHD_get_connection_info(c, MHD_CONNECTION_INFO_CONNECTION_FD);
-        sockaddr_storage local{};
-        socklen_t length = sizeof local;
-        if (info &&
-            ::getsockname(info->connect_fd, reinterpret_cast<sockaddr*>(&local), &length) == 0)
-            at = *ListenAddress::parse(socketAddressText(reinterpret_cast<sockaddr*>(&local)));
-    }
-    const QString url = QStringLiteral("http://") + at.text() + WsdlDocuments::endpointPath();
-    const QByteArray doc = WsdlDocuments::document(*kind, url);
-    return {200, doc.toStdString(), xmlType};
-}
-
-// Where the client reached this service, for links back to it.
-QString ServiceServer::origin(const Request& req) const
-{
-    return QStringLiteral("http://") +
-           (plausibleHost(req.host) ? fromStd(req.host) : m_address.text());
-}
-
-ServiceServer::Reply ServiceServer::answerApi(const Request& req) const
-{
-    const auto mark = req.target.find('?');
-    LibreTranslateApi::Reply answer =
-        m_api->answer({req.method, req.path,
-                       mark == std::string::npos ? std::string() : req.target.substr(mark + 1),
-                       QByteArray::fromStdString(req.contentType), req.body, origin(req)});
-    Reply reply{answer.status, std::move(answer.body), std::move(answer.contentType)};
-    reply.headers = std::move(answer.headers);
-    reply.fd = answer.fd;
-    reply.fdSize = answer.fdSize;
-    return reply;
-}
-
-// A request refused before it is read whole: 413, too large; 503, busy.
-ServiceServer::Reply ServiceServer::refusal(const Request& req, unsigned status) const
-{
-    const QString text = status == 413
-                             ? QStringLiteral("The request is larger than %1 MiB.")
-                                   .arg(std::max(req.bodyCap, maxRequestBytes) / (1024 * 1024))
-                             : QStringLiteral("The service is busy; try again shortly.");
-    if (req.api) {
-        LibreTranslateApi::Reply answer = LibreTranslateApi::error(status, text);
-        Reply reply{status, std::move(answer.body), std::move(answer.contentType), nullptr, true};
-        reply.headers = std::move(answer.headers);
-        return reply;
-    }
-    return {status, toStd(text) + "\n", textType, nullptr, true};
-}
-
-ServiceServer::Reply ServiceServer::answerGateway(const Request& req) const
-{
-    // Links lead back to where the browser found the service.
-    const WebGateway::Answer answer =
-        m_gateway->answer(fromStd(req.path), req.rawQuery(), origin(req));
-    Reply reply{answer.status, answer.body, answer.html ? "text/html; charset=utf-8" : textType};
-    reply.policy = answer.translated ? WebGateway::translatedPolicy : WebGateway::ownPagePolicy;
-    return reply;
-}
-
-ServiceServer::Reply ServiceServer::answerSoap(const std::string& body) const
-{
-    Reply reply{200, {}, xmlType};
-    QByteArray envelope;
-    try {
-        const SoapCall call =
-            parseSoapCall(QByteArray(body.data(), static_cast<qsizetype>(body.size())));
-        const TranslationMode mode = TranslationMode::parse(call.mode);
-        EngineNote::take();
-        const QString translation = m_engine.translate(mode, call.text);
-        envelope = SoapReply::response(call, translation);
-        // Which engine took it, for clients that tell their user (the
-        // translation may have left this machine).
-        for (const QChar c : EngineNote::take()) {
-            if (c.unicode() >= 0x20 && c.unicode() < 0x7F)
-                reply.engine += static_cast<char>(c.unicode());
-        }
-        qCDebug(lcServer) << "translated" << mode.text() << call.text.size() << "characters";
-    } catch (const ServiceFault& fault) {
-        reply.status = 500;
-        envelope = SoapReply::fault(fault);
-        qCDebug(lcServer).noquote() << "fault:" << fault.message();
-    } catch (const std::exception& e) {
-        reply.status = 500;
-        const ServiceFault fault = ServiceFault::server(
-            QStringLiteral("The translation service failed: %1").arg(QString::fromUtf8(e.what())));
-        envelope = SoapReply::fault(fault);
-        qCWarning(lcServer).noquote() << fault.message();
-    }
-    reply.body.assign(envelope.constData(), static_cast<size_t>(envelope.size()));
-    return reply;
 }

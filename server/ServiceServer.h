@@ -72,7 +72,8 @@ private:
     int queueReply(MHD_Connection* c, Reply reply);
     bool runLater(MHD_Connection* c, Request& req);
     Reply answerSoap(const std::string& body) const;
-    Reply answerGet(MHD_Connection* c, const Request& req) const;
+    // A WSDL document; the connection says where the caller reached us.
+    Reply answerGet(const Request& req, int connectionFd) const;
     Reply answerGateway(const Request& req) const;
     Reply answerApi(const Request& req) const;
     Reply refusal(const Request& req, unsigned status) const;
