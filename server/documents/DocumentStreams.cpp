@@ -5,6 +5,7 @@
 #include "TranslationEngine.h"
 
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 DocumentRun::DocumentRun(const DocumentControl& control, std::chrono::milliseconds limit,
                          const std::atomic<bool>* stopping)
@@ -212,26 +213,26 @@ QStringList translateTexts(TranslationEngine& engine, const TranslationMode& mod
 QString translateText(TranslationEngine& engine, const TranslationMode& mode, const QString& text,
                       const DocumentRun& run)
 {
-    const qsizetype chunkChars = pieceBytes / 2;
+    // Paragraphs apart, each a sentence end of its own (as a heading over a
+    // blank line is); the blank lines between them stay as they were.
+    static const QRegularExpression gap(QStringLiteral("\\n[ \\t\\r\\f\\v]*\\n\\s*"));
+    QStringList paragraphs;
+    QStringList gaps;
+    qsizetype from = 0;
+    for (auto it = gap.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        paragraphs << text.mid(from, m.capturedStart() - from);
+        gaps << m.captured();
+        from = m.capturedEnd();
+    }
+    paragraphs << text.mid(from);
+    const QStringList translated = translateTexts(engine, mode, paragraphs, false, run);
     QString out;
     out.reserve(text.size() + text.size() / 4);
-    qsizetype pos = 0;
-    while (pos < text.size()) {
-        run.check();
-        qsizetype end = text.size();
-        if (end - pos > chunkChars) {
-            const qsizetype window = pos + chunkChars;
-            qsizetype cut = text.lastIndexOf(QLatin1String("\n\n"), window);
-            if (cut <= pos)
-                cut = text.lastIndexOf(QLatin1Char('\n'), window);
-            if (cut <= pos)
-                cut = text.lastIndexOf(QLatin1Char(' '), window);
-            end = cut > pos ? cut + 1 : window;
-        }
-        const QString chunk = text.mid(pos, end - pos);
-        out += chunk.trimmed().isEmpty() ? chunk : engine.translate(mode, chunk);
-        pos = end;
-        run.progress(pos, text.size());
+    for (qsizetype i = 0; i < translated.size(); ++i) {
+        out += translated[i];
+        if (i < gaps.size())
+            out += gaps[i];
     }
     return out;
 }

@@ -72,8 +72,8 @@ QByteArray textToStream(QStringView text, bool tags);
 QStringList translateTexts(TranslationEngine& engine, const TranslationMode& mode,
                            const QStringList& texts, bool tags, const DocumentRun& run);
 
-// Translates plain text in chunks of about pieceBytes cut at blank lines
-// (else line ends), through the engine's text entry.
+// Translates plain text paragraph by paragraph (blank lines part them),
+// batched as translateTexts does; the blank lines stay as they were.
 QString translateText(TranslationEngine& engine, const TranslationMode& mode, const QString& text,
                       const DocumentRun& run);
 

@@ -172,7 +172,7 @@ Filter filterOf(Route route)
 bool validUtf8(const QByteArray& data)
 {
     QStringDecoder decoder(QStringDecoder::Utf8);
-    (void)decoder.decode(data);
+    const QString text = decoder.decode(data); // (decoding is lazy until converted)
     return !decoder.hasError();
 }
 

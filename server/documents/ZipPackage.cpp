@@ -3,6 +3,8 @@
 #include "DocumentError.h"
 
 #include <QSet>
+#include <cstdlib>
+#include <cstring>
 #include <zip.h>
 
 namespace {
@@ -40,9 +42,16 @@ ZipPackage::ZipPackage(const QByteArray& data, const DocumentLimits& limits, con
 {
     zip_error_t error;
     zip_error_init(&error);
-    m_source = zip_source_buffer_create(m_data.constData(),
-                                        static_cast<zip_uint64_t>(m_data.size()), 0, &error);
+    // libzip's own copy: once it has written the saved archive, libzip
+    // 1.7 frees the buffer it was opened on even when told not to.
+    void* copy = std::malloc(static_cast<size_t>(std::max<qsizetype>(m_data.size(), 1)));
+    if (!copy)
+        throw DocumentError(DocumentError::Kind::TooLarge,
+                            QStringLiteral("The %1 is too large to be read").arg(m_what));
+    std::memcpy(copy, m_data.constData(), static_cast<size_t>(m_data.size()));
+    m_source = zip_source_buffer_create(copy, static_cast<zip_uint64_t>(m_data.size()), 1, &error);
     if (!m_source) {
+        std::free(copy);
         zip_error_fini(&error);
         fail(QStringLiteral("it could not be read"));
     }
@@ -54,6 +63,11 @@ ZipPackage::ZipPackage(const QByteArray& data, const DocumentLimits& limits, con
         zip_error_fini(&error);
         if (code == ZIP_ER_NOZIP)
             fail(QStringLiteral("it is not a zip archive"));
+        if (code == ZIP_ER_EXISTS)
+            throw DocumentError(DocumentError::Kind::Refused,
+                                QStringLiteral("The %1 is refused: it holds two files of the "
+                                               "same name")
+                                    .arg(m_what));
         fail(QStringLiteral("its archive is damaged (%1)").arg(libzipMessage(code)));
     }
     zip_error_fini(&error);

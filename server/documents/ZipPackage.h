@@ -49,7 +49,7 @@ public:
 private:
     [[noreturn]] void fail(const QString& why) const;
 
-    const QByteArray m_data; // libzip reads it in place
+    const QByteArray m_data;
     const DocumentLimits m_limits;
     const QString m_what;
     zip_source* m_source = nullptr;
