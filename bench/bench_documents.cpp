@@ -1,0 +1,275 @@
+// Times one generated 20-page Word document (headings, paragraphs, bold
+// runs, a table) through the document translator with an Apertium engine in
+// this process, side by side with apertium-apy's /translateDoc, with
+// `apertium -f docx` as a process, and with the same text as plain text
+// through the same engine. Prints medians and ratios.
+//   bench_documents [--runs N] [--no-apy]
+// Run it through bench/documents.sh, which gives it a network namespace of
+// its own: apertium-apy listens on every interface, and there only
+// loopback exists.
+#include "ApertiumEngine.h"
+#include "ApertiumModes.h"
+#include "documents/DocumentError.h"
+#include "documents/DocumentTranslator.h"
+#include "documents/ZipPackage.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <httplib.h>
+#include <thread>
+#include <vector>
+
+namespace {
+const TranslationMode enEs{QStringLiteral("en"), QStringLiteral("es")};
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// English prose every Debian system has, cut into paragraphs.
+QStringList paragraphs()
+{
+    QStringList out;
+    for (const char* name : {"GPL-3", "LGPL-2.1", "Apache-2.0"}) {
+        const QString text = QString::fromUtf8(
+            readFile(QStringLiteral("/usr/share/common-licenses/") + QLatin1String(name)));
+        for (const QString& p : text.split(QRegularExpression(QStringLiteral("\\n\\s*\\n")))) {
+            const QString s = p.simplified();
+            if (s.size() > 40)
+                out << s;
+        }
+    }
+    return out;
+}
+
+QString escape(const QString& s)
+{
+    return s.toHtmlEscaped();
+}
+
+// About 10,000 words: 20 pages of 500.
+QString page(QString* plain)
+{
+    const QStringList ps = paragraphs();
+    QString html = QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Report"
+                                  "</title></head><body>\n");
+    int words = 0;
+    for (qsizetype i = 0; i < ps.size() && words < 10000; ++i) {
+        if (i % 8 == 0) {
+            const QString heading = ps[i].section(QLatin1Char(' '), 0, 5);
+            html += QStringLiteral("<h2>%1</h2>\n").arg(escape(heading));
+            *plain += heading + QStringLiteral("\n\n");
+        }
+        QStringList w = ps[i].split(QLatin1Char(' '));
+        words += w.size();
+        *plain += ps[i] + QStringLiteral("\n\n");
+        for (QString& x : w)
+            x = escape(x);
+        if (w.size() > 8) {
+            w[2] = QStringLiteral("<b>") + w[2];
+            w[4] += QStringLiteral("</b>");
+        }
+        html += QStringLiteral("<p>") + w.join(QLatin1Char(' ')) + QStringLiteral("</p>\n");
+        if (i == 30) {
+            html += QStringLiteral("<table border=\"1\">");
+            for (int r = 0; r < 12; ++r)
+                html += QStringLiteral("<tr><td>The red house %1</td><td>A big dog</td><td>The "
+                                       "small cat sleeps</td></tr>")
+                            .arg(r + 1);
+            html += QStringLiteral("</table>\n");
+        }
+    }
+    return html + QStringLiteral("</body></html>\n");
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+struct Row
+{
+    QString name;
+    std::vector<double> seconds;
+};
+
+std::vector<double> timed(int runs, const std::function<void()>& work)
+{
+    work(); // warm: pipelines and caches start
+    std::vector<double> s;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        work();
+        s.push_back(static_cast<double>(t.nsecsElapsed()) / 1e9);
+    }
+    return s;
+}
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    int runs = 5;
+    bool apy = true;
+    const QStringList args = app.arguments();
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--runs") && i + 1 < args.size())
+            runs = std::max(1, args[++i].toInt());
+        else if (args[i] == QLatin1String("--no-apy"))
+            apy = false;
+    }
+
+    QTemporaryDir dir;
+    const QString profile = dir.filePath(QStringLiteral("office"));
+    QString plain;
+    {
+        QFile f(dir.filePath(QStringLiteral("bench.html")));
+        f.open(QIODevice::WriteOnly);
+        f.write(page(&plain).toUtf8());
+    }
+    QProcess office;
+    office.start(
+        QStringLiteral("soffice"),
+        {QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile).toString(),
+         QStringLiteral("--headless"), QStringLiteral("--writer"), QStringLiteral("--convert-to"),
+         QStringLiteral("docx:MS Word 2007 XML"), QStringLiteral("--outdir"), dir.path(),
+         dir.filePath(QStringLiteral("bench.html"))});
+    office.waitForFinished(180000);
+    const QString docxPath = dir.filePath(QStringLiteral("bench.docx"));
+    const QByteArray docx = readFile(docxPath);
+    if (docx.isEmpty()) {
+        std::fprintf(stderr, "LibreOffice did not make the document (scripts/deps.sh)\n");
+        return 1;
+    }
+    QString pages = QStringLiteral("?");
+    {
+        ZipPackage zip(docx, DocumentLimits{}, QStringLiteral("document"));
+        const QRegularExpressionMatch m =
+            QRegularExpression(QStringLiteral("<Pages>(\\d+)<"))
+                .match(QString::fromUtf8(zip.read("docProps/app.xml")));
+        if (m.hasMatch())
+            pages = m.captured(1);
+    }
+    std::printf("document: %lld bytes .docx, %s pages (LibreOffice's count), %lld characters of "
+                "text, %d timed runs each after one warm-up\n",
+                static_cast<long long>(docx.size()), qPrintable(pages),
+                static_cast<long long>(plain.size()), runs);
+
+    const ApertiumModes::Scan scan =
+        ApertiumModes::scan(QStringLiteral("/usr/share/apertium/modes"));
+    ApertiumEngine engine(scan.modes, std::chrono::seconds(60));
+    if (!engine.canTranslate(enEs)) {
+        std::fprintf(stderr, "Apertium eng-spa is not installed (scripts/deps.sh)\n");
+        return 1;
+    }
+    DocumentTranslator::Options options;
+    options.scratchParent = dir.path();
+    options.officeProfile = profile;
+    DocumentTranslator documents(engine, options);
+
+    std::vector<Row> rows;
+    QByteArray ours;
+    rows.push_back(
+        {QStringLiteral("DocumentTranslator .docx (in-process engine)"), timed(runs, [&] {
+             ours = documents.translate(docx, QStringLiteral("bench.docx"), enEs).file;
+         })});
+    rows.push_back({QStringLiteral("same text, plain, engine.translate()"),
+                    timed(runs, [&] { (void)engine.translate(enEs, plain); })});
+    const QByteArray plainBytes = plain.toUtf8();
+    rows.push_back({QStringLiteral("same text, .txt through DocumentTranslator"), timed(runs, [&] {
+                        (void)documents.translate(plainBytes, QStringLiteral("bench.txt"), enEs);
+                    })});
+    rows.push_back({QStringLiteral("apertium -f docx -u eng-spa (a process)"), timed(runs, [&] {
+                        QProcess p;
+                        p.start(QStringLiteral("apertium"),
+                                {QStringLiteral("-f"), QStringLiteral("docx"), QStringLiteral("-u"),
+                                 QStringLiteral("eng-spa"), docxPath,
+                                 dir.filePath(QStringLiteral("apertium.docx"))});
+                        p.waitForFinished(300000);
+                    })});
+
+    QProcess apyProcess;
+    if (apy) {
+        const quint16 port = freePort();
+        apyProcess.setProcessChannelMode(QProcess::MergedChannels);
+        apyProcess.setStandardOutputFile(dir.filePath(QStringLiteral("apy.log")));
+        apyProcess.start(QStringLiteral("apertium-apy"),
+                         {QStringLiteral("-p"), QString::number(port),
+                          QStringLiteral("/usr/share/apertium/modes")});
+        httplib::Client client("127.0.0.1", port);
+        client.set_read_timeout(std::chrono::seconds(300));
+        bool up = false;
+        for (int i = 0; i < 300 && !up; ++i) {
+            const auto res = client.Get("/listPairs");
+            up = res && res->status == 200;
+            if (!up)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        if (!up) {
+            std::fprintf(stderr, "apertium-apy did not answer on 127.0.0.1:%u\n", port);
+        } else {
+            QByteArray theirs;
+            const std::string body = docx.toStdString();
+            rows.push_back({QStringLiteral("apertium-apy /translateDoc"), timed(runs, [&] {
+                                httplib::MultipartFormDataItems items{
+                                    {"langpair", "eng|spa", "", ""},
+                                    {"file", body, "bench.docx",
+                                     "application/vnd.openxmlformats-officedocument."
+                                     "wordprocessingml.document"}};
+                                const auto res = client.Post("/translateDoc", items);
+                                theirs = res && res->status == 200
+                                             ? QByteArray::fromStdString(res->body)
+                                             : QByteArray();
+                            })});
+            if (theirs.isEmpty())
+                std::fprintf(stderr, "apertium-apy's /translateDoc gave no document back\n");
+        }
+        apyProcess.terminate();
+        if (!apyProcess.waitForFinished(5000))
+            apyProcess.kill();
+        apyProcess.waitForFinished();
+    }
+
+    // The translation is a real one.
+    ZipPackage check(ours, DocumentLimits{}, QStringLiteral("document"));
+    const QByteArray xml = check.read("word/document.xml");
+    std::printf("our output: %lld bytes, Spanish: %s\n", static_cast<long long>(ours.size()),
+                xml.contains("Licencia") || xml.contains("licencia") ? "yes" : "NO");
+
+    const double base = median(rows[0].seconds);
+    std::printf("\n%-48s %9s %9s %9s\n", "", "median s", "min s", "x ours");
+    for (const Row& r : rows) {
+        std::printf("%-48s %9.3f %9.3f %9.2f\n", qPrintable(r.name), median(r.seconds),
+                    *std::min_element(r.seconds.begin(), r.seconds.end()),
+                    median(r.seconds) / base);
+    }
+    std::printf("\nours vs plain text through the engine: %.2fx (goal: at most 1.3x)\n",
+                base / median(rows[1].seconds));
+    for (const Row& r : rows) {
+        if (r.name.startsWith(QLatin1String("apertium-apy")))
+            std::printf("apertium-apy /translateDoc vs ours: %.2fx faster (goal: at least 3x)\n",
+                        median(r.seconds) / base);
+    }
+    return 0;
+}
