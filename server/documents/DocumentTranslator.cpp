@@ -135,7 +135,11 @@ const QRegularExpression& partsOf(Route route)
         "^word/(document|footnotes|endnotes|comments|header[0-9]*|footer[0-9]*)\\.xml$"));
     static const QRegularExpression slides(
         QStringLiteral("^ppt/(slides/slide[0-9]+|notesSlides/notesSlide[0-9]+)\\.xml$"));
-    static const QRegularExpression sheet(QStringLiteral("^xl/sharedStrings\\.xml$"));
+    // Cells hold their text in the shared strings (or, written by some
+    // programs, inline in the sheet: see inlineStrings); comments have
+    // their own parts. Numbers and formulas are elsewhere.
+    static const QRegularExpression sheet(
+        QStringLiteral("^xl/(sharedStrings|comments[0-9]*|worksheets/sheet[0-9]+)\\.xml$"));
     static const QRegularExpression odf(QStringLiteral("^(content|styles)\\.xml$"));
     static const QRegularExpression epub(QStringLiteral("\\.(xhtml|html|htm|ncx)$"),
                                          QRegularExpression::CaseInsensitiveOption);
@@ -549,14 +553,16 @@ TranslatedDocument DocumentTranslator::run(const QByteArray& file, const QString
                 QList<qsizetype> indexes;
                 QList<QByteArray> parts;
                 const QRegularExpression& pattern = partsOf(route);
-                qint64 partBytes = 0;
                 for (qsizetype i = 0; i < zip.entries().size(); ++i) {
                     const QString name = QString::fromUtf8(zip.entries()[i].name);
                     if (!pattern.match(name).hasMatch())
                         continue;
                     job.run().check();
                     QByteArray part = zip.read(i);
-                    partBytes += part.size();
+                    // A sheet only when it holds text of its own.
+                    if (route == Route::Sheet && name.startsWith(QLatin1String("xl/worksheets/")) &&
+                        !part.contains("inlineStr"))
+                        continue;
                     const QString problem =
                         XmlGuard::problem(part, job.limits().xmlDepth, route == Route::Epub);
                     if (!problem.isEmpty())

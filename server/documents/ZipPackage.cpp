@@ -49,16 +49,16 @@ ZipPackage::ZipPackage(const QByteArray& data, const DocumentLimits& limits, con
         throw DocumentError(DocumentError::Kind::TooLarge,
                             QStringLiteral("The %1 is too large to be read").arg(m_what));
     std::memcpy(copy, m_data.constData(), static_cast<size_t>(m_data.size()));
-    m_source = zip_source_buffer_create(copy, static_cast<zip_uint64_t>(m_data.size()), 1, &error);
-    if (!m_source) {
+    zip_source_t* source =
+        zip_source_buffer_create(copy, static_cast<zip_uint64_t>(m_data.size()), 1, &error);
+    if (!source) {
         std::free(copy);
         zip_error_fini(&error);
         fail(QStringLiteral("it could not be read"));
     }
-    // Kept past zip_close, which writes the saved archive into it.
-    zip_source_keep(m_source);
-    m_zip = zip_open_from_source(m_source, ZIP_CHECKCONS, &error);
-    if (!m_zip) {
+    zip_t* archive = zip_open_from_source(source, ZIP_CHECKCONS, &error);
+    if (!archive) {
+        zip_source_free(source);
         const int code = zip_error_code_zip(&error);
         zip_error_fini(&error);
         if (code == ZIP_ER_NOZIP)
@@ -70,9 +70,14 @@ ZipPackage::ZipPackage(const QByteArray& data, const DocumentLimits& limits, con
                                     .arg(m_what));
         fail(QStringLiteral("its archive is damaged (%1)").arg(libzipMessage(code)));
     }
+    // The source stays ours past zip_close, which writes the saved archive
+    // into it.
+    zip_source_keep(source);
+    m_source.reset(source);
+    m_zip.reset(archive);
     zip_error_fini(&error);
 
-    const zip_int64_t count = zip_get_num_entries(m_zip, 0);
+    const zip_int64_t count = zip_get_num_entries(m_zip.get(), 0);
     if (count < 0)
         fail(QStringLiteral("its archive is damaged"));
     if (count > m_limits.archiveEntries)
@@ -86,7 +91,7 @@ ZipPackage::ZipPackage(const QByteArray& data, const DocumentLimits& limits, con
     for (zip_int64_t i = 0; i < count; ++i) {
         zip_stat_t st;
         zip_stat_init(&st);
-        if (zip_stat_index(m_zip, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW, &st) != 0 ||
+        if (zip_stat_index(m_zip.get(), static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW, &st) != 0 ||
             !(st.valid & ZIP_STAT_NAME) || !(st.valid & ZIP_STAT_SIZE) ||
             !(st.valid & ZIP_STAT_COMP_SIZE))
             fail(QStringLiteral("its archive is damaged"));
@@ -131,12 +136,16 @@ ZipPackage::ZipPackage(const QByteArray& data, const DocumentLimits& limits, con
     }
 }
 
-ZipPackage::~ZipPackage()
+ZipPackage::~ZipPackage() = default;
+
+void ZipPackage::FreeSource::operator()(zip_source* source) const
 {
-    if (m_zip)
-        zip_discard(m_zip);
-    if (m_source)
-        zip_source_free(m_source);
+    zip_source_free(source);
+}
+
+void ZipPackage::Discard::operator()(zip* archive) const
+{
+    zip_discard(archive);
 }
 
 void ZipPackage::fail(const QString& why) const
@@ -150,11 +159,11 @@ QByteArray ZipPackage::read(qsizetype index)
     if (index < 0 || index >= m_entries.size() || !m_zip)
         fail(QStringLiteral("a part it needs is missing"));
     const Entry& entry = m_entries[index];
-    zip_file_t* file = zip_fopen_index(m_zip, static_cast<zip_uint64_t>(index), 0);
+    zip_file_t* file = zip_fopen_index(m_zip.get(), static_cast<zip_uint64_t>(index), 0);
     if (!file)
         fail(QStringLiteral("its part \"%1\" cannot be read (%2)")
                  .arg(QString::fromUtf8(entry.name),
-                      QString::fromUtf8(zip_error_strerror(zip_get_error(m_zip)))));
+                      QString::fromUtf8(zip_error_strerror(zip_get_error(m_zip.get())))));
     QByteArray content;
     content.reserve(static_cast<qsizetype>(entry.size));
     char buffer[65536];
@@ -196,40 +205,40 @@ QByteArray ZipPackage::save()
     if (m_replaced.empty())
         return m_data;
     for (const auto& [index, content] : m_replaced) {
-        zip_source_t* source = zip_source_buffer(m_zip, content.constData(),
+        zip_source_t* source = zip_source_buffer(m_zip.get(), content.constData(),
                                                  static_cast<zip_uint64_t>(content.size()), 0);
-        if (!source || zip_file_replace(m_zip, static_cast<zip_uint64_t>(index), source, 0) < 0) {
+        if (!source ||
+            zip_file_replace(m_zip.get(), static_cast<zip_uint64_t>(index), source, 0) < 0) {
             if (source)
                 zip_source_free(source);
             throw DocumentError(DocumentError::Kind::Failed,
                                 QStringLiteral("The translated %1 could not be packed: %2")
-                                    .arg(m_what, QString::fromUtf8(zip_strerror(m_zip))));
+                                    .arg(m_what, QString::fromUtf8(zip_strerror(m_zip.get()))));
         }
     }
-    const int closed = zip_close(m_zip);
+    const int closed = zip_close(m_zip.get());
     if (closed != 0) {
-        const QString why = QString::fromUtf8(zip_strerror(m_zip));
-        zip_discard(m_zip);
-        m_zip = nullptr;
+        const QString why = QString::fromUtf8(zip_strerror(m_zip.get()));
+        m_zip.reset();
         throw DocumentError(
             DocumentError::Kind::Failed,
             QStringLiteral("The translated %1 could not be packed: %2").arg(m_what, why));
     }
-    m_zip = nullptr;
+    (void)m_zip.release(); // closed: libzip freed it
 
     QByteArray out;
     zip_stat_t st;
     zip_stat_init(&st);
-    if (zip_source_stat(m_source, &st) == 0 && (st.valid & ZIP_STAT_SIZE))
+    if (zip_source_stat(m_source.get(), &st) == 0 && (st.valid & ZIP_STAT_SIZE))
         out.reserve(static_cast<qsizetype>(st.size));
-    if (zip_source_open(m_source) < 0)
+    if (zip_source_open(m_source.get()) < 0)
         throw DocumentError(DocumentError::Kind::Failed,
                             QStringLiteral("The translated %1 could not be packed").arg(m_what));
     char buffer[65536];
     zip_int64_t n;
-    while ((n = zip_source_read(m_source, buffer, sizeof buffer)) > 0)
+    while ((n = zip_source_read(m_source.get(), buffer, sizeof buffer)) > 0)
         out.append(buffer, static_cast<qsizetype>(n));
-    zip_source_close(m_source);
+    zip_source_close(m_source.get());
     if (n < 0)
         throw DocumentError(DocumentError::Kind::Failed,
                             QStringLiteral("The translated %1 could not be packed").arg(m_what));

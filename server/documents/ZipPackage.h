@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <map>
+#include <memory>
 
 struct zip;
 struct zip_source;
@@ -52,8 +53,17 @@ private:
     const QByteArray m_data;
     const DocumentLimits m_limits;
     const QString m_what;
-    zip_source* m_source = nullptr;
-    zip* m_zip = nullptr;
+    // Ours and the archive's hold on the source: the archive goes first.
+    struct FreeSource
+    {
+        void operator()(zip_source* source) const;
+    };
+    struct Discard
+    {
+        void operator()(zip* archive) const;
+    };
+    std::unique_ptr<zip_source, FreeSource> m_source;
+    std::unique_ptr<zip, Discard> m_zip;
     QList<Entry> m_entries;
     QHash<QByteArray, qsizetype> m_index;
     std::map<qsizetype, QByteArray> m_replaced;

@@ -115,10 +115,10 @@ const char slidesSource[] = R"(<?xml version="1.0" encoding="UTF-8"?>
 )";
 
 const char sheetSource[] = R"(<?xml version="1.0" encoding="UTF-8"?>
-<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0" xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0" xmlns:of="urn:oasis:names:tc:opendocument:xmlns:of:1.2" office:version="1.2" office:mimetype="application/vnd.oasis.opendocument.spreadsheet">
+<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0" xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0" xmlns:of="urn:oasis:names:tc:opendocument:xmlns:of:1.2" xmlns:dc="http://purl.org/dc/elements/1.1/" office:version="1.2" office:mimetype="application/vnd.oasis.opendocument.spreadsheet">
 <office:body><office:spreadsheet>
 <table:table table:name="Prices">
-<table:table-row><table:table-cell office:value-type="string"><text:p>Red house</text:p></table:table-cell><table:table-cell office:value-type="float" office:value="1250"><text:p>1250</text:p></table:table-cell></table:table-row>
+<table:table-row><table:table-cell office:value-type="string"><office:annotation><dc:creator>Ann Smith</dc:creator><text:p>The note is short.</text:p></office:annotation><text:p>Red house</text:p></table:table-cell><table:table-cell office:value-type="float" office:value="1250"><text:p>1250</text:p></table:table-cell></table:table-row>
 <table:table-row><table:table-cell office:value-type="string"><text:p>Big dog</text:p></table:table-cell><table:table-cell table:formula="of:=[.B1]*2" office:value-type="float" office:value="2500"><text:p>2500</text:p></table:table-cell></table:table-row>
 </table:table>
 </office:spreadsheet></office:body></office:document>
@@ -356,7 +356,8 @@ TEST_F(Documents, ImagesAndUntouchedPartsOfArchivesStayByteForByte)
             {QStringLiteral("pptx"),
              {QStringLiteral("ppt/notesSlides/notesSlide1.xml"),
               QStringLiteral("ppt/slides/slide1.xml"), QStringLiteral("ppt/slides/slide2.xml")}},
-            {QStringLiteral("xlsx"), {QStringLiteral("xl/sharedStrings.xml")}}};
+            {QStringLiteral("xlsx"),
+             {QStringLiteral("xl/sharedStrings.xml"), QStringLiteral("xl/comments1.xml")}}};
         changed.sort();
         QStringList want = expected[ext];
         want.sort();
@@ -386,6 +387,9 @@ TEST_F(Documents, SlidesAndNotesAndCellsAreTranslatedWhileNumbersAndFormulasStay
     ZipPackage after(o.translated[QStringLiteral("xlsx")].file, DocumentLimits{}, QString());
     EXPECT_TRUE(after.read("xl/worksheets/sheet1.xml").contains("<f aca=\"false\">B1*2</f>"));
     EXPECT_TRUE(after.read("xl/workbook.xml").contains("name=\"Prices\"")) << "sheet names stay";
+    const QByteArray comments = after.read("xl/comments1.xml");
+    EXPECT_TRUE(comments.contains(">La nota es corta.<")) << comments.toStdString();
+    EXPECT_TRUE(comments.contains("<author>Ann Smith</author>")) << "authors are names, not text";
 }
 
 TEST_F(Documents, APivotPairGoesThroughSpanish)
