@@ -29,6 +29,7 @@ DocumentTranslator& translator()
         DocumentTranslator::Options o;
         o.limits = smallLimits();
         o.scratchParent = QDir::tempPath();
+        o.useOffice = false; // LibreOffice is not ours to fuzz, and slow
         return o;
     }());
     return documents;

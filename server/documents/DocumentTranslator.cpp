@@ -733,6 +733,11 @@ TranslatedDocument DocumentTranslator::run(const QByteArray& file, const QString
             TranslatedDocument office(const QByteArray& file, const QString& fileName,
                                       const FormatRow& row)
             {
+                if (!work.options.useOffice)
+                    throw DocumentError(DocumentError::Kind::Unsupported,
+                                        QStringLiteral("Files of the type .%1 cannot be "
+                                                       "translated here")
+                                            .arg(QLatin1String(row.extension)));
                 const QString dir = job.dir();
                 const QString input =
                     dir + QStringLiteral("/document.") + QLatin1String(row.extension);

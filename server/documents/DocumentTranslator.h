@@ -43,6 +43,8 @@ public:
         // LibreOffice's private profile (default: in the user's cache
         // folder, beside the window's converter's).
         QString officeProfile;
+        // False: formats that need LibreOffice are refused as unsupported.
+        bool useOffice = true;
     };
 
     explicit DocumentTranslator(TranslationEngine& engine);

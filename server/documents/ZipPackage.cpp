@@ -42,9 +42,12 @@ ZipPackage::ZipPackage(const QByteArray& data, const DocumentLimits& limits, con
 {
     zip_error_t error;
     zip_error_init(&error);
+    // (libzip would take no ownership of an empty buffer.)
+    if (m_data.size() < 22)
+        fail(QStringLiteral("it is not a zip archive"));
     // libzip's own copy: once it has written the saved archive, libzip
     // 1.7 frees the buffer it was opened on even when told not to.
-    void* copy = std::malloc(static_cast<size_t>(std::max<qsizetype>(m_data.size(), 1)));
+    void* copy = std::malloc(static_cast<size_t>(m_data.size()));
     if (!copy)
         throw DocumentError(DocumentError::Kind::TooLarge,
                             QStringLiteral("The %1 is too large to be read").arg(m_what));

@@ -594,6 +594,8 @@ TEST(DocumentsHostile, DamagedEncryptedAndHostileFilesAreRefusedWithAReason)
          "encrypted (password-protected)"},
         {"a truncated archive", good.left(good.size() - 30), "a.docx", DocumentError::Kind::Refused,
          "The file is not a valid Word document"},
+        {"an empty file", QByteArray(), "a.docx", DocumentError::Kind::Refused,
+         "it is not a zip archive"},
         {"not a zip at all", "just text", "a.docx", DocumentError::Kind::Refused,
          "it is not a zip archive"},
         {"a name climbing out", word(wordXml, {{"../../etc/evil", "x"}}), "a.docx",
