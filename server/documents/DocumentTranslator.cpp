@@ -532,7 +532,10 @@ TranslatedDocument DocumentTranslator::run(const QByteArray& file, const QString
                         }
                     }
                     if (!given)
-                        given = rowFor("odt");
+                        throw DocumentError(DocumentError::Kind::Unsupported,
+                                            QStringLiteral("OpenDocument files of the type %1 "
+                                                           "cannot be translated")
+                                                .arg(QString::fromUtf8(mimetype.left(100))));
                 }
                 const QString what = QString::fromLatin1(given->label);
                 const auto refuse = [&](const QString& why) {
