@@ -640,6 +640,13 @@ TEST(DocumentsHostile, DamagedEncryptedAndHostileFilesAreRefusedWithAReason)
         const TranslatedDocument t = documents.translate(good, QStringLiteral("a.docx"), enEs);
         ZipPackage back(t.file, DocumentLimits{}, QString());
         EXPECT_TRUE(back.read("word/document.xml").contains("[en_es] Red house"));
+        // Its working files (apertium-adapt-docx reads files) are gone
+        // as soon as it is done; only the empty folder for the next is left.
+        const QStringList roots = QDir(scratch.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        ASSERT_EQ(roots.size(), 1);
+        EXPECT_EQ(QDir(scratch.filePath(roots.front()))
+                      .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                  QStringList());
     }
     // Nothing is left in the working folder.
     EXPECT_EQ(
