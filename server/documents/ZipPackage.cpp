@@ -168,7 +168,9 @@ QByteArray ZipPackage::read(qsizetype index)
                  .arg(QString::fromUtf8(entry.name),
                       QString::fromUtf8(zip_error_strerror(zip_get_error(m_zip.get())))));
     QByteArray content;
-    content.reserve(static_cast<qsizetype>(entry.size));
+    // What the directory says is only a claim: memory grows with what
+    // actually inflates.
+    content.reserve(static_cast<qsizetype>(std::min<quint64>(entry.size, 1024 * 1024)));
     char buffer[65536];
     QString problem;
     for (;;) {
