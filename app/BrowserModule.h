@@ -6,10 +6,15 @@
 // library of its own (libtarquell_browser.so beside the program) that is
 // loaded the first time browser mode is entered.
 
-// What the web engine needs settled before the application object exists:
-// no sandbox when running as root (Chromium refuses to start then).
-void prepareBrowserEngine();
+// Why the browser will not start, or empty. Chromium's sandbox stays on:
+// as root, where Chromium refuses to start with it, browser mode is
+// refused with one line that says so, unless the user has turned the
+// sandbox off themselves (QTWEBENGINE_DISABLE_SANDBOX=1).
+QString browserSandboxProblem(bool root);
 
 // A factory that loads the library on its first call. A library that
-// cannot be loaded fails the call with a message saying why.
+// cannot be loaded, or a browser that would have to run without its
+// sandbox, fails the call with a message saying why. root: whether the
+// program runs as root (by default, asked of the system).
+BrowserPaneFactory browserModuleFactory(bool root);
 BrowserPaneFactory browserModuleFactory();

@@ -19,8 +19,6 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", DesktopSession::missingText().toLocal8Bit().constData());
         return 1;
     }
-    // Browser mode: settled before the application object exists.
-    prepareBrowserEngine();
     QApplication app(argc, argv);
     AppTitle::set(AppTitle::StartTitle);
     // Desktops without an icon theme of their own get the one we install.

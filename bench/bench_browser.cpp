@@ -94,7 +94,8 @@ void settle(int ms)
 
 int child(int argc, char** argv, const QString& stage, const QString& page)
 {
-    prepareBrowserEngine();
+    // As the browser tests do: CI runs as root, where the sandbox cannot work.
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QApplication app(argc, argv);
     QtDialogs dialogs;
     TfrmMain::Environment env;

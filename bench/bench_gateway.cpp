@@ -4,9 +4,12 @@
 // median, beside the baseline of the same text sent through the SOAP
 // endpoint in one call; and the gateway with the echo engine, which is the
 // fetch, apertium-deshtml/rehtml and the link rewriting without the
-// translation.
+// translation. Then the step that looks up a page's host and checks its
+// addresses before each fetch, in this process: its median per page.
 //
 //   bench_gateway [--service PATH] [--rounds N] [--kb N]
+#include "PageTargets.h"
+
 #include <httplib.h>
 
 #include <QCoreApplication>
@@ -179,7 +182,9 @@ int main(int argc, char** argv)
     double soapMedian = 0;
     double gatewayMedian = 0;
     {
-        Service apertium(program, {});
+        // The page is on 127.0.0.1, which the gateway fetches only when
+        // allowed.
+        Service apertium(program, {QStringLiteral("--allow-private-pages")});
         if (apertium.port == 0) {
             std::fprintf(stderr, "bench_gateway: %s did not start\n", qPrintable(program));
             return 1;
@@ -207,7 +212,8 @@ int main(int argc, char** argv)
         gatewayMedian = report("gateway, the HTML page (Apertium)", gatewayTimes);
     }
     {
-        Service echo(program, {QStringLiteral("--engine"), QStringLiteral("echo")});
+        Service echo(program, {QStringLiteral("--engine"), QStringLiteral("echo"),
+                               QStringLiteral("--allow-private-pages")});
         httplib::Client client("127.0.0.1", echo.port);
         std::vector<double> times;
         for (int r = 0; r < rounds; ++r)
@@ -219,6 +225,31 @@ int main(int argc, char** argv)
     }
     if (soapMedian > 0)
         std::printf("gateway / SOAP: %.2f\n", gatewayMedian / soapMedian);
+
+    // The look-up and check a fetch makes for each hop, as the service makes
+    // it: an address, a name from /etc/hosts, and a public address, whose
+    // check also asks whether it is one of this machine's (the list of
+    // which is read again once a second: "cold").
+    const PageTargets::Rules rules{true, {{QStringLiteral("127.0.0.1"), 8731}}};
+    const HostResolver resolver;
+    const auto resolveAndCheck = [&](const char* host) {
+        for (const TargetAddress& a : resolver.resolve(host).addresses)
+            (void)PageTargets::check(a, 8080, rules);
+        return true;
+    };
+    std::printf("%-44s %12s\n", "resolve and check, per page", "median us");
+    for (const char* host : {"127.0.0.1", "localhost", "203.0.113.7"}) {
+        std::vector<double> times;
+        for (int r = 0; r < 2000; ++r)
+            times.push_back(timed([&] { return resolveAndCheck(host); }) * 1000);
+        std::printf("  %-42s %12.1f\n", host, median(times));
+    }
+    std::vector<double> cold;
+    for (int r = 0; r < 5; ++r) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+        cold.push_back(timed([&] { return resolveAndCheck("203.0.113.7"); }) * 1000);
+    }
+    std::printf("  %-42s %12.1f\n", "203.0.113.7, cold", median(cold));
     site.stop();
     siteThread.join();
     return 0;

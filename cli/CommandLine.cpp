@@ -66,9 +66,12 @@ CommandLine CommandLine::parse(const QStringList& arguments)
                 throw TarquellError(QStringLiteral("%1 needs a value").arg(arg));
             return arguments[++i];
         };
-        if (arg == QLatin1String("-f") || arg == QLatin1String("--from"))
-            c.from = languageArgument(arg, value());
-        else if (arg == QLatin1String("-t") || arg == QLatin1String("--to"))
+        if (arg == QLatin1String("-f") || arg == QLatin1String("--from")) {
+            const QString from = value();
+            c.from = from.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0
+                         ? QStringLiteral("auto")
+                         : languageArgument(arg, from);
+        } else if (arg == QLatin1String("-t") || arg == QLatin1String("--to"))
             c.to = languageArgument(arg, value());
         else if (arg == QLatin1String("--server"))
             c.server = numberArgument(arg, value(), 1, 3);
@@ -93,7 +96,8 @@ QString CommandLine::usage()
         "Translates standard input, or each FILE in turn, and writes the translation\n"
         "to standard output, through the same services as Tarquell Translator.\n"
         "\n"
-        "  -f, --from LANG   source language, a code or a name (default: the window's)\n"
+        "  -f, --from LANG   source language, a code or a name (default: the window's);\n"
+        "                    auto detects the language of each input (-v tells which)\n"
         "  -t, --to LANG     destination language (default: the window's)\n"
         "  --server N        text server 1, 2 or 3 (default 1)\n"
         "  --piece N         send the text in pieces of N characters (3000 when N is\n"

@@ -6,7 +6,8 @@
 // What tarquell-translate was asked to do.
 struct CommandLine
 {
-    QString from; // language codes; empty: the one of the settings file
+    QString from; // language codes; empty: the one of the settings file;
+                  // "auto": detected for each input
     QString to;
     int server = 1;    // text server 1..3
     int piece = 0;     // > 0: piecewise, with the window's piece-size rule

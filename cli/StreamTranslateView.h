@@ -18,6 +18,8 @@ public:
 
     // The next input; its translation starts on a line of its own.
     void setSource(const QString& text);
+    // The source language's name, for an input whose language was detected.
+    void setSourceName(const QString& name) { m_sourceName = name; }
     // Ends the translation of one input with a line break.
     void endInput();
 

@@ -1,7 +1,9 @@
 // tarquell-translate: the Translate command in a terminal.
 #include "cli/CommandLine.h"
+#include "cli/LanguageList.h"
 #include "cli/LocalService.h"
 #include "cli/StreamTranslateView.h"
+#include "server/LanguageDetector.h"
 
 #include "platform/CommandGuard.h"
 #include "platform/ConfigPaths.h"
@@ -24,6 +26,11 @@ struct Input
     QString name;
     QString text;
 };
+
+QString inputName(const Input& input)
+{
+    return input.name == QLatin1String("-") ? QStringLiteral("standard input") : input.name;
+}
 
 // Every input is read before anything is sent, so that a missing file
 // costs no translation.
@@ -70,12 +77,6 @@ int main(int argc, char** argv)
         out.write(CommandLine::usage().toUtf8());
         return 0;
     }
-    if (command.list) {
-        for (const Language& l : languageTable())
-            out.write((l.code + QLatin1Char('\t') + l.name + QLatin1Char('\n')).toUtf8());
-        return 0;
-    }
-
     // The window's settings: languages when none are given, the service
     // locations, the proxy and the time-out.
     ProfileFile file(ConfigPaths::settingsFilePath());
@@ -92,7 +93,7 @@ int main(int argc, char** argv)
     request.MTQuote = command.piece;
 
     QList<Input> inputs;
-    if (!readInputs(command.files, inputs, dialogs))
+    if (!command.list && !readInputs(command.files, inputs, dialogs))
         return 2;
 
     QFile* status = command.verbose ? &err : nullptr;
@@ -118,12 +119,54 @@ int main(int argc, char** argv)
     setUpComponent(rio, server);
     rio.HTTPWebNode().setDialogs(&dialogs);
     giveSettings(rio, location, settings);
+    if (command.list) {
+        // What the service translates now, when it can say.
+        QString note;
+        out.write(LanguageList::ask(rio.HTTPWebNode(), location, &note).toUtf8());
+        tell(note);
+        return 0;
+    }
+    // The service names the engine that translated (a remote server's
+    // translation has left this machine).
+    QStringList engines;
+    if (command.verbose) {
+        QObject::connect(&rio.HTTPWebNode(), &THTTPReqResp::postAnswered,
+                         [&engines](const THTTPReqResp::Headers& headers) {
+                             for (const auto& [name, value] : headers) {
+                                 const QString engine = QString::fromUtf8(value);
+                                 if (name.compare("X-Tarquell-Engine", Qt::CaseInsensitive) == 0 &&
+                                     !engines.contains(engine))
+                                     engines << engine;
+                             }
+                         });
+    }
 
     StreamTranslateView view(out, status, LanguageCodeToName(request.SrcLangCode),
                              LanguageCodeToName(request.DstLangCode));
     TranslateCommand translate(view, dialogs);
+    const bool detect = command.from == QLatin1String("auto");
     for (const Input& input : inputs) {
         view.setSource(input.text);
+        if (detect) {
+            const QList<LanguageDetector::Guess> guesses = LanguageDetector::detect(input.text);
+            if (guesses.isEmpty()) {
+                dialogs.error(QStringLiteral("cannot detect the language of %1; name it with -f")
+                                  .arg(inputName(input)));
+                return 1;
+            }
+            const LanguageDetector::Guess& best = guesses.front();
+            tell(QStringLiteral("Detected language of %1: %2 (%3), confidence %4")
+                     .arg(inputName(input), LanguageCodeToName(best.code), best.code)
+                     .arg(best.confidence));
+            request.SrcLangCode = best.code;
+            view.setSourceName(LanguageCodeToName(best.code));
+            if (best.code == request.DstLangCode) {
+                // Already in the language asked for: written as it is.
+                view.appendPiece(input.text);
+                view.endInput();
+                continue;
+            }
+        }
         try {
             ServerLegRunner runner(server, rio);
             translate.run(request, runner);
@@ -135,6 +178,9 @@ int main(int argc, char** argv)
             dialogs.error(errorBoxText(QString::fromUtf8(e.what())));
         }
         view.endInput();
+        if (!engines.isEmpty())
+            tell(QStringLiteral("Translated by %1.").arg(engines.join(QStringLiteral("; "))));
+        engines.clear();
         if (dialogs.failed())
             return 1;
     }

@@ -21,4 +21,13 @@ QByteArray codecNameForCodePage(int codePage);
 // document's own code page".
 int codePageForCharset(int charset);
 
+// Fonts that draw pictures and Greek letters at the places of ordinary
+// letters: a "\'b7" in Symbol is a bullet, an "a" an alpha.
+enum class SymbolFont { None, Symbol, Wingdings };
+SymbolFont symbolFontNamed(const QString& name);
+
+// The Unicode character such a font draws for the byte, or 0 when it has
+// none we know (the byte is then read as ordinary text).
+char16_t symbolFontChar(SymbolFont font, unsigned char byte);
+
 } // namespace TextDecoding

@@ -6,15 +6,26 @@
 
 namespace ConfigPaths {
 
-QString settingsFilePath()
+namespace {
+QString configFilePath(const QString& fileName)
 {
-    static const QString fileName = QStringLiteral("TarquellTranslator.ini");
     // A relative XDG_CONFIG_HOME is invalid and must be ignored: it would put
     // the settings wherever the program happened to be started.
     const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg))
         return QDir(QDir::cleanPath(xdg)).filePath(fileName);
     return QDir(QDir::homePath()).filePath(QStringLiteral(".config/") + fileName);
+}
+} // namespace
+
+QString settingsFilePath()
+{
+    return configFilePath(QStringLiteral("TarquellTranslator.ini"));
+}
+
+QString serviceSettingsFilePath()
+{
+    return configFilePath(QStringLiteral("tarquell-service.ini"));
 }
 
 QString programFolder()

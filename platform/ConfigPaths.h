@@ -10,6 +10,10 @@ namespace ConfigPaths {
 // an absolute path.
 QString settingsFilePath();
 
+// The translation service's own settings file, by the same rule:
+// $XDG_CONFIG_HOME/tarquell-service.ini, else ~/.config/tarquell-service.ini.
+QString serviceSettingsFilePath();
+
 // The folder of the running executable, without a trailing separator. Working
 // files and sibling programs live here.
 QString programFolder();

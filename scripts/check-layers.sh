@@ -8,6 +8,7 @@ cd "$(dirname "$0")/.."
 layer_of() {
   case "$1" in
     service/SoapXml.* | service/SoapNames.h) echo soapxml ;;
+    server/LanguageDetector.*) echo detect ;;
     platform/*) echo platform ;;
     service/*) echo client ;;
     translate/*) echo translate ;;
@@ -36,9 +37,10 @@ declare -A may=(
   [editor]="editor platform"
   [ui]="ui translate client soapxml platform sysinfo web editor"
   [browser]="browser ui translate client soapxml platform sysinfo web editor"
-  [server]="server soapxml platform"
+  [detect]="detect"
+  [server]="server soapxml platform detect"
   [tools]="tools editor web platform"
-  [cli]="cli translate client soapxml platform"
+  [cli]="cli translate client soapxml platform detect"
   [support]="support platform"
 )
 # A test area may include what the layers it tests may, and the shared test

@@ -17,6 +17,9 @@ packages=(
   # four (1.6 MB download, 5.1 MB installed; Noto CJK is 57/91 MB)
   fonts-wqy-microhei
   apertium apertium-eng-spa apertium-fr-es apertium-es-pt apertium-spa-ita cg3
+  # Apertium's own HTTP server, started by the remote engine tests and
+  # bench_routing as a translation server on 127.0.0.1
+  apertium-apy
   curl
   # installing and packaging: icon pictures, checks of the desktop entry
   # and of the AppStream file
@@ -29,7 +32,14 @@ packages=(
   # beside us (in a network namespace of its own: iproute2's ip), and the
   # fuzz seeds are zipped with zip
   libzip-dev libreoffice-calc-nogui libreoffice-impress-nogui apertium-apy iproute2 zip
+  # language detection for "auto" (CLD2); libexttextcat only for bench_detect's
+  # comparison
+  libcld2-dev libexttextcat-dev
+  # LibreTranslate's npm client runs against the service in the tests
+  nodejs
 )
+# npm comes with some builds of nodejs; Debian's own is a package apart.
+command -v npm >/dev/null || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -22,6 +22,14 @@ seed_fuzz_wsdl() {
     printf '%s\x1e%s' '<w:definitions xmlns:w="http://schemas.xmlsoap.org/wsdl/"><w:import location="../b/defs.wsdl"/></w:definitions>' '<definitions targetNamespace="urn:t" xmlns:t="urn:t" xmlns:s="http://schemas.xmlsoap.org/wsdl/soap/" xmlns="http://schemas.xmlsoap.org/wsdl/"><import location="root.wsdl"/><binding name="B"><operation name="BabelFish"><s:operation soapAction="a"/></operation></binding><service name="BabelFish"><port name="BabelFishPort" binding="t:B"><s:address location="http://h/"/></port></service></definitions>' >"$dir/imports"
 }
 
+seed_fuzz_api() {
+    local dir=$1
+    printf '\x00\x00%s' '{"q":["Hello","Bonjour le monde"],"source":"auto","target":"es","alternatives":2}' >"$dir/json"
+    printf '\x01\x01%s' 'q=Guten+Tag%21&source=auto&api_key=x' >"$dir/form"
+    printf '\x02\x02%s' $'--XyZ\r\nContent-Disposition: form-data; name="file"; filename="C:\\a b.txt"\r\nContent-Type: text/plain\r\n\r\nThe house\r\n--XyZ\r\nContent-Disposition: form-data; name="source"\r\n\r\nen\r\n--XyZ\r\nContent-Disposition: form-data; name="target"\r\n\r\nfr\r\n--XyZ--\r\n' >"$dir/multipart"
+    printf '\x00\x00%s' '{"q":[[[[{"a":[1,2,3]}]]]],"source":5,"target":null}' >"$dir/nested"
+}
+
 seed_fuzz_rtf() {
     local dir=$1
     cat >"$dir/formats" <<'RTF'
@@ -33,6 +41,48 @@ RTF
     cat >"$dir/codepages" <<'RTF'
 {\rtf1\ansi\ansicpg932 \'93\'fa{\fonttbl{\f0\fcharset134 S;}}\f0 \'d6\'d0\u-10179?\u-8704?}
 RTF
+    cat >"$dir/lists" <<'RTF'
+{\rtf1\ansi{\fonttbl{\f0\fcharset0 T;}{\f1\fcharset2 Symbol;}}{\*\listtable{\list{\listlevel\levelnfc1\levelstartat1{\leveltext\'04CH \'00;}}{\listlevel\levelnfc22\levellegal\levelfollow1{\leveltext\'03\'00.\'01;}}\listid7}{\list{\listlevel\levelnfc23{\leveltext\'01\u-3913 ?;}\f1}\listid8}}{\*\listoverridetable{\listoverride\listid7\ls1}{\listoverride\listid8\listoverridecount1{\lfolevel\listoverridestartat\levelstartat4}\ls2}}\pard{\listtext CH I\tab}\ls1 a\par\pard\ls1\ilvl1 b\par\pard\ls2 c\par{\pntext\f1\'b7\tab}d\par}
+RTF
+    cat >"$dir/boxes_notes_fields" <<'RTF'
+{\rtf1\ansi\ansicpg1255{\fonttbl{\f0\fcharset0 T;}{\f1\fcharset177 D;}}\ftnnalc\aftnnrlc A{\super\chftn}{\footnote\pard{\super\chftn} n}{\shp{\*\shpinst{\sp{\sn shapeType}{\sv 202}}{\shptxt\pard box\par}}{\shprslt{\*\do\dptxbx{\dptxbxtext old}}}}B\chftn{\footnote\ftnalt e}{\field{\*\fldinst {FORMDROPDOWN }{\*\formfield{\fftype2\ffres1{\*\ffl x}{\*\ffl y}}}}{\fldrslt }}{\field{\*\fldinst MACROBUTTON m Click}}{\field{\*\fldinst SYMBOL 183 \\f "Symbol"}{\fldrslt }}\par\rtlpar\rtlch\f0 \'e0{\f1 \'e1}\par}
+RTF
+}
+
+# A selector byte (the path), the query, '\n' and a Host header.
+seed_fuzz_gateway_request() {
+    local dir=$1
+    printf '\x00%s\n%s' 'partner=demo-SystranSoft&&f=32&&lp=en_es&&urltext=example.org/a?b=1&c=2' '127.0.0.1:8731' >"$dir/server1"
+    printf '\x01%s\n%s' 'lp=en_es&&url=http://example.org/&&doit=done&&tt=url&&urltext=' 'localhost:8731' >"$dir/server2"
+    printf '\x02%s\n%s' 'lp=fr_es&&url=https%3A%2F%2Fexample.org%2Fp' '[::1]:2000' >"$dir/server3"
+    printf '\x03%s\n%s' 'sequence=core&&language=English/Spanish&&url=http://[::ffff:127.0.0.1]:80/' 'evil.example:8731' >"$dir/server4"
+    printf '\x04%s\n%s' 'sl=en&&hl=es&&u=http://2130706433:8731/secret' '127.0.0.1' >"$dir/server5"
+    printf '\x03%s\n%s' 'partner=Lycos2-en&&submit=Translate&&lp=en_es&&urltext=http://0x7f.1/' '0.0.0.0:2000' >"$dir/server6"
+    printf '\x05%s\n%s' 'type=url&&from=eng&&to=poe&&url=http://169.254.169.254/latest' '127.0.0.1:99999' >"$dir/server7"
+    printf '\x07%s\n%s' '/translate_c?sl=en&hl=es&u=javascript:alert(1)' '[fe80::1%25eth0]:8731' >"$dir/custom"
+}
+# A Content-Type line, '\n' and the page.
+seed_fuzz_html_page() {
+    local dir=$1
+    printf '%s\n%s' 'text/html; charset=utf-8' '<!DOCTYPE html><html><head><title>T</title></head><body><p>caf&eacute; &#233; &#x10000; &amp;</p><a href="next.html?a=1&amp;b=2#part">1</a> <a href=#top>2</a> <a href="mailto:x@example.org">3</a> <area href=//example.net/x><iframe src="/f.html"></iframe><script>var s = "<a href=x>";</script><style>a{}</style><!-- <a href=c> --></body></html>' >"$dir/links"
+    printf '%s\n%s' '' '<html><head><base href="../other/"><meta charset="windows-1251"></head><body>\xcf\xf0\xe8\xe2\xe5\xf2 <a href=page>x</a></body></html>' >"$dir/base-meta-charset"
+    printf '%s\n%s' 'text/html; charset=ISO-8859-1' '<p>caf\xe9 <A HREF = "HTTP://Example.org/%7e" TARGET=_blank>x</A><frame src=javascript:go()>' >"$dir/latin1"
+    printf '%s\n\xff\xfe<\x00p\x00>\x00h\x00i\x00' 'text/html' >"$dir/utf16-bom"
+    printf '%s\n%s' 'application/xhtml+xml;charset="shift_jis"' '<?xml version="1.0"?><html xmlns="http://www.w3.org/1999/xhtml"><body><a href="https://[::1]:8080/">\x82\xa0</a></body></html>' >"$dir/xhtml-sjis"
+    printf '%s\n%s' 'text/html; charset=x-unknown' '<a href="http://a b/"><a href=""><a href="http://%%zz/"><base href><a href' >"$dir/broken"
+}
+
+# The first byte picks the reader (see fuzz/fuzz_remote_replies.cpp).
+seed_fuzz_remote_replies() {
+    local dir=$1
+    printf '\x00%s' '[{"code":"en","name":"English","targets":["de","zh-Hans"]},{"code":"zh-Hans","name":"Chinese","targets":["en"]},{"code":"de","name":"German"}]' >"$dir/languages"
+    printf '\x01%s' '{"charLimit":2000,"frontendTimeout":500,"apiKeys":true,"keyRequired":false,"filesTranslation":true,"supportedFilesFormat":[".txt",".docx"],"language":{"source":{"code":"en","name":"English"},"target":{"code":"es","name":"Spanish"}}}' >"$dir/settings"
+    printf '\x02%s' '{"translatedText":["Hallo","Welt","!"]}' >"$dir/batch"
+    printf '\x03%s' '{"translatedFileUrl":"http://h/download_file/1.a.txt"}' >"$dir/file"
+    printf '\x04%s' '{"error":"Invalid API key","status":"error","code":400,"explanation":"That pair is not installed"}' >"$dir/error"
+    printf '\x05%s' '{"responseData":[{"sourceLanguage":"fra","targetLanguage":"spa"},{"sourceLanguage":"spa","targetLanguage":"eng_US"}],"responseDetails":null,"responseStatus":200}' >"$dir/pairs"
+    printf '\x06%s' '{"responseData":{"translatedText":"Hola"},"responseDetails":null,"responseStatus":200}' >"$dir/apy"
+    printf '\x07%s' '.[][<html><head><title>]T.[][<\/title><\/head><body><p>]Hello[ <b>]big[<\/b> ]world\[1\]..[][<\/p>]' >"$dir/stream"
 }
 
 # The first byte picks the way in (see fuzz/fuzz_document.cpp): 0 an

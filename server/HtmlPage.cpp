@@ -236,10 +236,14 @@ QString metaCharset(const std::string& body)
     return match.hasMatch() ? match.captured(1).toLower() : QString();
 }
 
+// decode() only converts when its result is taken as a QString, and only a
+// decoder with state records errors: without both, hasError() is always
+// false, and windows-1252 text passes for UTF-8.
 bool validUtf8(const std::string& body)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)decoder.decode(QByteArrayView(body.data(), static_cast<qsizetype>(body.size())));
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString text =
+        decoder.decode(QByteArrayView(body.data(), static_cast<qsizetype>(body.size())));
     return !decoder.hasError();
 }
 

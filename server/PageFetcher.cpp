@@ -74,28 +74,132 @@ QString sizeText(size_t bytes)
     return QStringLiteral("%1 bytes").arg(bytes);
 }
 
-// A host that does not resolve is told apart from one that does not
-// answer.
-void lookUp(const QUrl& url, const QString& host)
+// The host's addresses, each checked against the rules: a host that does
+// not resolve is told apart from one that does not answer, and one with any
+// address the rules refuse is not fetched at all.
+std::vector<TargetAddress> resolveAndCheck(const QUrl& url, const std::string& host, int port,
+                                           const FetchTargets& targets,
+                                           const HostResolver& resolver)
 {
-    addrinfo hints{};
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    const int rc = ::getaddrinfo(host.toStdString().c_str(), nullptr, &hints, &found);
-    if (found)
-        ::freeaddrinfo(found);
-    if (rc == 0)
-        return;
-    if (rc == EAI_NONAME || rc == EAI_NODATA || rc == EAI_FAIL)
-        throw FetchFailure(FetchFailure::Kind::NoSuchHost,
-                           QStringLiteral("The page %1 cannot be fetched: there is no host named "
-                                          "%2.")
-                               .arg(url.toDisplayString(), url.host()));
-    throw FetchFailure(
-        FetchFailure::Kind::NoSuchHost,
-        QStringLiteral(
-            "The page %1 cannot be fetched: the host name %2 could not be looked up (%3).")
-            .arg(url.toDisplayString(), url.host(), QString::fromLocal8Bit(::gai_strerror(rc))));
+    const HostResolver::Lookup lookup = resolver.resolve(host);
+    if (lookup.addresses.empty()) {
+        const int rc = lookup.error;
+        if (rc == EAI_NONAME || rc == EAI_NODATA || rc == EAI_FAIL)
+            throw FetchFailure(FetchFailure::Kind::NoSuchHost,
+                               QStringLiteral("The page %1 cannot be fetched: there is no host "
+                                              "named %2.")
+                                   .arg(url.toDisplayString(), url.host()));
+        throw FetchFailure(
+            FetchFailure::Kind::NoSuchHost,
+            QStringLiteral(
+                "The page %1 cannot be fetched: the host name %2 could not be looked up (%3).")
+                .arg(url.toDisplayString(), url.host(),
+                     QString::fromLocal8Bit(::gai_strerror(rc))));
+    }
+    for (const TargetAddress& address : lookup.addresses) {
+        const PageTargets::Refusal refusal = PageTargets::check(address, port, targets.rules);
+        if (refusal == PageTargets::Refusal::None)
+            continue;
+        const QString where = QString::fromStdString(address.text());
+        QString why;
+        switch (refusal) {
+        case PageTargets::Refusal::Service:
+            why = QStringLiteral("%1 port %2 is this translation service itself, and it does not "
+                                 "fetch its own pages.")
+                      .arg(where, QString::number(port));
+            break;
+        case PageTargets::Refusal::NotUnicast:
+            why = QStringLiteral("%1 is a multicast, broadcast or reserved address, and this "
+                                 "service does not fetch pages from it.")
+                      .arg(where);
+            break;
+        default:
+            why = QStringLiteral("%1 is an address on this machine or a private network, and "
+                                 "this service does not fetch pages from there.")
+                      .arg(where);
+            if (!targets.rules.allowPrivate)
+                why += QStringLiteral(" (Started with --allow-private-pages, it does.)");
+            break;
+        }
+        throw FetchFailure(
+            FetchFailure::Kind::Refused,
+            QStringLiteral("The page %1 cannot be fetched: %2").arg(url.toDisplayString(), why));
+    }
+    return lookup.addresses;
+}
+
+// One request to one address: what came back.
+struct Attempt
+{
+    int status = 0;
+    std::string reason;
+    std::string location;
+    std::string contentType;
+    bool tooLarge = false;
+    bool late = false;
+    std::string body;
+    httplib::Result result{nullptr, httplib::Error::Unknown};
+};
+
+Attempt attempt(const std::string& host, int port, bool https, const std::string& route,
+                const std::string& target, Clock::time_point deadline, const FetchLimits& limits)
+{
+    std::unique_ptr<httplib::ClientImpl> client;
+    if (https) {
+        // The name, not the address, is what the certificate must match and
+        // what SNI sends.
+        auto ssl = std::make_unique<httplib::SSLClient>(host, port);
+        ssl->enable_server_certificate_verification(true);
+        client = std::move(ssl);
+    } else {
+        client = std::make_unique<httplib::ClientImpl>(host, port);
+    }
+    // The connection goes to the checked address, never to one the client
+    // would look up again.
+    client->set_hostname_addr_map({{host, route}});
+    // The watchdog ends the fetch at the deadline; the client's own
+    // time-outs only back it up.
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto backup = left + std::chrono::seconds(1);
+    client->set_connection_timeout(backup);
+    client->set_read_timeout(backup);
+    client->set_write_timeout(backup);
+    client->set_keep_alive(false);
+    client->set_follow_location(false);
+
+    const httplib::Headers headers{
+        {"User-Agent", ServiceServer::serverHeader},
+        {"Accept", "text/html,application/xhtml+xml,text/plain;q=0.9,*/*;q=0.1"}};
+    Attempt a;
+    Watchdog watchdog(*client, deadline);
+    a.result = client->Get(
+        target, headers,
+        [&](const httplib::Response& res) {
+            a.status = res.status;
+            a.reason = res.reason;
+            a.location = res.get_header_value("Location");
+            a.contentType = res.get_header_value("Content-Type");
+            if (isRedirect(a.status) || a.status >= 400)
+                return false; // the body is not needed
+            if (res.has_header("Content-Length") &&
+                std::strtoull(res.get_header_value("Content-Length").c_str(), nullptr, 10) >
+                    limits.maxBytes) {
+                a.tooLarge = true;
+                return false;
+            }
+            return true;
+        },
+        [&](const char* data, size_t length) {
+            if (a.body.size() + length > limits.maxBytes) {
+                a.tooLarge = true;
+                return false;
+            }
+            a.body.append(data, length);
+            return true;
+        });
+    a.late = watchdog.finish();
+    return a;
 }
 
 void checkScheme(const QUrl& url)
@@ -113,8 +217,10 @@ void checkScheme(const QUrl& url)
 }
 } // namespace
 
-FetchedPage fetchPage(const QUrl& start, const FetchLimits& limits)
+FetchedPage fetchPage(const QUrl& start, const FetchLimits& limits, const FetchTargets& targets)
 {
+    static const HostResolver systemResolver;
+    const HostResolver& resolver = targets.resolver ? *targets.resolver : systemResolver;
     const Clock::time_point deadline = Clock::now() + limits.timeout;
     const auto tooSlow = [&](const QUrl& url) {
         return FetchFailure(FetchFailure::Kind::TooSlow,
@@ -125,86 +231,43 @@ FetchedPage fetchPage(const QUrl& start, const FetchLimits& limits)
     for (int redirects = 0;; ++redirects) {
         checkScheme(url);
         const bool https = url.scheme().toLower() == QLatin1String("https");
-        const QString host = QString::fromLatin1(url.host(QUrl::FullyEncoded).toLatin1());
-        lookUp(url, host);
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0)
-            throw tooSlow(start);
-
-        std::unique_ptr<httplib::ClientImpl> client;
+        std::string host = url.host(QUrl::FullyEncoded).toStdString();
+        // An IPv6 address's zone ("fe80::1%eth0") stands percent-encoded in
+        // a URL.
+        if (const size_t zone = host.find("%25");
+            zone != std::string::npos && host.find(':') != std::string::npos)
+            host = host.substr(0, zone) + '%' + host.substr(zone + 3);
         const int port = url.port(https ? 443 : 80);
-        if (https) {
-            auto ssl = std::make_unique<httplib::SSLClient>(host.toStdString(), port);
-            ssl->enable_server_certificate_verification(true);
-            client = std::move(ssl);
-        } else {
-            client = std::make_unique<httplib::ClientImpl>(host.toStdString(), port);
-        }
-        // The watchdog ends the fetch at the deadline; the client's own
-        // time-outs only back it up.
-        const auto backup = left + std::chrono::seconds(1);
-        client->set_connection_timeout(backup);
-        client->set_read_timeout(backup);
-        client->set_write_timeout(backup);
-        client->set_keep_alive(false);
-        client->set_follow_location(false);
+        const std::vector<TargetAddress> addresses =
+            resolveAndCheck(url, host, port, targets, resolver);
 
-        QString target = url.path(QUrl::FullyEncoded);
-        if (target.isEmpty())
-            target = QStringLiteral("/");
+        QString path = url.path(QUrl::FullyEncoded);
+        if (path.isEmpty())
+            path = QStringLiteral("/");
         if (url.hasQuery())
-            target += QLatin1Char('?') + url.query(QUrl::FullyEncoded);
-        const httplib::Headers headers{
-            {"User-Agent", ServiceServer::serverHeader},
-            {"Accept", "text/html,application/xhtml+xml,text/plain;q=0.9,*/*;q=0.1"}};
+            path += QLatin1Char('?') + url.query(QUrl::FullyEncoded);
+        const std::string target = path.toStdString();
 
-        int status = 0;
-        std::string reason;
-        std::string location;
-        std::string contentType;
-        bool tooLarge = false;
-        std::string body;
-        bool late = false;
-        httplib::Result result = [&] {
-            Watchdog watchdog(*client, deadline);
-            auto r = client->Get(
-                target.toStdString(), headers,
-                [&](const httplib::Response& res) {
-                    status = res.status;
-                    reason = res.reason;
-                    location = res.get_header_value("Location");
-                    contentType = res.get_header_value("Content-Type");
-                    if (isRedirect(status) || status >= 400)
-                        return false; // the body is not needed
-                    if (res.has_header("Content-Length") &&
-                        std::strtoull(res.get_header_value("Content-Length").c_str(), nullptr, 10) >
-                            limits.maxBytes) {
-                        tooLarge = true;
-                        return false;
-                    }
-                    return true;
-                },
-                [&](const char* data, size_t length) {
-                    if (body.size() + length > limits.maxBytes) {
-                        tooLarge = true;
-                        return false;
-                    }
-                    body.append(data, length);
-                    return true;
-                });
-            late = watchdog.finish();
-            return r;
-        }();
-        if (late || Clock::now() >= deadline)
+        // The addresses in the resolver's order; the next one only when
+        // this one takes no connection.
+        Attempt a;
+        for (size_t n = 0; n < addresses.size(); ++n) {
+            if (Clock::now() >= deadline)
+                throw tooSlow(start);
+            a = attempt(host, port, https, resolver.route(addresses[n]), target, deadline, limits);
+            if (a.status != 0 || a.late || a.result.error() != httplib::Error::Connection)
+                break;
+        }
+        if (a.late || Clock::now() >= deadline)
             throw tooSlow(start);
-        if (tooLarge)
+        if (a.tooLarge)
             throw FetchFailure(FetchFailure::Kind::TooLarge,
                                QStringLiteral("The page %1 is larger than %2, more than this "
                                               "gateway translates.")
                                    .arg(url.toDisplayString(), sizeText(limits.maxBytes)));
-        if (status == 0 || (!result && result.error() != httplib::Error::Canceled)) {
-            const httplib::Error error = result.error();
+        const int status = a.status;
+        if (status == 0 || (!a.result && a.result.error() != httplib::Error::Canceled)) {
+            const httplib::Error error = a.result.error();
             QString why;
             switch (error) {
             case httplib::Error::SSLServerVerification:
@@ -233,7 +296,7 @@ FetchedPage fetchPage(const QUrl& start, const FetchLimits& limits)
                                    .arg(url.toDisplayString(), why));
         }
         if (isRedirect(status)) {
-            if (location.empty())
+            if (a.location.empty())
                 throw FetchFailure(FetchFailure::Kind::Status,
                                    QStringLiteral("The site sent the page %1 elsewhere without "
                                                   "saying where.")
@@ -245,19 +308,19 @@ FetchedPage fetchPage(const QUrl& start, const FetchLimits& limits)
                                        .arg(start.toDisplayString())
                                        .arg(limits.maxRedirects));
             url = url.resolved(
-                QUrl::fromEncoded(QByteArray::fromStdString(location), QUrl::TolerantMode));
+                QUrl::fromEncoded(QByteArray::fromStdString(a.location), QUrl::TolerantMode));
             url.setFragment(QString());
             continue;
         }
         if (status >= 300) {
             const QString statusText =
-                reason.empty()
+                a.reason.empty()
                     ? QString::number(status)
-                    : QStringLiteral("%1 %2").arg(status).arg(QString::fromStdString(reason));
+                    : QStringLiteral("%1 %2").arg(status).arg(QString::fromStdString(a.reason));
             throw FetchFailure(FetchFailure::Kind::Status,
                                QStringLiteral("The site answered the request for %1 with %2.")
                                    .arg(url.toDisplayString(), statusText));
         }
-        return {url, contentType, std::move(body)};
+        return {url, a.contentType, std::move(a.body)};
     }
 }

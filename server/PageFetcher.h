@@ -1,10 +1,12 @@
 #pragma once
 
+#include "PageTargets.h"
 #include "platform/Errors.h"
 
 #include <QUrl>
 #include <chrono>
 #include <cstddef>
+#include <memory>
 #include <string>
 
 // How much a page fetch may take.
@@ -20,7 +22,17 @@ struct FetchLimits
 class FetchFailure : public TarquellError
 {
 public:
-    enum class Kind { NoSuchHost, Unreachable, Status, TooLarge, TooSlow, Redirects, Scheme, Tls };
+    enum class Kind {
+        NoSuchHost,
+        Unreachable,
+        Status,
+        TooLarge,
+        TooSlow,
+        Redirects,
+        Scheme,
+        Tls,
+        Refused // an address the rules do not let the fetcher reach
+    };
     FetchFailure(Kind kind, const QString& message) : TarquellError(message), m_kind(kind) {}
     Kind kind() const noexcept { return m_kind; }
 
@@ -35,8 +47,17 @@ struct FetchedPage
     std::string body;
 };
 
+// Which addresses a fetch may reach, and how names are looked up.
+struct FetchTargets
+{
+    PageTargets::Rules rules;
+    std::shared_ptr<const HostResolver> resolver; // the system's when null
+};
+
 // Fetches http and https pages (certificates verified against the system's
-// authorities), following redirects itself so that each one is checked.
-// Blocks the calling thread for at most the limits' time-out. Throws
-// FetchFailure.
-FetchedPage fetchPage(const QUrl& url, const FetchLimits& limits);
+// authorities, for the host name), following redirects itself so that each
+// one is checked. Every hop's host is looked up once, each of its addresses
+// checked against the targets' rules, and the connection made to a checked
+// address. Blocks the calling thread for at most the limits' time-out
+// (besides the look-up). Throws FetchFailure.
+FetchedPage fetchPage(const QUrl& url, const FetchLimits& limits, const FetchTargets& targets = {});

@@ -43,6 +43,10 @@ ServiceOptions ServiceOptions::parse(const QStringList& arguments)
         };
         if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
             options.help = true;
+        } else if (name == QLatin1String("--allow-private-pages")) {
+            if (inlineValue)
+                throw TarquellError(QStringLiteral("%1 takes no value").arg(name));
+            options.allowPrivatePages = true;
         } else if (name == QLatin1String("--listen")) {
             if (options.defaultListen)
                 options.listen.clear();
@@ -76,8 +80,41 @@ ServiceOptions ServiceOptions::parse(const QStringList& arguments)
         } else if (name == QLatin1String("--header-timeout")) {
             options.limits.headerSeconds =
                 static_cast<unsigned>(positive(name, value(), "seconds"));
+        } else if (name == QLatin1String("--api-keys")) {
+            options.apiKeysFile = value();
+        } else if (name == QLatin1String("--char-limit")) {
+            const QString limit = value();
+            options.charLimit =
+                limit == QLatin1String("-1") ? -1 : positive(name, limit, "a number");
+        } else if (name == QLatin1String("--file-store-bytes")) {
+            options.fileStoreBytes = positive(name, value(), "a number");
+        } else if (name == QLatin1String("--file-lifetime")) {
+            options.fileLifetime = std::chrono::seconds(positive(name, value(), "seconds"));
         } else if (name == QLatin1String("--idle-timeout")) {
             options.limits.idleSeconds = static_cast<unsigned>(positive(name, value(), "seconds"));
+        } else if (name == QLatin1String("--remote")) {
+            options.engines.remotes << EngineSettings::parseRemote(name, value());
+        } else if (name == QLatin1String("--remote-key")) {
+            // The key itself is never repeated in a message.
+            const QString given = value();
+            const qsizetype equals = given.indexOf(QLatin1Char('='));
+            if (equals <= 0 || !RemoteEngineConfig::kindFromName(given.left(equals)))
+                throw TarquellError(QStringLiteral("--remote-key needs KIND=KEY, where KIND is "
+                                                   "libretranslate or apertium-apy"));
+            options.engines.keys.append({given.left(equals), given.mid(equals + 1)});
+        } else if (name == QLatin1String("--remote-timeout")) {
+            options.engines.timeout = std::chrono::seconds(positive(name, value(), "seconds"));
+        } else if (name == QLatin1String("--remote-refresh")) {
+            options.engines.refresh = std::chrono::seconds(positive(name, value(), "seconds"));
+        } else if (name == QLatin1String("--route")) {
+            const QString given = value();
+            const qsizetype equals = given.indexOf(QLatin1Char('='));
+            if (equals <= 0)
+                throw TarquellError(
+                    QStringLiteral("--route needs MODE=ENGINE, such as en_es=libretranslate, not "
+                                   "\"%1\"")
+                        .arg(given.left(80)));
+            options.engines.routes[given.left(equals)] = given.mid(equals + 1);
         } else {
             throw TarquellError(QStringLiteral("unknown option \"%1\"").arg(arguments[i]));
         }
@@ -91,8 +128,9 @@ QString ServiceOptions::usage()
 {
     return QStringLiteral(
         "Usage: tarquell-service [OPTIONS]\n"
-        "The local SOAP 1.1 translation service of Tarquell Translator, and its web page\n"
-        "gateway.\n"
+        "The local SOAP 1.1 translation service of Tarquell Translator, its web page\n"
+        "gateway, and LibreTranslate's HTTP API (/translate, /languages, /detect,\n"
+        "/translate_file) on the same addresses.\n"
         "\n"
         "  --listen ADDR:PORT        where to listen; may be given more than once (default\n"
         "                            127.0.0.1:8731, and 127.0.0.1:2000 for the gateway whose\n"
@@ -116,10 +154,41 @@ QString ServiceOptions::usage()
         "                            connection or the previous reply (default 10); a body\n"
         "                            must then come at 32 KiB/s on average\n"
         "  --idle-timeout S          a connection silent for S seconds is closed (default 5)\n"
+        "  --allow-private-pages     let the web page gateway fetch pages on this machine\n"
+        "                            and on private networks (loopback, link-local, 10/8,\n"
+        "                            172.16/12, 192.168/16, 100.64/10, fc00::/7), which it\n"
+        "                            refuses by default; it never fetches its own addresses\n"
+        "  --api-keys FILE           LibreTranslate API requests must carry one of the keys\n"
+        "                            in FILE (one a line) as api_key; others get 403\n"
+        "  --char-limit N            the most characters one /translate request may hold\n"
+        "                            (default -1, any)\n"
+        "  --file-store-bytes N      what translated files waiting for their download may\n"
+        "                            take together (default 536870912, 512 MiB)\n"
+        "  --file-lifetime S         a translated file not downloaded is removed after S\n"
+        "                            seconds (default 1800)\n"
+        "  --remote KIND=URL         a translation server for the modes Apertium lacks:\n"
+        "                            KIND is libretranslate or apertium-apy; may be given\n"
+        "                            more than once, in order of preference. Replaces the\n"
+        "                            remotes of tarquell-service.ini's [Engines] section.\n"
+        "                            A mode routed to a remote sends the text there.\n"
+        "  --remote-key KIND=KEY     the API key for the remotes of that kind (visible to\n"
+        "                            other users of this machine: prefer the settings file)\n"
+        "  --remote-timeout S        the longest one exchange with a remote may take\n"
+        "                            (default 30)\n"
+        "  --remote-refresh S        how often each remote is asked for its languages\n"
+        "                            (default 300)\n"
+        "  --route MODE=ENGINE       send MODE (such as en_es) to a remote although the local\n"
+        "                            pairs translate it; ENGINE is a remote's number in the\n"
+        "                            order given, or its kind\n"
         "  --help                    this text\n"
         "\n"
+        "Remote engines may also be listed in the [Engines] section of\n"
+        "$XDG_CONFIG_HOME/tarquell-service.ini (~/.config/tarquell-service.ini); see the\n"
+        "README.\n"
+        "\n"
         "With TARQUELL_SERVICE_DEBUG=1 in the environment and a loopback address,\n"
-        "GET /debug/pipelines lists the running Apertium pipelines and their process ids.\n"
+        "GET /debug/pipelines lists the running Apertium pipelines and their process ids,\n"
+        "and GET /debug/engines each engine's state and where each mode goes.\n"
         "Log messages go to standard error; QT_LOGGING_RULES=\"tarquell.server.debug=true\"\n"
         "shows every request.\n");
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EngineSettings.h"
 #include "ListenAddress.h"
 #include "ServiceLimits.h"
 
@@ -26,6 +27,20 @@ struct ServiceOptions
     QString modesDir = QStringLiteral("/usr/share/apertium/modes");
     std::chrono::milliseconds pipelineTimeout{30000};
     ServiceLimits limits;
+    // The web page gateway fetches pages on this machine and on private
+    // networks too (never the service itself).
+    bool allowPrivatePages = false;
+    // LibreTranslate's API: the file of keys a request must carry (none
+    // asked for when empty), the characters one /translate may hold (-1:
+    // any), what translated files may take together and how long one waits
+    // for its download.
+    QString apiKeysFile;
+    int charLimit = -1;
+    qint64 fileStoreBytes = 512LL * 1024 * 1024;
+    std::chrono::seconds fileLifetime{30 * 60};
+
+    // Remote engines and routes; they replace the settings file's.
+    EngineOverrides engines;
     bool help = false;
 
     // Reads the arguments (without the program name). Throws TarquellError

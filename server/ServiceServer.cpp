@@ -8,6 +8,7 @@
 #include "WebGateway.h"
 #include "WorkQueue.h"
 #include "WsdlDocuments.h"
+#include "api/LibreTranslateApi.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -32,6 +33,8 @@ const char* const ServiceServer::serverHeader = "tarquell-service/4.0";
 namespace {
 const char* const xmlType = "text/xml; charset=utf-8";
 const char* const textType = "text/plain; charset=utf-8";
+// Nothing this service writes runs script, unless a reply says otherwise.
+const char* const noScriptPolicy = "default-src 'none'; sandbox";
 
 // A body beyond the size limit is still read and dropped, up to this much,
 // so that the caller gets to read the 413 before the connection closes.
@@ -109,9 +112,15 @@ struct ServiceServer::Reply
 {
     unsigned status = 200;
     std::string body;
-    const char* type = textType;
+    std::string type = textType;
     const char* allow = nullptr;
     bool close = false;
+    const char* policy = noScriptPolicy; // Content-Security-Policy
+    std::vector<std::pair<std::string, std::string>> headers = {};
+    int fd = -1; // a file sent instead of body, closed once sent
+    qint64 fdSize = 0;
+    // The engine that translated, for X-Tarquell-Engine.
+    std::string engine = {};
 };
 
 // One request, from its request line to its completion.
@@ -121,9 +130,11 @@ struct ServiceServer::Request
     std::string path;   // decoded, as routed
     std::string method;
     std::string host; // the Host header
+    std::string contentType;
     bool gateway = false;
+    bool api = false; // LibreTranslate's API
     bool started = false;
-    bool keepsBody = false; // only a SOAP call's body is kept
+    size_t bodyCap = 0; // the largest body kept; 0: the body is dropped
     Clock::time_point bodyStart;
     std::string body;
     size_t received = 0;
@@ -225,12 +236,12 @@ struct ServerCallbacks
 };
 
 ServiceServer::ServiceServer(TranslationEngine& engine, bool debugPaths,
-                             const ServiceLimits& limits)
+                             const ServiceLimits& limits, LibreTranslateApi* api)
     : m_engine(engine), m_debugPaths(debugPaths), m_limits(limits),
       m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       m_gateway(std::make_unique<WebGateway>(
-          engine, FetchLimits{limits.pageBytes, limits.pageTimeout, limits.pageRedirects},
-          std::chrono::milliseconds(30000)))
+          engine, FetchLimits{limits.pageBytes, limits.pageTimeout, limits.pageRedirects})),
+      m_api(api)
 {
 }
 
@@ -308,12 +319,21 @@ ListenAddress ServiceServer::bind(const ListenAddress& address)
     return m_address;
 }
 
+void ServiceServer::setAccess(const QList<ListenAddress>& service, bool allowPrivatePages)
+{
+    m_hostCheck = HostCheck(service);
+    m_gateway->setTargets(FetchTargets{{allowPrivatePages, service}, nullptr});
+    m_accessSet = true;
+}
+
 bool ServiceServer::serve()
 {
     if (m_stopRequested)
         return true;
     if (m_listenFd < 0 || m_wakeFd < 0)
         return false;
+    if (!m_accessSet)
+        setAccess({m_address}, false);
     m_work = std::make_unique<WorkQueue>(m_limits.workers, m_limits.queuedJobs);
     m_pageWork = std::make_unique<WorkQueue>(m_limits.pageWorkers, m_limits.queuedPages);
     // The logger comes first, so that no message goes to libmicrohttpd's
@@ -453,23 +473,34 @@ int ServiceServer::beginRequest(MHD_Connection* c, Request& req, const char* url
     req.method = method ? method : "";
     req.bodyStart = Clock::now();
     req.host = header(c, MHD_HTTP_HEADER_HOST);
+    req.contentType = header(c, MHD_HTTP_HEADER_CONTENT_TYPE);
     setDeadline(c, req.bodyStart + std::chrono::seconds(m_limits.headerSeconds));
-    req.keepsBody =
-        req.method == MHD_HTTP_METHOD_POST && fromStd(req.path) == WsdlDocuments::endpointPath();
+    // Whatever the request: one that does not name this service came
+    // through a name someone else controls.
+    if (!m_hostCheck.accepts(req.host))
+        return queueReply(c, {421,
+                              "This service answers requests addressed to " +
+                                  toStd(m_address.text()) + " only.\n",
+                              textType, nullptr, true});
+    // Which bodies are kept, and how large: a SOAP call's, and those of the
+    // API's POST requests.
+    req.api = m_api && LibreTranslateApi::isApiPath(req.path);
+    if (req.api)
+        req.bodyCap = LibreTranslateApi::bodyCap(req.method, req.path);
+    else if (req.method == MHD_HTTP_METHOD_POST &&
+             fromStd(req.path) == WsdlDocuments::endpointPath())
+        req.bodyCap = maxRequestBytes;
     const std::string declared = header(c, MHD_HTTP_HEADER_CONTENT_LENGTH);
     if (declared.empty())
         return MHD_YES;
     const unsigned long long length = std::strtoull(declared.c_str(), nullptr, 10);
-    if (length > maxDroppedBytes) {
+    if (length > std::max(maxDroppedBytes, req.bodyCap)) {
         // Too much to read and drop: answered at once, and closed.
-        return queueReply(c,
-                          {413, "The request is larger than 16 MiB.\n", textType, nullptr, true});
+        return queueReply(c, refusal(req, 413));
     }
-    if (!req.keepsBody)
-        return MHD_YES;
     // The budget is charged with what arrives, not with what is declared:
     // a client that declares much and sends little holds nothing.
-    if (length > maxRequestBytes)
+    if (req.bodyCap > 0 && length > req.bodyCap)
         req.refusal = 413;
     return MHD_YES;
 }
@@ -481,11 +512,11 @@ int ServiceServer::takeBody(MHD_Connection* c, Request& req, const char* data, s
     setDeadline(c, req.bodyStart + std::chrono::seconds(m_limits.headerSeconds) +
                        std::chrono::milliseconds(req.received * 1000 /
                                                  std::max<size_t>(1, m_limits.minBytesPerSecond)));
-    if (req.received > maxDroppedBytes)
+    if (req.received > std::max(maxDroppedBytes, req.bodyCap))
         return MHD_NO;
-    if (!req.keepsBody || req.refusal != 0)
+    if (req.bodyCap == 0 || req.refusal != 0)
         return MHD_YES;
-    if (req.received > maxRequestBytes) {
+    if (req.received > req.bodyCap) {
         req.refusal = 413;
     } else if (req.received > req.reserved) {
         const size_t more = req.received - req.reserved;
@@ -515,12 +546,13 @@ int ServiceServer::finishRequest(MHD_Connection* c, Request& req)
     }
     if (req.submitted)
         return MHD_YES; // resumed without a reply: cannot happen, wait on
-    if (req.refusal == 413)
-        return queueReply(c,
-                          {413, "The request is larger than 16 MiB.\n", textType, nullptr, true});
-    if (req.refusal == 503)
-        return queueReply(
-            c, {503, "The service is busy; try again shortly.\n", textType, nullptr, true});
+    if (req.refusal != 0)
+        return queueReply(c, refusal(req, req.refusal));
+    if (req.api) {
+        if (LibreTranslateApi::answersAtOnce(req.method, req.path))
+            return queueReply(c, answerApi(req));
+        return runLater(c, req) ? MHD_YES : MHD_NO;
+    }
 
     const QString path = fromStd(req.path);
     const bool get = req.method == MHD_HTTP_METHOD_GET || req.method == MHD_HTTP_METHOD_HEAD;
@@ -535,7 +567,8 @@ int ServiceServer::finishRequest(MHD_Connection* c, Request& req)
             req.gateway = true;
             return runLater(c, req) ? MHD_YES : MHD_NO;
         }
-        if (m_debugPaths && m_address.isLoopback() && path == QLatin1String("/debug/pipelines"))
+        if (m_debugPaths && m_address.isLoopback() &&
+            (path == QLatin1String("/debug/pipelines") || path == QLatin1String("/debug/engines")))
             return runLater(c, req) ? MHD_YES : MHD_NO;
         return queueReply(c, answerGet(c, req));
     }
@@ -563,8 +596,12 @@ bool ServiceServer::runLater(MHD_Connection* c, Request& req)
         try {
             if (r->gateway)
                 reply = answerGateway(*r);
+            else if (r->api)
+                reply = answerApi(*r);
             else if (soap)
                 reply = answerSoap(r->body);
+            else if (r->path == "/debug/engines")
+                reply.body = toStd(m_engine.routeReport());
             else
                 reply.body = toStd(m_engine.debugReport());
         } catch (...) {
@@ -578,8 +615,7 @@ bool ServiceServer::runLater(MHD_Connection* c, Request& req)
         ::eventfd_write(m_wakeFd, 1);
     });
     if (!queued) {
-        req.reply =
-            Reply{503, "The service is busy; try again shortly.\n", textType, nullptr, true};
+        req.reply = refusal(req, 503);
         MHD_resume_connection(c);
         --m_inFlight;
     }
@@ -588,22 +624,41 @@ bool ServiceServer::runLater(MHD_Connection* c, Request& req)
 
 int ServiceServer::queueReply(MHD_Connection* c, Reply reply)
 {
-    auto* body = new std::string(std::move(reply.body));
-    MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
-        body->size(), body->data(), &ServerCallbacks::freeBody, body);
+    MHD_Response* response = nullptr;
+    size_t size = 0;
+    if (reply.fd >= 0) {
+        // libmicrohttpd closes the file once sent, or when it fails here.
+        size = static_cast<size_t>(reply.fdSize);
+        response = MHD_create_response_from_fd64(static_cast<uint64_t>(reply.fdSize), reply.fd);
+    } else {
+        auto* body = new std::string(std::move(reply.body));
+        size = body->size();
+        response = MHD_create_response_from_buffer_with_free_callback_cls(
+            body->size(), body->data(), &ServerCallbacks::freeBody, body);
+        if (!response)
+            delete body;
+    }
     if (!response) {
-        delete body;
+        if (reply.fd >= 0)
+            ::close(reply.fd);
         return MHD_NO;
     }
     MHD_add_response_header(response, "Server", serverHeader);
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, reply.type);
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, reply.type.c_str());
     if (reply.allow)
         MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, reply.allow);
     if (reply.close)
         MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
+    MHD_add_response_header(response, "Content-Security-Policy", reply.policy);
+    MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
+    MHD_add_response_header(response, "Referrer-Policy", "no-referrer");
+    for (const auto& [name, value] : reply.headers)
+        MHD_add_response_header(response, name.c_str(), value.c_str());
+    if (!reply.engine.empty())
+        MHD_add_response_header(response, "X-Tarquell-Engine", reply.engine.c_str());
     // The reply, too, must be taken at the minimum rate.
     setDeadline(c, Clock::now() + std::chrono::seconds(m_limits.headerSeconds) +
-                       std::chrono::milliseconds(body->size() * 1000 /
+                       std::chrono::milliseconds(size * 1000 /
                                                  std::max<size_t>(1, m_limits.minBytesPerSecond)));
     const MHD_Result queued = MHD_queue_response(c, reply.status, response);
     MHD_destroy_response(response);
@@ -639,13 +694,51 @@ ServiceServer::Reply ServiceServer::answerGet(MHD_Connection* c, const Request& 
     return {200, doc.toStdString(), xmlType};
 }
 
+// Where the client reached this service, for links back to it.
+QString ServiceServer::origin(const Request& req) const
+{
+    return QStringLiteral("http://") +
+           (plausibleHost(req.host) ? fromStd(req.host) : m_address.text());
+}
+
+ServiceServer::Reply ServiceServer::answerApi(const Request& req) const
+{
+    const auto mark = req.target.find('?');
+    LibreTranslateApi::Reply answer =
+        m_api->answer({req.method, req.path,
+                       mark == std::string::npos ? std::string() : req.target.substr(mark + 1),
+                       QByteArray::fromStdString(req.contentType), req.body, origin(req)});
+    Reply reply{answer.status, std::move(answer.body), std::move(answer.contentType)};
+    reply.headers = std::move(answer.headers);
+    reply.fd = answer.fd;
+    reply.fdSize = answer.fdSize;
+    return reply;
+}
+
+// A request refused before it is read whole: 413, too large; 503, busy.
+ServiceServer::Reply ServiceServer::refusal(const Request& req, unsigned status) const
+{
+    const QString text = status == 413
+                             ? QStringLiteral("The request is larger than %1 MiB.")
+                                   .arg(std::max(req.bodyCap, maxRequestBytes) / (1024 * 1024))
+                             : QStringLiteral("The service is busy; try again shortly.");
+    if (req.api) {
+        LibreTranslateApi::Reply answer = LibreTranslateApi::error(status, text);
+        Reply reply{status, std::move(answer.body), std::move(answer.contentType), nullptr, true};
+        reply.headers = std::move(answer.headers);
+        return reply;
+    }
+    return {status, toStd(text) + "\n", textType, nullptr, true};
+}
+
 ServiceServer::Reply ServiceServer::answerGateway(const Request& req) const
 {
     // Links lead back to where the browser found the service.
-    const QString origin = QStringLiteral("http://") +
-                           (plausibleHost(req.host) ? fromStd(req.host) : m_address.text());
-    const WebGateway::Answer answer = m_gateway->answer(fromStd(req.path), req.rawQuery(), origin);
-    return {answer.status, answer.body, answer.html ? "text/html; charset=utf-8" : textType};
+    const WebGateway::Answer answer =
+        m_gateway->answer(fromStd(req.path), req.rawQuery(), origin(req));
+    Reply reply{answer.status, answer.body, answer.html ? "text/html; charset=utf-8" : textType};
+    reply.policy = answer.translated ? WebGateway::translatedPolicy : WebGateway::ownPagePolicy;
+    return reply;
 }
 
 ServiceServer::Reply ServiceServer::answerSoap(const std::string& body) const
@@ -656,8 +749,15 @@ ServiceServer::Reply ServiceServer::answerSoap(const std::string& body) const
         const SoapCall call =
             parseSoapCall(QByteArray(body.data(), static_cast<qsizetype>(body.size())));
         const TranslationMode mode = TranslationMode::parse(call.mode);
+        EngineNote::take();
         const QString translation = m_engine.translate(mode, call.text);
         envelope = SoapReply::response(call, translation);
+        // Which engine took it, for clients that tell their user (the
+        // translation may have left this machine).
+        for (const QChar c : EngineNote::take()) {
+            if (c.unicode() >= 0x20 && c.unicode() < 0x7F)
+                reply.engine += static_cast<char>(c.unicode());
+        }
         qCDebug(lcServer) << "translated" << mode.text() << call.text.size() << "characters";
     } catch (const ServiceFault& fault) {
         reply.status = 500;

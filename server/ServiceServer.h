@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HostCheck.h"
 #include "ListenAddress.h"
 #include "ServiceLimits.h"
 #include "TranslationEngine.h"
@@ -15,6 +16,7 @@ struct MHD_Connection;
 struct MHD_Daemon;
 class WorkQueue;
 class WebGateway;
+class LibreTranslateApi;
 
 // The HTTP side of tarquell-service: the WSDL documents, the SOAP endpoint
 // and the answers to everything else. One thread reads and answers every
@@ -30,9 +32,10 @@ public:
     static const char* const serverHeader;
 
     // debugPaths: serve /debug/pipelines (the Apertium process ids, for
-    // tests); honoured only on a loopback address.
+    // tests); honoured only on a loopback address. api: LibreTranslate's
+    // API, shared by the servers of all addresses; none when null.
     ServiceServer(TranslationEngine& engine, bool debugPaths = false,
-                  const ServiceLimits& limits = {});
+                  const ServiceLimits& limits = {}, LibreTranslateApi* api = nullptr);
     ~ServiceServer();
     ServiceServer(const ServiceServer&) = delete;
     ServiceServer& operator=(const ServiceServer&) = delete;
@@ -40,6 +43,12 @@ public:
     // Binds the socket; port 0 picks a free port. Returns the address bound
     // to (with the chosen port). Throws TarquellError.
     ListenAddress bind(const ListenAddress& address);
+    // Every address the service listens on, as bound (a request's Host
+    // header must name one, and the gateway never fetches them), and
+    // whether the gateway may fetch pages on this machine and private
+    // networks. Call before serve(); without it, the service is this
+    // server's address alone and private pages are refused.
+    void setAccess(const QList<ListenAddress>& service, bool allowPrivatePages);
     // Serves until stop(). False when serving failed.
     bool serve();
     // Safe from any thread, also before serve() has begun: serve() then
@@ -64,6 +73,9 @@ private:
     Reply answerSoap(const std::string& body) const;
     Reply answerGet(MHD_Connection* c, const Request& req) const;
     Reply answerGateway(const Request& req) const;
+    Reply answerApi(const Request& req) const;
+    Reply refusal(const Request& req, unsigned status) const;
+    QString origin(const Request& req) const;
     void setDeadline(MHD_Connection* c, Clock::time_point deadline);
     void cutOverdue();
 
@@ -78,6 +90,9 @@ private:
     // Web page gateway requests, which wait for other sites.
     std::unique_ptr<WebGateway> m_gateway;
     std::unique_ptr<WorkQueue> m_pageWork;
+    HostCheck m_hostCheck;
+    bool m_accessSet = false;
+    LibreTranslateApi* const m_api;
     std::atomic<bool> m_stopRequested{false};
 
     // Touched by the serving thread only.

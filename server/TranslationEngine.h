@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cctype>
+#include <optional>
 
 // What turns text into its translation. Called from several server threads
 // at once; failures are ServiceFaults that say what went wrong.
@@ -17,13 +18,42 @@ public:
     // writes it: the markup rides in superblanks ("[<p>]"), which come back
     // unchanged.
     virtual QByteArray translateStream(const TranslationMode& mode, const QByteArray& stream) = 0;
+    // The same for an HTML page or fragment: the markup kept, its text
+    // translated. By default the shared HTML route: apertium-deshtml, then
+    // translateStream, then apertium-rehtml. An engine that takes HTML
+    // itself does better by doing so.
+    virtual QString translateHtml(const TranslationMode& mode, const QString& html);
+    // A whole file translated by the engine itself, when it can take files
+    // of that kind (a server's own document translation); nullopt tells
+    // the caller to deformat the file around translateStream or
+    // translateHtml itself. Failures are ServiceFaults.
+    virtual std::optional<QByteArray> translateFile(const TranslationMode&, const QString& fileName,
+                                                    const QByteArray& content)
+    {
+        (void)fileName;
+        (void)content;
+        return std::nullopt;
+    }
     // False when translate() would fail for want of the language pair.
     virtual bool canTranslate(const TranslationMode&) const { return true; }
     // Stops whatever the engine runs in the background.
     virtual void stop() {}
     // Lines for the debugging path; empty when the engine has nothing to show.
     virtual QString debugReport() const { return {}; }
+    // Lines for the debugging path of engines and routes: each engine's
+    // state and where each mode goes. Empty for an engine that does not
+    // route.
+    virtual QString routeReport() const { return {}; }
 };
+
+// Which engine translated the calling thread's last request, for the
+// replies that name it ("Apertium on this machine"); set by engines that
+// route, read and cleared by the server around each request.
+namespace EngineNote {
+void set(const QString& engine);
+// The note, cleared.
+QString take();
+} // namespace EngineNote
 
 // Deterministic stand-in for tests: "[en_fr] Hello" for en_fr and "Hello".
 class EchoEngine : public TranslationEngine

@@ -1,6 +1,5 @@
 #include "WebGateway.h"
 
-#include "FilterProcess.h"
 #include "GatewayRequest.h"
 #include "HtmlPage.h"
 #include "ServerLogging.h"
@@ -19,43 +18,16 @@ WebGateway::Answer page(unsigned status, const QString& title, const QString& me
 
 const QString notTranslated = QStringLiteral("The page cannot be translated");
 const QString notFetched = QStringLiteral("The page cannot be fetched");
-
-// Cuts after "[]" superblanks that follow a full stop: there
-// apertium-deshtml ended a block, and the tagger lets the sentence go.
-QList<QByteArray> pieces(const QByteArray& stream)
-{
-    QList<QByteArray> result;
-    qsizetype start = 0;
-    while (stream.size() - start > WebGateway::streamPiece) {
-        // An unescaped '[' is never inside a superblank: "[]" is one.
-        const qsizetype cut = stream.indexOf(".[]", start + WebGateway::streamPiece);
-        if (cut < 0)
-            break;
-        result << stream.mid(start, cut + 3 - start);
-        start = cut + 3;
-    }
-    result << stream.mid(start);
-    return result;
-}
 } // namespace
 
-WebGateway::WebGateway(TranslationEngine& engine, const FetchLimits& limits,
-                       std::chrono::milliseconds filterTimeout)
-    : m_engine(engine), m_limits(limits), m_filterTimeout(filterTimeout)
+WebGateway::WebGateway(TranslationEngine& engine, const FetchLimits& limits)
+    : m_engine(engine), m_limits(limits)
 {
 }
 
 QString WebGateway::translateHtml(const TranslationMode& mode, const QString& html) const
 {
-    if (mode.source == mode.target)
-        return html;
-    const QByteArray stream = runFilter(QStringLiteral("apertium-deshtml"), {},
-                                        HtmlPage::spellOutLetters(html).toUtf8(), m_filterTimeout);
-    QByteArray translated;
-    for (const QByteArray& piece : pieces(stream))
-        translated += m_engine.translateStream(mode, piece);
-    return QString::fromUtf8(
-        runFilter(QStringLiteral("apertium-rehtml"), {}, translated, m_filterTimeout));
+    return m_engine.translateHtml(mode, html);
 }
 
 WebGateway::Answer WebGateway::answer(const QString& path, const QString& rawQuery,
@@ -74,12 +46,14 @@ WebGateway::Answer WebGateway::answer(const QString& path, const QString& rawQue
 
     FetchedPage fetched;
     try {
-        fetched =
-            fetchPage(QUrl::fromEncoded(request.address.toUtf8(), QUrl::TolerantMode), m_limits);
+        fetched = fetchPage(QUrl::fromEncoded(request.address.toUtf8(), QUrl::TolerantMode),
+                            m_limits, m_targets);
     } catch (const FetchFailure& failure) {
         qCDebug(lcServer).noquote() << "gateway:" << failure.message();
-        return page(failure.kind() == FetchFailure::Kind::TooSlow ? 504 : 502, notFetched,
-                    failure.message());
+        const unsigned status = failure.kind() == FetchFailure::Kind::Refused   ? 403
+                                : failure.kind() == FetchFailure::Kind::TooSlow ? 504
+                                                                                : 502;
+        return page(status, notFetched, failure.message());
     }
 
     const HtmlPage::Kind kind = HtmlPage::kindOf(fetched.contentType, fetched.body);
@@ -101,7 +75,7 @@ WebGateway::Answer WebGateway::answer(const QString& path, const QString& rawQue
     std::string().swap(fetched.body);
     try {
         if (kind == HtmlPage::Kind::Text)
-            return {200, m_engine.translate(mode, text).toStdString(), false};
+            return {200, m_engine.translate(mode, text).toStdString(), false, true};
         const QString self = origin + path + QLatin1Char('?') + rawQuery;
         const auto throughGateway = [&](const QUrl& target) {
             QUrl bare = target;
@@ -115,7 +89,7 @@ WebGateway::Answer WebGateway::answer(const QString& path, const QString& rawQue
         const QString translated = translateHtml(mode, text);
         return {200,
                 HtmlPage::rewriteLinks(translated, fetched.url, self, throughGateway).toStdString(),
-                true};
+                true, true};
     } catch (const TarquellError& e) {
         qCWarning(lcServer).noquote() << "gateway:" << e.message();
         return page(500, notTranslated,

@@ -1,11 +1,16 @@
 // tarquell-service: the local SOAP translation service.
 #include "ApertiumEngine.h"
+#include "RoutingEngine.h"
 #include "ServerLogging.h"
 #include "ServiceOptions.h"
 #include "ServiceServer.h"
 #include "TranslationEngine.h"
 #include "WsdlDocuments.h"
+#include "api/LibreTranslateApi.h"
+#include "platform/ConfigPaths.h"
+#include "platform/ProfileFile.h"
 
+#include <QHostAddress>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -42,7 +47,7 @@ int probe(const ListenAddress& address)
     return ours ? 0 : 1;
 }
 
-std::unique_ptr<TranslationEngine> makeEngine(const ServiceOptions& options)
+std::unique_ptr<TranslationEngine> makeLocalEngine(const ServiceOptions& options)
 {
     if (options.engine == ServiceOptions::Engine::Echo)
         return std::make_unique<EchoEngine>();
@@ -58,6 +63,39 @@ std::unique_ptr<TranslationEngine> makeEngine(const ServiceOptions& options)
         qCInfo(lcServer).noquote()
             << "Apertium pairs:" << engine->directModes().join(QStringLiteral(" "));
     return engine;
+}
+
+// The local engine, and the remote translation servers of the settings
+// file's [Engines] section or the command line, behind one router.
+std::unique_ptr<TranslationEngine> makeEngine(const ServiceOptions& options)
+{
+    ProfileFile file(ConfigPaths::serviceSettingsFilePath());
+    file.load();
+    QStringList problems;
+    const EngineSettings settings =
+        EngineSettings::read(file, &problems).overriddenBy(options.engines);
+    for (const QString& problem : std::as_const(problems))
+        printErr(QStringLiteral("%1: %2").arg(file.path(), problem));
+    std::vector<std::unique_ptr<RemoteEngine>> remotes;
+    for (const RemoteEngineConfig& config : settings.remotes) {
+        qCInfo(lcServer).noquote()
+            << "remote engine:" << config.label() << "(modes routed to it send their text there)";
+        const QHostAddress host(config.url.host());
+        if (!config.apiKey.isEmpty() && config.url.scheme() == QLatin1String("http") &&
+            !(host.isLoopback() || config.url.host() == QLatin1String("localhost")))
+            printErr(QStringLiteral("the API key for %1 goes over the network unencrypted; use an "
+                                    "https address")
+                         .arg(config.shownUrl()));
+        remotes.push_back(makeRemoteEngine(config));
+    }
+    RoutingEngine::Options routing;
+    routing.routes = settings.routes;
+    routing.refresh = settings.refresh;
+    return std::make_unique<RoutingEngine>(makeLocalEngine(options),
+                                           options.engine == ServiceOptions::Engine::Echo
+                                               ? QStringLiteral("the echo test engine")
+                                               : QStringLiteral("Apertium on this machine"),
+                                           std::move(remotes), routing);
 }
 } // namespace
 
@@ -96,13 +134,27 @@ int main(int argc, char** argv)
                          .arg(address.text()));
     }
 
-    const std::unique_ptr<TranslationEngine> engine = makeEngine(options);
+    LibreTranslateApi::Options apiOptions;
+    std::unique_ptr<TranslationEngine> engine;
+    try {
+        if (!options.apiKeysFile.isEmpty())
+            apiOptions.keyDigests = LibreTranslateApi::readKeys(options.apiKeysFile);
+        engine = makeEngine(options);
+    } catch (const TarquellError& e) {
+        printErr(e.message());
+        return 2;
+    }
+    apiOptions.charLimit = options.charLimit;
+    apiOptions.fileStoreBytes = options.fileStoreBytes;
+    apiOptions.fileLifetime = options.fileLifetime;
+
     const bool debugPaths = qEnvironmentVariable("TARQUELL_SERVICE_DEBUG") == QLatin1String("1");
-    // One server for each address, all on the same engine.
+    LibreTranslateApi api(*engine, apiOptions);
+    // One server for each address, all on the same engine and API.
     std::vector<std::unique_ptr<ServiceServer>> servers;
     QList<ListenAddress> bound;
     for (const ListenAddress& address : std::as_const(options.listen)) {
-        auto server = std::make_unique<ServiceServer>(*engine, debugPaths, options.limits);
+        auto server = std::make_unique<ServiceServer>(*engine, debugPaths, options.limits, &api);
         try {
             bound << server->bind(address);
         } catch (const TarquellError& e) {
@@ -119,6 +171,10 @@ int main(int argc, char** argv)
         }
         servers.push_back(std::move(server));
     }
+    // Each server knows them all: requests may name any of them, and the
+    // gateway fetches none.
+    for (const auto& server : servers)
+        server->setAccess(bound, options.allowPrivatePages);
     for (const ListenAddress& address : std::as_const(bound))
         std::printf("listening on %s\n", address.text().toLocal8Bit().constData());
     std::fflush(stdout);

@@ -272,6 +272,8 @@ QByteArray THTTPReqResp::exchange(Kind kind, const QString& url, const QString& 
 
     const QByteArray data = reply->readAll();
     qCDebug(lcService).noquote() << "HTTP" << code << url << '\n' << QString::fromUtf8(data);
+    if (isPost)
+        emit postAnswered(reply->rawHeaderPairs());
     return data;
 }
 

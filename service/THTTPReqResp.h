@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
 #include <memory>
+#include <utility>
 
 class IDialogs;
 class QAuthenticator;
@@ -65,6 +67,13 @@ public:
 
     // The system's proxy answers within one call (see the source).
     struct ProxyDecisions;
+
+    using Headers = QList<std::pair<QByteArray, QByteArray>>;
+
+signals:
+    // The headers of every answered POST, for a caller that wants to show
+    // what the server says about itself (which engine translated).
+    void postAnswered(const THTTPReqResp::Headers& headers);
 
 private:
     enum class Kind { Document, Post };

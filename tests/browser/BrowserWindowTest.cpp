@@ -197,8 +197,9 @@ TEST_F(BrowserWindowTest, PageThroughServer5ShowsInSpanish)
 {
     if (!QFileInfo::exists(QStringLiteral("/usr/share/apertium/modes/eng-spa.mode")))
         GTEST_SKIP() << "Apertium with eng-spa is not installed (scripts/deps.sh)";
-    // The real service with Apertium is the gateway; the test serves the page.
-    ServiceProcess service({});
+    // The real service with Apertium is the gateway; the test serves the
+    // page on 127.0.0.1, which the service fetches only when allowed.
+    ServiceProcess service({QStringLiteral("--allow-private-pages")});
     ASSERT_TRUE(service.isRunning()) << service.error().toStdString();
     PageServer site;
     site.page("/house.html", "<!DOCTYPE html><html lang=\"en\"><head><title>House</title></head>"

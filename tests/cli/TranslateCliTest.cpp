@@ -1,5 +1,7 @@
 // tarquell-translate run as a program against tarquell-service.
+#include "FakeLibreTranslate.h"
 #include "ServiceProcess.h"
+#include "TestHttpServer.h"
 
 #include "platform/CommandGuard.h"
 #include "platform/Errors.h"
@@ -206,12 +208,24 @@ TEST_F(TranslateCli, RefusesWhatItCannotDo)
     }
 }
 
+// The echo service translates every pair, so each language lists the nine
+// others as its targets.
 TEST_F(TranslateCli, ListsTheTenLanguages)
 {
     const Outcome r = run({s("--list")});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, s("en\tEnglish\nfr\tFrench\nde\tGerman\nes\tSpanish\nit\tItalian\n"
-                       "pt\tPortuguese\nru\tRussian\nzh\tChinese\nko\tKorean\nja\tJapanese\n"));
+    const QStringList codes = s("en fr de es it pt ru zh ko ja").split(QLatin1Char(' '));
+    const QStringList names = s("English French German Spanish Italian Portuguese Russian "
+                                "Chinese Korean Japanese")
+                                  .split(QLatin1Char(' '));
+    QString expected;
+    for (qsizetype i = 0; i < codes.size(); ++i) {
+        QStringList targets = codes;
+        targets.removeAt(i);
+        expected += codes[i] + QLatin1Char('\t') + names[i] + QLatin1Char('\t') +
+                    targets.join(QLatin1Char(' ')) + QLatin1Char('\n');
+    }
+    EXPECT_EQ(r.out, expected);
 }
 
 // With the default locations and no service answering, a private
@@ -237,4 +251,76 @@ TEST_F(TranslateCli, StartsTheLocalServiceForItsRun)
     httplib::Client client("127.0.0.1", started.captured(1).toInt());
     client.set_connection_timeout(std::chrono::seconds(2));
     EXPECT_FALSE(client.Get("/sd/BabelFishService.wsdl")) << "the service outlived the run";
+}
+
+// -f auto: each input's language is detected (told with -v), text already
+// in the destination language is written as it is, and an input whose
+// language cannot be told fails with a message.
+TEST_F(TranslateCli, DetectsTheSourceLanguageOfEachInput)
+{
+    const QString french = writeFile("fr.txt", "Le chat dort sur le canapé depuis ce matin.");
+    const QString english = writeFile("en.txt", "The weather is lovely this morning.\n");
+    Outcome r = run({s("-f"), s("auto"), s("-t"), s("en"), s("-v"), french, english});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, s("[fr_en] Le chat dort sur le canapé depuis ce matin.\n"
+                       "The weather is lovely this morning.\n"));
+    EXPECT_TRUE(r.err.contains(
+        QRegularExpression(s("Detected language of .*fr\\.txt: French \\(fr\\), confidence \\d+"))))
+        << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(s("en.txt: English (en)"))) << r.err.toStdString();
+
+    // Without -v, nothing but the translation.
+    r = run({s("-f"), s("AUTO"), s("-t"), s("de")}, "Where is the nearest train station?");
+    EXPECT_EQ(r.out, s("[en_de] Where is the nearest train station?\n"));
+    EXPECT_EQ(r.err, QString());
+
+    r = run({s("-f"), s("auto"), s("-t"), s("en")}, "12345 !!!");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(s("cannot detect the language of standard input; name it with -f")))
+        << r.err.toStdString();
+}
+
+// With -v the service's word on which engine translated is passed on: a
+// remote server's translation has left this machine.
+TEST_F(TranslateCli, VerboseNamesTheEngineThatTranslated)
+{
+    if (!QFile::exists(s("/usr/share/apertium/modes/eng-spa.mode")))
+        GTEST_SKIP() << "Apertium with eng-spa is not installed (scripts/deps.sh)";
+    FakeLibreTranslate lt;
+    lt.start();
+    ServiceProcess service({s("--remote"), s("libretranslate=") + lt.url(s("/"))});
+    ASSERT_TRUE(service.isRunning()) << service.error().toStdString();
+    writeSettings(s("[Services]\nServer 1=%1\n").arg(service.url(s("/sd/BabelFishService.wsdl"))));
+
+    Outcome r = run({s("-v"), s("-f"), s("en"), s("-t"), s("de")}, "Hello world\n");
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, s("Hallo Welt\n"));
+    EXPECT_TRUE(r.err.contains(s("Translated by LibreTranslate at %1.\n").arg(lt.url(s("/")))))
+        << r.err.toStdString();
+    r = run({s("-v"), s("-f"), s("en"), s("-t"), s("es")}, "Hello\n");
+    EXPECT_TRUE(r.err.contains(s("Translated by Apertium on this machine.\n")))
+        << r.err.toStdString();
+    // Without -v nothing is said.
+    r = run({s("-f"), s("en"), s("-t"), s("de")}, "Hello\n");
+    EXPECT_EQ(r.err, QString());
+}
+
+// --list asks the service what it translates now (LibreTranslate's
+// /languages), in the window's order and names.
+TEST_F(TranslateCli, ListsWhatTheServiceTranslatesNow)
+{
+    TestHttpServer service;
+    service.server().Get("/languages", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(R"([{"code":"ja","name":"Japanese","targets":["en"]},
+                            {"code":"en","name":"English","targets":["ja","de","es","xx"]},
+                            {"code":"ko","name":"Korean","targets":[]}])",
+                        "application/json");
+    });
+    service.start();
+    writeSettings(s("[Services]\nServer 1=%1\n").arg(service.url(s("/sd/BabelFishService.wsdl"))));
+    const Outcome r = run({s("--list"), s("-v")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, s("en\tEnglish\tde es ja\nja\tJapanese\ten\n"));
+    EXPECT_TRUE(r.err.contains(s("the languages %1 translates now").arg(service.url())))
+        << r.err.toStdString();
 }

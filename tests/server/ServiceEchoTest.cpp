@@ -435,7 +435,7 @@ TEST(ServiceCommandLine, ProbeTellsOurServiceFromOthers)
 TEST(ServiceAddress, DocumentsNameTheAddressTheCallerCanReach)
 {
     // Bound to a name rather than an address, the service takes the host
-    // from the request, if it is a plain host and port.
+    // from the request, once it has named this service.
     ServiceProcess service({QStringLiteral("--engine"), QStringLiteral("echo"),
                             QStringLiteral("--listen"), QStringLiteral("localhost:0")});
     ASSERT_TRUE(service.isRunning()) << service.error().toStdString();
@@ -443,16 +443,24 @@ TEST(ServiceAddress, DocumentsNameTheAddressTheCallerCanReach)
     const struct
     {
         std::string host;
-        std::string location;
+        std::string location; // "" when refused
     } rows[] = {
         {"localhost:" + port, "http://localhost:" + port + "/soap"},
-        // Anything else falls back to the address the connection came to.
-        {"evil\"><x a=\"", ":" + port + "/soap"},
+        {"127.0.0.1:" + port, "http://127.0.0.1:" + port + "/soap"},
+        // Anything else is refused, and never written into a document.
+        {"evil\"><x a=\"", ""},
+        {"evil.example:" + port, ""},
     };
     for (const auto& row : rows) {
+        SCOPED_TRACE(row.host);
         httplib::Client client("localhost", service.port());
         const auto res = client.Get("/sd/BabelFishService.wsdl", {{"Host", row.host}});
         ASSERT_TRUE(res);
+        EXPECT_EQ(res->body.find("evil"), std::string::npos) << res->body;
+        if (row.location.empty()) {
+            EXPECT_EQ(res->status, 421) << res->body;
+            continue;
+        }
         QDomDocument doc;
         ASSERT_TRUE(doc.setContent(QByteArray::fromStdString(res->body), true)) << res->body;
         const QString location = doc.elementsByTagNameNS(soapNs, QStringLiteral("address"))

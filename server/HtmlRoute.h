@@ -1,0 +1,27 @@
+#pragma once
+
+#include "LanguageModes.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <chrono>
+
+class TranslationEngine;
+
+// HTML through an engine that translates Apertium's stream format:
+// apertium-deshtml puts the markup into superblanks, the engine translates
+// the stream in pieces, apertium-rehtml puts the markup back.
+namespace HtmlRoute {
+// The stream in pieces of about this many bytes, each ending where
+// apertium-deshtml ended a block: other requests for the same pair get
+// their turn in between.
+constexpr qsizetype streamPiece = 32 * 1024;
+// How long a format filter may stay silent.
+constexpr std::chrono::milliseconds filterTimeout{30000};
+
+QString translate(TranslationEngine& engine, const TranslationMode& mode, const QString& html);
+// The stream cut after the "[]" superblanks that follow a full stop, in
+// pieces of at least maxBytes where the stream allows.
+QList<QByteArray> pieces(const QByteArray& stream, qsizetype maxBytes = streamPiece);
+} // namespace HtmlRoute

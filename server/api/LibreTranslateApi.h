@@ -1,0 +1,125 @@
+#pragma once
+
+#include "DocumentFormats.h"
+#include "FileStore.h"
+#include "TranslationEngine.h"
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QSet>
+#include <QString>
+#include <chrono>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+// LibreTranslate's HTTP API on the service's engine, so that the programs
+// that speak it (browser extensions, editors' plug-ins, its clients in many
+// languages) translate offline here: POST /translate, GET /languages,
+// POST /detect, POST /translate_file with GET /download_file/<id>/<name>,
+// and GET /frontend/settings. Field names, JSON shapes, status codes and
+// error texts are LibreTranslate's own. The HTTP front hands each request
+// over whole; answer() blocks while the engine works, so it runs on the
+// work queue.
+class LibreTranslateApi
+{
+public:
+    struct Options
+    {
+        // Longest text of one /translate request in characters; -1: any.
+        int charLimit = -1;
+        // SHA-256 digests of the keys a request must carry; empty: none
+        // is asked for (a key sent is ignored).
+        QSet<QByteArray> keyDigests;
+        // Translated files: where their private folder goes, how much they
+        // may take together, how long one waits for its download.
+        QString filesParent = FileStore::defaultParent();
+        qint64 fileStoreBytes = 512LL * 1024 * 1024;
+        std::chrono::seconds fileLifetime{30 * 60};
+    };
+
+    struct Request
+    {
+        std::string method;
+        std::string path; // decoded
+        std::string rawQuery;
+        QByteArray contentType;
+        std::string_view body; // not copied: it may be 64 MiB
+        // "http://host:port" as the client reached the service, for the
+        // addresses of translated files.
+        QString origin;
+    };
+
+    struct Reply
+    {
+        unsigned status = 200;
+        std::string body;
+        std::string contentType = "application/json";
+        std::vector<std::pair<std::string, std::string>> headers;
+        // A file to send instead of body (the reply then owns it).
+        int fd = -1;
+        qint64 fdSize = 0;
+    };
+
+    // Largest /translate or /detect body, and largest uploaded file (its
+    // multipart body may be a little larger).
+    static constexpr size_t textBodyBytes = 16 * 1024 * 1024;
+    static constexpr size_t uploadBytes = 64 * 1024 * 1024;
+
+    LibreTranslateApi(TranslationEngine& engine, Options options);
+
+    // True for the paths this API answers.
+    static bool isApiPath(const std::string& path);
+    // The largest body kept for this request; 0 when its body is not read.
+    static size_t bodyCap(const std::string& method, const std::string& path);
+    // True when the answer needs no engine, file or body (a CORS preflight,
+    // a wrong method): it may be given on the serving thread.
+    static bool answersAtOnce(const std::string& method, const std::string& path);
+
+    Reply answer(const Request& request);
+    // {"error": message} with the API's headers, for refusals made by the
+    // HTTP front (413, 503).
+    static Reply error(unsigned status, const QString& message);
+
+    // Reads a --api-keys file: one key a line; blank lines and lines that
+    // begin with '#' are skipped. Throws TarquellError when the file cannot
+    // be read or holds no key.
+    static QSet<QByteArray> readKeys(const QString& fileName);
+
+    // "report.es.txt" for "C:\\docs\\report.txt" translated into "es" as
+    // ".txt": the name without folders, control characters or quotes, not
+    // longer than 100 characters before the language.
+    static QString downloadName(const QString& uploaded, const QString& target,
+                                const QString& extension);
+
+    const DocumentFormats& formats() const { return m_formats; }
+
+private:
+    struct Detected
+    {
+        QString code;
+        double confidence = 0;
+    };
+
+    Reply translate(const Request& request);
+    Reply detect(const Request& request);
+    Reply translateFile(const Request& request);
+    Reply downloadFile(const std::string& path);
+    Reply languages() const;
+    Reply settings() const;
+
+    void checkKey(const QJsonObject& fields) const;
+    // Each of the ten languages this engine translates from or into, with
+    // the languages it translates it into.
+    using LanguageTable = std::vector<std::pair<QString, QStringList>>;
+    LanguageTable languageTable() const;
+    static bool isSupported(const LanguageTable& table, const QString& code);
+    TranslationMode checkedMode(const QString& source, const QString& target) const;
+
+    TranslationEngine& m_engine;
+    const Options m_options;
+    DocumentFormats m_formats;
+    FileStore m_files;
+};

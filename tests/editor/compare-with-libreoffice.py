@@ -1,0 +1,188 @@
+#!/usr/bin/env python3
+"""Holds our reading of RTF files against LibreOffice's.
+
+For every .rtf file under the folders given, LibreOffice converts it to
+UTF-8 text (headless, in a private profile; its results are kept in a cache
+folder so that later runs only read the files again with our reader), and
+rtf_text prints what the source pane shows. Both are compared with all
+white space, line and paragraph breaks made one space. Prints one line per
+file that reads differently (with the first words that differ) and the
+count of files that read alike.
+
+Two things LibreOffice's text export does not show as its window does are
+allowed for: it draws every bullet as one of three characters of its own
+or none (so the bullets at lines' starts are not compared), and it leaves out
+the text of text boxes and shapes (so words that we show and LibreOffice's
+text does not are accepted when LibreOffice's own flat ODF export of the
+same file holds them in its text boxes).
+
+  compare-with-libreoffice.py [--rtf-text PATH] [--cache DIR] [-v] FOLDER|FILE ...
+
+make-rtf-corpus.sh beside this script makes such a folder from documents
+Debian installs, written by LibreOffice, AbiWord, pandoc, latex2rtf,
+troffcvt and enscript.
+"""
+import argparse
+import difflib
+import hashlib
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SPACE = re.compile(r"[\s\u00a0\u2000-\u200b\u2028\u2029\u202f\u3000\ufeff]+")
+# Marks with no width that the two readers may or may not keep.
+INVISIBLE = re.compile(r"[\u00ad\u200c-\u200f\u202a-\u202e\u2060\u2066-\u2069\ufffc]")
+# LibreOffice's text export draws every bullet as one of its own three
+# characters (or none), whatever the list's bullet is; a bullet at a line's
+# start becomes "•" on both sides, and a place where the two differ only in
+# bullets (these, or the ASCII ones "-" and "*") does not count.
+BULLET = re.compile(
+    r"^[ \t\u00a0]*[\u2022\u25e6\u25aa\u25ab\u25a0\u25a1\u25cf\u25cb\u25c6\u25c7\u2756\u27a2"
+    r"\u2794\u2713\u2013\u2014\u00b7\u2219\u2043\u2023\u2605\ue000-\uf8ff](?=[ \t\u00a0])", re.M)
+
+
+def normalise(text, bullets=False):
+    text = text.replace("\ufeff", "").replace("\r\n", "\n").replace("\u2028", "\n")
+    text = text.replace("\u2029", "\n")
+    if bullets:
+        text = BULLET.sub("\u2022", text)
+    return SPACE.sub(" ", INVISIBLE.sub("", text)).strip()
+
+
+def text_box_texts(fodt):
+    """The text of every text box in a flat ODF document, normalised."""
+    import xml.etree.ElementTree as ET
+    draw = "{urn:oasis:names:tc:opendocument:xmlns:drawing:1.0}"
+    try:
+        root = ET.parse(fodt).getroot()
+    except (ET.ParseError, OSError):
+        return []
+    office = "{urn:oasis:names:tc:opendocument:xmlns:office:1.0}"
+
+    def text(e, top=True):
+        # Pictures' data and boxes inside the box are not the box's text.
+        if e.tag == office + "binary-data" or (e.tag == draw + "text-box" and not top):
+            return e.tail or ""
+        inner = (e.text or "") + "".join(text(c, False) for c in e)
+        return inner + ("\n" if e.tag.endswith("}p") or e.tag.endswith("}h") else "") \
+            + ("" if top else (e.tail or ""))
+
+    return [normalise(text(box), True) for box in root.iter(draw + "text-box")]
+
+
+def rtf_files(paths):
+    for p in paths:
+        if os.path.isfile(p):
+            yield p
+            continue
+        for root, _, names in os.walk(p):
+            for n in sorted(names):
+                if n.lower().endswith(".rtf"):
+                    yield os.path.join(root, n)
+
+
+def key(path):
+    with open(path, "rb") as f:
+        return hashlib.sha1(f.read()).hexdigest()
+
+
+def libreoffice_texts(files, cache, ext="txt", target="txt:Text (encoded):UTF8"):
+    """Converts the files LibreOffice has not read yet, in one run."""
+    os.makedirs(cache, exist_ok=True)
+    todo = [f for f in files if not os.path.exists(os.path.join(cache, key(f) + "." + ext))]
+    if todo:
+        with tempfile.TemporaryDirectory() as work:
+            src = os.path.join(work, "in")
+            out = os.path.join(work, "out")
+            os.makedirs(src)
+            for f in todo:
+                shutil.copyfile(f, os.path.join(src, key(f) + ".rtf"))
+            profile = os.path.join(work, "profile")
+            names = sorted(os.listdir(src))
+            for i in range(0, len(names), 50):
+                subprocess.run(
+                    ["soffice", "-env:UserInstallation=file://" + profile, "--headless",
+                     "--convert-to", target, "--outdir", out]
+                    + [os.path.join(src, n) for n in names[i:i + 50]],
+                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=1800)
+            for n in os.listdir(out) if os.path.isdir(out) else []:
+                shutil.copyfile(os.path.join(out, n), os.path.join(cache, n))
+    texts = {}
+    for f in files:
+        p = os.path.join(cache, key(f) + "." + ext)
+        if os.path.exists(p):
+            if ext == "fodt":
+                texts[f] = text_box_texts(p)
+            else:
+                with open(p, encoding="utf-8", errors="replace") as t:
+                    texts[f] = t.read()
+    return texts
+
+
+def in_text_boxes(words, boxes):
+    """Every one of the words is a word of LibreOffice's text boxes (whose
+    order on the page and in its export need not be ours)."""
+    from collections import Counter
+    return not (Counter(words) - Counter(" ".join(boxes).split()))
+
+
+def differences(ours, theirs, boxes):
+    """The places where the texts differ, less our text found in text boxes."""
+    a, b = ours.split(), theirs.split()
+    found = []
+    for op, i1, i2, j1, j2 in difflib.SequenceMatcher(None, a, b, autojunk=False).get_opcodes():
+        if op == "equal" or set(a[i1:i2] + b[j1:j2]) <= {"\u2022", "-", "*"}:
+            continue
+        # Only text that LibreOffice shows nowhere else may be a text box's.
+        if op != "delete" or not in_text_boxes(a[i1:i2], boxes):
+            found.append("ours %r / LibreOffice %r"
+                         % (" ".join(a[i1:i2][:8]), " ".join(b[j1:j2][:8])))
+    return found
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--rtf-text", default=None, help="the rtf_text program")
+    ap.add_argument("--cache", default=os.path.join(tempfile.gettempdir(), "lo-rtf-text-cache"))
+    ap.add_argument("-v", action="store_true", help="list the files that read alike too")
+    ap.add_argument("paths", nargs="+")
+    args = ap.parse_args()
+    tool = args.rtf_text or os.path.join(HERE, "..", "..", "build", "tests", "editor", "rtf_text")
+
+    files = sorted(set(rtf_files(args.paths)))
+    theirs = libreoffice_texts(files, args.cache)
+    boxes = libreoffice_texts(files, args.cache, "fodt", "fodt")
+    alike = differ = failed = 0
+    for f in files:
+        if f not in theirs:
+            print("NOT READ BY LIBREOFFICE", f)
+            failed += 1
+            continue
+        r = subprocess.run([tool, f], capture_output=True, timeout=120)
+        if r.returncode != 0:
+            print("FAILED", f, r.stderr.decode(errors="replace").strip())
+            failed += 1
+            continue
+        a = normalise(r.stdout.decode("utf-8", errors="replace"), True)
+        b = normalise(theirs[f], True)
+        found = differences(a, b, boxes.get(f, [])) if a != b else []
+        if not found:
+            alike += 1
+            if args.v:
+                print("alike", f)
+        else:
+            differ += 1
+            print("DIFFERS", f, "--", found[0][:300], "(%d places)" % len(found))
+            if args.v:
+                for place in found[1:]:
+                    print("   ", place[:300])
+    print("%d files: %d read as LibreOffice reads them, %d differ, %d not compared"
+          % (len(files), alike, differ, failed))
+
+
+if __name__ == "__main__":
+    sys.exit(main())
