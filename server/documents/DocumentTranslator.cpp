@@ -2,6 +2,7 @@
 
 #include "ApertiumFilters.h"
 #include "DocumentError.h"
+#include "DocumentTypes.h"
 #include "HtmlPage.h"
 #include "OfficeConverter.h"
 #include "ServiceFault.h"
@@ -27,82 +28,12 @@
 using Filter = ApertiumFilters::Filter;
 
 namespace {
-enum class Route { Word, Slides, Sheet, OpenDocument, Epub, Html, Text, Subtitles, Office, Pdf };
-
-struct FormatRow
-{
-    const char* extension;
-    Route route;
-    const char* mimeType;
-    const char* label; // "Word document": what messages call it
-    // LibreOffice's --convert-to target for writing the translation back;
-    // nullptr: it is given as .docx.
-    const char* writeBack = nullptr;
-};
-
-// Every type we take, written once: the open dialog, the API's list and
-// the routes all read it.
-const FormatRow formatRows[] = {
-    {"docx", Route::Word, "application/vnd.openxmlformats-officedocument.wordprocessingml.document",
-     "Word document"},
-    {"docm", Route::Word, "application/vnd.ms-word.document.macroEnabled.12", "Word document"},
-    {"dotx", Route::Word, "application/vnd.openxmlformats-officedocument.wordprocessingml.template",
-     "Word template"},
-    {"dotm", Route::Word, "application/vnd.ms-word.template.macroEnabled.12", "Word template"},
-    {"pptx", Route::Slides,
-     "application/vnd.openxmlformats-officedocument.presentationml.presentation",
-     "PowerPoint presentation"},
-    {"pptm", Route::Slides, "application/vnd.ms-powerpoint.presentation.macroEnabled.12",
-     "PowerPoint presentation"},
-    {"ppsx", Route::Slides,
-     "application/vnd.openxmlformats-officedocument.presentationml.slideshow",
-     "PowerPoint slide show"},
-    {"potx", Route::Slides, "application/vnd.openxmlformats-officedocument.presentationml.template",
-     "PowerPoint template"},
-    {"xlsx", Route::Sheet, "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet",
-     "Excel workbook"},
-    {"xlsm", Route::Sheet, "application/vnd.ms-excel.sheet.macroEnabled.12", "Excel workbook"},
-    {"xltx", Route::Sheet, "application/vnd.openxmlformats-officedocument.spreadsheetml.template",
-     "Excel template"},
-    {"odt", Route::OpenDocument, "application/vnd.oasis.opendocument.text", "OpenDocument text"},
-    {"ott", Route::OpenDocument, "application/vnd.oasis.opendocument.text-template",
-     "OpenDocument template"},
-    {"odp", Route::OpenDocument, "application/vnd.oasis.opendocument.presentation",
-     "OpenDocument presentation"},
-    {"ods", Route::OpenDocument, "application/vnd.oasis.opendocument.spreadsheet",
-     "OpenDocument spreadsheet"},
-    {"epub", Route::Epub, "application/epub+zip", "EPUB book"},
-    {"html", Route::Html, "text/html", "web page"},
-    {"htm", Route::Html, "text/html", "web page"},
-    {"xhtml", Route::Html, "application/xhtml+xml", "web page"},
-    {"txt", Route::Text, "text/plain", "text file"},
-    {"srt", Route::Subtitles, "application/x-subrip", "subtitle file"},
-    // Apertium's RTF filter writes letters beyond ASCII as raw UTF-8
-    // bytes, which RTF readers take for another code page: RTF goes the
-    // way of .doc instead.
-    {"rtf", Route::Office, "application/rtf", "RTF document", "rtf:Rich Text Format"},
-    {"doc", Route::Office, "application/msword", "Word 97-2003 document", "doc:MS Word 97"},
-    {"dot", Route::Office, "application/msword", "Word 97-2003 template", "dot:MS Word 97 Vorlage"},
-    {"fodt", Route::Office, "application/vnd.oasis.opendocument.text-flat-xml",
-     "flat OpenDocument text", "fodt:OpenDocument Text Flat XML"},
-    {"wpd", Route::Office, "application/vnd.wordperfect", "WordPerfect document"},
-    {"wps", Route::Office, "application/vnd.ms-works", "Works document"},
-    {"lwp", Route::Office, "application/vnd.lotus-wordpro", "Word Pro document"},
-    {"abw", Route::Office, "application/x-abiword", "AbiWord document"},
-    {"sxw", Route::Office, "application/vnd.sun.xml.writer", "StarOffice text"},
-    {"hwp", Route::Office, "application/x-hwp", "Hangul document"},
-    {"pages", Route::Office, "application/vnd.apple.pages", "Pages document"},
-    {"wri", Route::Office, "application/x-mswrite", "Write document"},
-    {"pdf", Route::Pdf, "application/pdf", "PDF file"},
-};
+using Route = DocumentTypes::Route;
+using FormatRow = DocumentTypes::Type;
 
 const FormatRow* rowFor(const QString& extension)
 {
-    for (const FormatRow& row : formatRows) {
-        if (extension == QLatin1String(row.extension))
-            return &row;
-    }
-    return nullptr;
+    return DocumentTypes::find(extension);
 }
 
 const FormatRow* rowFor(const char* extension)
@@ -219,17 +150,25 @@ QByteArray encodeText(const DecodedText& how, const QString& text)
     return encoder.encode(text);
 }
 
-// After decoding a page from another charset the translation is UTF-8:
-// its charset declaration must say so.
+// The translation is written in UTF-8, whatever the page declared (a page
+// in ASCII declared as ISO-8859-1 gets letters beyond ASCII now): its
+// charset declarations, in a meta element or the XML declaration, must say
+// so.
 QString declareUtf8(const QString& html)
 {
-    static const QRegularExpression charset(
-        QStringLiteral("(<meta\\b[^>]*?charset\\s*=\\s*[\"']?)([A-Za-z0-9_.:-]+)"),
+    static const QRegularExpression declared(
+        QStringLiteral("(<meta\\b[^>]*?charset\\s*=\\s*[\"']?|"
+                       "^\\s*<\\?xml\\b[^>]*?encoding\\s*=\\s*[\"'])([A-Za-z0-9_.:-]+)"),
         QRegularExpression::CaseInsensitiveOption);
     QString out = html;
-    const QRegularExpressionMatch m = charset.match(out);
-    if (m.hasMatch())
+    qsizetype from = 0;
+    for (;;) {
+        const QRegularExpressionMatch m = declared.match(out, from);
+        if (!m.hasMatch())
+            break;
         out.replace(m.capturedStart(2), m.capturedLength(2), QStringLiteral("utf-8"));
+        from = m.capturedStart(2) + 5;
+    }
     return out;
 }
 
@@ -363,18 +302,12 @@ QString DocumentTranslator::scratchRoot()
 
 QStringList DocumentTranslator::supportedExtensions()
 {
-    QStringList list;
-    for (const FormatRow& row : formatRows) {
-        if (row.route != Route::Pdf)
-            list << QString::fromLatin1(row.extension);
-    }
-    return list;
+    return DocumentTypes::supportedExtensions();
 }
 
 QString DocumentTranslator::mimeTypeOf(const QString& extension)
 {
-    const FormatRow* row = rowFor(extension.toLower());
-    return row && row->route != Route::Pdf ? QString::fromLatin1(row->mimeType) : QString();
+    return DocumentTypes::mimeTypeOf(extension);
 }
 
 TranslatedDocument DocumentTranslator::translate(const QByteArray& file, const QString& fileName,
@@ -482,6 +415,15 @@ TranslatedDocument DocumentTranslator::run(const QByteArray& file, const QString
 
     const Work work{m_options, mode, text, maxChars};
     try {
+        // An engine that translates files of this type itself (a server's
+        // own document translation) gets the file whole.
+        if (mode && row) {
+            std::optional<QByteArray> whole = m_engine.translateFile(
+                *mode, nameWithExtension(fileName, row->extension), file);
+            job.run().check();
+            if (whole)
+                return result(std::move(*whole), fileName, *row);
+        }
         // Each route below; they share Job for time, cancel and folders.
         struct Routes
         {
@@ -490,6 +432,29 @@ TranslatedDocument DocumentTranslator::run(const QByteArray& file, const QString
             TranslationEngine& engine;
 
             ApertiumFilters::Context context() { return job.context(work.mode); }
+
+            // HTML parts (a page, a book's chapters): through the engine's
+            // own HTML translation where it does better than the filters
+            // (a server that takes HTML), else through the filters here,
+            // which the run's clock and cancel reach between pieces.
+            QList<QByteArray> translateHtmlParts(const QList<QByteArray>& parts)
+            {
+                if (!engine.takesHtml(*work.mode))
+                    return ApertiumFilters::translate(Filter::Html, parts, context());
+                qint64 total = 0;
+                for (const QByteArray& part : parts)
+                    total += part.size();
+                QList<QByteArray> out;
+                qint64 done = 0;
+                for (const QByteArray& part : parts) {
+                    job.run().check();
+                    out << engine.translateHtml(*work.mode, QString::fromUtf8(part)).toUtf8();
+                    done += part.size();
+                    job.run().progress(done, total);
+                }
+                job.run().check();
+                return out;
+            }
 
             TranslatedDocument package(const QByteArray& file, const QString& fileName,
                                        const FormatRow* row)
@@ -523,7 +488,7 @@ TranslatedDocument DocumentTranslator::run(const QByteArray& file, const QString
                 }
                 if (!given || given->route != route) {
                     given = nullptr;
-                    for (const FormatRow& r : formatRows) {
+                    for (const FormatRow& r : DocumentTypes::all()) {
                         if (r.route != route)
                             continue;
                         if (route != Route::OpenDocument || mimetype == r.mimeType) {
@@ -604,7 +569,9 @@ TranslatedDocument DocumentTranslator::run(const QByteArray& file, const QString
                 }
 
                 const QList<QByteArray> translated =
-                    ApertiumFilters::translate(filterOf(route), parts, scratchContext());
+                    route == Route::Epub
+                        ? translateHtmlParts(parts)
+                        : ApertiumFilters::translate(filterOf(route), parts, scratchContext());
                 for (qsizetype k = 0; k < indexes.size(); ++k) {
                     const QString name = QString::fromUtf8(zip.entries()[indexes[k]].name);
                     const QString problem = XmlGuard::problem(translated[k], job.limits().xmlDepth,
@@ -638,12 +605,8 @@ TranslatedDocument DocumentTranslator::run(const QByteArray& file, const QString
                         ApertiumFilters::deformat(Filter::Html, {page}, context()), work.maxChars);
                     return {};
                 }
-                QString out = QString::fromUtf8(
-                    ApertiumFilters::translate(Filter::Html, {page}, context()).front());
-                const bool wasUtf8 = validUtf8(file) && decoded.encoding == QStringConverter::Utf8;
-                if (!wasUtf8)
-                    out = declareUtf8(out);
-                return result(out.toUtf8(), fileName, row);
+                QString out = QString::fromUtf8(translateHtmlParts({page}).front());
+                return result(declareUtf8(out).toUtf8(), fileName, row);
             }
 
             TranslatedDocument plain(const QByteArray& file, const QString& fileName,
