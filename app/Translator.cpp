@@ -4,6 +4,7 @@
 #include "app/BrowserController.h"
 #include "app/GatewayController.h"
 #include "app/DocumentController.h"
+#include "app/DocumentTranslateController.h"
 #include "app/LanguageController.h"
 #include "app/Logging.h"
 #include "app/QtDialogs.h"
@@ -116,6 +117,8 @@ void TfrmMain::createControllers()
     m_gateways = new GatewayController(this, ui, Settings, Gateway, *m_browser, *m_env.dialogs);
     m_documents = new DocumentController(this, ui, PaneMode, *m_status, *m_env.dialogs,
                                          *m_env.launcher, [this] { return isTranslating(); });
+    new DocumentTranslateController(this, ui, Settings, Services, *m_status, *m_env.dialogs,
+                                    *m_env.launcher, [this] { return isTranslating(); });
 }
 
 // --- start sequence ---

@@ -22,6 +22,8 @@ const QString ServiceLocations::Defaults[3] = {
     QStringLiteral("http://127.0.0.1:8731/vx_engine/wsdl.vep?translate.wsdl"),
 };
 
+const QString ServiceLocations::DefaultDocumentService = QStringLiteral("http://127.0.0.1:8731/");
+
 void MainSettings::loadOptions(const ProfileFile& file)
 {
     MultiThreading = file.readBool(Options, QStringLiteral("MultiThreading"), false);
@@ -108,5 +110,10 @@ ServiceLocations ServiceLocations::read(const ProfileFile& file)
         file.readString(Services, QStringLiteral("Support Mail"), DefaultSupportMail).trimmed();
     if (s.supportMail.isEmpty())
         s.supportMail = DefaultSupportMail;
+    s.documentService =
+        file.readString(Services, QStringLiteral("Document Service"), DefaultDocumentService)
+            .trimmed();
+    if (s.documentService.isEmpty())
+        s.documentService = DefaultDocumentService;
     return s;
 }

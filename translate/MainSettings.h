@@ -62,4 +62,9 @@ struct ServiceLocations
     QString supportMail = DefaultSupportMail;
     static const QString DefaultHomePage;
     static const QString DefaultSupportMail;
+
+    // --- documents: the service that translates whole documents
+    // ("Document Service", LibreTranslate's API), same section, same rules ---
+    QString documentService = DefaultDocumentService;
+    static const QString DefaultDocumentService;
 };

@@ -400,10 +400,7 @@ TranslatedDocument DocumentTranslator::run(const QByteArray& file, const QString
             row = rowFor("html");
     }
     if (row && row->route == Route::Pdf)
-        throw DocumentError(DocumentError::Kind::Unsupported,
-                            QStringLiteral("PDF files cannot be translated with their layout; "
-                                           "open the PDF, copy its text into the window and "
-                                           "translate it there"));
+        throw DocumentError(DocumentError::Kind::Unsupported, DocumentTypes::pdfRefusal());
     if (!row && !isZip(file))
         throw DocumentError(
             DocumentError::Kind::Unsupported,

@@ -99,4 +99,9 @@ QString givenExtension(const QString& extension)
         return QStringLiteral("docx");
     return QString::fromLatin1(type->extension);
 }
+QString pdfRefusal()
+{
+    return QStringLiteral("PDF files cannot be translated with their layout; open the PDF, copy "
+                          "its text into the window and translate it there");
+}
 } // namespace DocumentTypes

@@ -46,4 +46,6 @@ QString mimeTypeOf(const QString& extension);
 // or "docx" where LibreOffice cannot write the type. Empty for a type not
 // translated.
 QString givenExtension(const QString& extension);
+// Why a PDF is not translated, and what to do instead.
+QString pdfRefusal();
 } // namespace DocumentTypes
