@@ -16,6 +16,13 @@ QString native(const QString& path)
 {
     return QDir::toNativeSeparators(path);
 }
+
+// The path with its last part, the file's name, replaced: the folder stays
+// as the user wrote it.
+QString withName(const QString& path, const QString& name)
+{
+    return path.left(path.size() - QFileInfo(path).fileName().size()) + name;
+}
 } // namespace
 
 QString proposedOutput(const QString& input, const QString& targetCode)
@@ -29,9 +36,8 @@ QString proposedOutput(const QString& input, const QString& targetCode)
     QString base = info.fileName();
     if (!suffix.isEmpty())
         base.chop(suffix.size() + 1);
-    const QString name = base + QLatin1Char('.') + targetCode +
-                         (given.isEmpty() ? QString() : QLatin1Char('.') + given);
-    return info.dir().filePath(name);
+    return withName(input, base + QLatin1Char('.') + targetCode +
+                               (given.isEmpty() ? QString() : QLatin1Char('.') + given));
 }
 
 QString withFormat(const QString& output, const QString& format)
@@ -46,7 +52,7 @@ QString withFormat(const QString& output, const QString& format)
     const QString suffix = info.suffix();
     if (!suffix.isEmpty() && !DocumentTypes::mimeTypeOf(suffix).isEmpty())
         name.chop(suffix.size() + 1);
-    return info.dir().filePath(name + format);
+    return withName(output, name + format);
 }
 
 bool sameFile(const QString& existing, const QString& other)

@@ -648,10 +648,16 @@ LibreTranslateApi::Reply LibreTranslateApi::translateFile(const Request& request
             throw ApiError::invalid(QStringLiteral("%1 is not supported").arg(from));
         if (!isSupported(table, target))
             throw ApiError::invalid(QStringLiteral("%1 is not supported").arg(target));
-        const TranslationMode mode = checkedMode(from, target);
-
-        const TranslatedDocument translated =
-            m_documents.translate(file.data, file.fileName, mode, control);
+        // A document already in the language asked for comes back as it is.
+        TranslatedDocument translated;
+        if (from == target) {
+            const QString extension = fileExtension(file.fileName).mid(1);
+            translated = {file.data, file.fileName, DocumentTranslator::mimeTypeOf(extension),
+                          extension};
+        } else {
+            translated =
+                m_documents.translate(file.data, file.fileName, checkedMode(from, target), control);
+        }
         const QString format = QLatin1Char('.') + translated.formatGiven;
         const QString name = downloadName(file.fileName, target, format);
         QString id;

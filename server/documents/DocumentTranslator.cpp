@@ -18,6 +18,7 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <memory>
@@ -169,6 +170,22 @@ QString declareUtf8(const QString& html)
         out.replace(m.capturedStart(2), m.capturedLength(2), QStringLiteral("utf-8"));
         from = m.capturedStart(2) + 5;
     }
+    // A page that declared nothing and has letters beyond ASCII now would
+    // be read in the browser's guess: it says UTF-8 (XML needs nothing).
+    const bool ascii = std::all_of(out.cbegin(), out.cend(),
+                                   [](QChar c) { return c.unicode() < 0x80; });
+    if (from > 0 || ascii || out.trimmed().startsWith(QLatin1String("<?xml")))
+        return out;
+    static const QRegularExpression head(QStringLiteral("<head\\b[^>]*>"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression root(QStringLiteral("<html\\b[^>]*>"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    if (const QRegularExpressionMatch m = head.match(out); m.hasMatch())
+        out.insert(m.capturedEnd(), QStringLiteral("<meta charset=\"utf-8\">"));
+    else if (const QRegularExpressionMatch r = root.match(out); r.hasMatch())
+        out.insert(r.capturedEnd(), QStringLiteral("<head><meta charset=\"utf-8\"></head>"));
+    else
+        out.prepend(QChar(0xFEFF)); // a fragment: the byte order mark says it
     return out;
 }
 
