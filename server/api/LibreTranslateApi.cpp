@@ -226,7 +226,7 @@ public:
         if (api.m_stopping || m_progress->cancelled) {
             forget();
             throw DocumentError(DocumentError::Kind::Cancelled,
-                                QStringLiteral("The translation was cancelled"));
+                                QStringLiteral("The document's translation was cancelled"));
         }
         ++api.m_documentsRunning;
         m_progress->started = true;
