@@ -1,8 +1,10 @@
 // Times a generated 20-page Word document (headings, paragraphs, bold
 // runs, a table), and a one-page one, through the document translator with an Apertium engine in
-// this process, side by side with apertium-apy's /translateDoc, with
+// this process and through tarquell-service's /translate_file (with its
+// /download_file), side by side with apertium-apy's /translateDoc, with
 // `apertium -f docx` as a process, and with the same text as plain text
-// through the same engine. Prints medians and ratios.
+// through the same engine and through the service's /translate. Prints
+// medians and ratios.
 //   bench_documents [--runs N] [--no-apy]
 // Run it through bench/documents.sh, which gives it a network namespace of
 // its own: apertium-apy listens on every interface, and there only
@@ -17,6 +19,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
@@ -215,6 +219,35 @@ int main(int argc, char** argv)
     options.officeProfile = profile;
     DocumentTranslator documents(engine, options);
 
+    // tarquell-service from the build folder, on a free port, with its
+    // working and cache folders in ours.
+    QProcess serviceProcess;
+    std::unique_ptr<httplib::Client> service;
+    {
+        const quint16 port = freePort();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TMPDIR"), dir.path());
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), dir.filePath(QStringLiteral("cache")));
+        serviceProcess.setProcessEnvironment(env);
+        serviceProcess.setProcessChannelMode(QProcess::MergedChannels);
+        serviceProcess.setStandardOutputFile(dir.filePath(QStringLiteral("service.log")));
+        serviceProcess.start(QStringLiteral(TARQUELL_BUILD_DIR "/server/tarquell-service"),
+                             {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port)});
+        service = std::make_unique<httplib::Client>("127.0.0.1", port);
+        service->set_read_timeout(std::chrono::seconds(300));
+        bool up = false;
+        for (int i = 0; i < 300 && !up; ++i) {
+            const auto res = service->Get("/languages");
+            up = res && res->status == 200;
+            if (!up)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        if (!up) {
+            std::fprintf(stderr, "tarquell-service did not answer on 127.0.0.1:%u\n", port);
+            service.reset();
+        }
+    }
+
     QProcess apyProcess;
     std::unique_ptr<httplib::Client> client;
     if (apy) {
@@ -252,6 +285,42 @@ int main(int argc, char** argv)
              })});
         rows.push_back({QStringLiteral("same text, plain, engine.translate()"),
                         timed(runs, [&] { (void)engine.translate(enEs, d.plain); })});
+        int serviceRow = -1, servicePlainRow = -1;
+        if (service) {
+            const std::string body = d.docx.toStdString();
+            QByteArray fromService;
+            serviceRow = int(rows.size());
+            rows.push_back({QStringLiteral("tarquell-service /translate_file+download"),
+                            timed(runs, [&] {
+                                httplib::MultipartFormDataItems items{
+                                    {"source", "en", "", ""},
+                                    {"target", "es", "", ""},
+                                    {"file", body, "bench.docx", "application/octet-stream"}};
+                                const auto res = service->Post("/translate_file", items);
+                                fromService.clear();
+                                if (!res || res->status != 200)
+                                    return;
+                                const QRegularExpressionMatch m =
+                                    QRegularExpression(QStringLiteral("\"translatedFileUrl\":"
+                                                                      "\"http://[^/]+([^\"]+)\""))
+                                        .match(QString::fromStdString(res->body));
+                                const auto file = service->Get(m.captured(1).toStdString());
+                                if (file && file->status == 200)
+                                    fromService = QByteArray::fromStdString(file->body);
+                            })});
+            if (fromService.isEmpty())
+                std::fprintf(stderr, "tarquell-service's /translate_file gave no document back\n");
+            const std::string json =
+                QJsonDocument(QJsonObject{{QStringLiteral("q"), d.plain},
+                                          {QStringLiteral("source"), QStringLiteral("en")},
+                                          {QStringLiteral("target"), QStringLiteral("es")}})
+                    .toJson(QJsonDocument::Compact)
+                    .toStdString();
+            servicePlainRow = int(rows.size());
+            rows.push_back({QStringLiteral("same text, plain, service /translate"), timed(runs, [&] {
+                                (void)service->Post("/translate", json, "application/json");
+                            })});
+        }
         const QByteArray plainBytes = d.plain.toUtf8();
         rows.push_back(
             {QStringLiteral("same text, .txt through DocumentTranslator"), timed(runs, [&] {
@@ -298,12 +367,28 @@ int main(int argc, char** argv)
         }
         std::printf("ours vs plain text through the engine: %.2fx (goal: at most 1.3x)\n",
                     base / median(rows[1].seconds));
+        if (serviceRow >= 0)
+            std::printf("service /translate_file vs the same text through the service's "
+                        "/translate: %.2fx (goal: at most 1.3x)\n",
+                        median(rows[size_t(serviceRow)].seconds) /
+                            median(rows[size_t(servicePlainRow)].seconds));
         for (const Row& r : rows) {
-            if (r.name.startsWith(QLatin1String("apertium-apy")))
-                std::printf("apertium-apy /translateDoc vs ours: %.2fx faster (goal: at least "
-                            "3x)\n",
-                            median(r.seconds) / base);
+            if (!r.name.startsWith(QLatin1String("apertium-apy")))
+                continue;
+            std::printf("apertium-apy /translateDoc vs ours: %.2fx faster (goal: at least "
+                        "3x)\n",
+                        median(r.seconds) / base);
+            if (serviceRow >= 0)
+                std::printf("apertium-apy /translateDoc vs the service's /translate_file: %.2fx "
+                            "faster (goal: at least 3x)\n",
+                            median(r.seconds) / median(rows[size_t(serviceRow)].seconds));
         }
+    }
+    if (serviceProcess.state() != QProcess::NotRunning) {
+        serviceProcess.terminate();
+        if (!serviceProcess.waitForFinished(10000))
+            serviceProcess.kill();
+        serviceProcess.waitForFinished();
     }
     if (apyProcess.state() != QProcess::NotRunning) {
         apyProcess.terminate();
