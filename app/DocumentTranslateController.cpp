@@ -61,7 +61,8 @@ QString serviceProgram()
     const QString beside = folder.filePath(QStringLiteral("tarquell-service"));
     if (QFileInfo(beside).isExecutable())
         return beside;
-    const QString built = QDir::cleanPath(folder.filePath(QStringLiteral("../server/tarquell-service")));
+    const QString built =
+        QDir::cleanPath(folder.filePath(QStringLiteral("../server/tarquell-service")));
     return QFileInfo(built).isExecutable() ? built : QStringLiteral("tarquell-service");
 }
 
@@ -75,10 +76,12 @@ QStringList openFilters(const QStringList& formats)
 }
 } // namespace
 
-DocumentTranslateController::DocumentTranslateController(
-    QWidget* window, MainWindowUi& ui, const MainSettings& settings,
-    const ServiceLocations& services, StatusLine& status, IDialogs& dialogs, ILauncher& launcher,
-    std::function<bool()> busy)
+DocumentTranslateController::DocumentTranslateController(QWidget* window, MainWindowUi& ui,
+                                                         const MainSettings& settings,
+                                                         const ServiceLocations& services,
+                                                         StatusLine& status, IDialogs& dialogs,
+                                                         ILauncher& launcher,
+                                                         std::function<bool()> busy)
     : QObject(window), m_window(window), ui(ui), m_settings(settings), m_services(services),
       m_status(status), m_dialogs(dialogs), m_launcher(launcher), m_busy(std::move(busy)),
       m_client(new DocumentClient(this)), m_bar(new QProgressBar(ui.StatusBar1)),
@@ -110,11 +113,18 @@ QString DocumentTranslateController::notRunningText(const QString& url)
 {
     const QUrl address(url);
     const QHostAddress host(address.host());
-    if (host.isLoopback() || address.host() == QLatin1String("localhost"))
+    if (host.isLoopback() || address.host() == QLatin1String("localhost")) {
+        // Started without arguments it listens on 127.0.0.1:8731; anywhere
+        // else it must be told.
+        QString command = native(serviceProgram());
+        const int port = address.port(80);
+        if (!(address.host() == QLatin1String("127.0.0.1") && port == 8731))
+            command += QStringLiteral(" --listen %1:%2").arg(address.host()).arg(port);
         return QStringLiteral("The document service at %1 is not running. Start it with the "
-                              "command\n\n%2\n\nand try again (the tarquell-translator command "
-                              "starts it together with this window)")
-            .arg(url, native(serviceProgram()));
+                              "command\n\n%2\n\nand try again. The tarquell-translator command "
+                              "starts it together with this window")
+            .arg(url, command);
+    }
     return QStringLiteral("The document service at %1 does not answer: nothing takes requests "
                           "there. Check the address, the key \"Document Service\" of the "
                           "[Services] section in %2")
@@ -148,8 +158,7 @@ void DocumentTranslateController::translateDocument()
     const QString source = m_settings.SrcLangCode;
     const QString target = m_settings.DstLangCode;
     if (source.isEmpty() || target.isEmpty())
-        throw TarquellError(
-            QStringLiteral("Choose the languages in the two language boxes first"));
+        throw TarquellError(QStringLiteral("Choose the languages in the two language boxes first"));
     if (source == target)
         throw TarquellError(
             QStringLiteral("The two language boxes show the same language; choose the language "
@@ -194,8 +203,11 @@ void DocumentTranslateController::translateDocument()
 
     const QString proposed = DocumentTranslation::proposedOutput(input, target);
     const QString given = QFileInfo(proposed).suffix();
+    const DocumentTypes::Type* type = DocumentTypes::find(given);
+    const QString label = type ? QString::fromLatin1(type->label) : given.toUpper();
     const std::optional<FileChoice> save = m_dialogs.saveFileDialog(
-        {QStringLiteral("%1 (*.%2)").arg(given.toUpper(), given), QStringLiteral("All files (*)")},
+        {QStringLiteral("%1 (*.%2)").arg(label.left(1).toUpper() + label.mid(1), given),
+         QStringLiteral("All files (*)")},
         given, proposed);
     if (!save)
         return;
@@ -261,7 +273,7 @@ void DocumentTranslateController::translateDocument()
     m_bar->hide();
     m_status.setText(QStringLiteral("Done."));
     if (m_dialogs.messageBox(AppTitle::get(),
-                             QStringLiteral("Done. The translation of %1 is saved as %2.\n\n"
+                             QStringLiteral("Done. The translation of %1 is saved as\n\n%2\n\n"
                                             "Open the translated document?")
                                  .arg(name, native(output)),
                              MsgIcon::Question, MsgButtons::YesNo) == MsgResult::Yes &&

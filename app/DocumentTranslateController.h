@@ -30,8 +30,7 @@ public:
     // busy tells whether a text translation is running.
     DocumentTranslateController(QWidget* window, MainWindowUi& ui, const MainSettings& settings,
                                 const ServiceLocations& services, StatusLine& status,
-                                IDialogs& dialogs, ILauncher& launcher,
-                                std::function<bool()> busy);
+                                IDialogs& dialogs, ILauncher& launcher, std::function<bool()> busy);
     ~DocumentTranslateController() override;
 
     bool isRunning() const { return m_running; }

@@ -231,8 +231,9 @@ int main(int argc, char** argv)
         serviceProcess.setProcessEnvironment(env);
         serviceProcess.setProcessChannelMode(QProcess::MergedChannels);
         serviceProcess.setStandardOutputFile(dir.filePath(QStringLiteral("service.log")));
-        serviceProcess.start(QStringLiteral(TARQUELL_BUILD_DIR "/server/tarquell-service"),
-                             {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port)});
+        serviceProcess.start(
+            QStringLiteral(TARQUELL_BUILD_DIR "/server/tarquell-service"),
+            {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port)});
         service = std::make_unique<httplib::Client>("127.0.0.1", port);
         service->set_read_timeout(std::chrono::seconds(300));
         bool up = false;
@@ -290,24 +291,24 @@ int main(int argc, char** argv)
             const std::string body = d.docx.toStdString();
             QByteArray fromService;
             serviceRow = int(rows.size());
-            rows.push_back({QStringLiteral("tarquell-service /translate_file+download"),
-                            timed(runs, [&] {
-                                httplib::MultipartFormDataItems items{
-                                    {"source", "en", "", ""},
-                                    {"target", "es", "", ""},
-                                    {"file", body, "bench.docx", "application/octet-stream"}};
-                                const auto res = service->Post("/translate_file", items);
-                                fromService.clear();
-                                if (!res || res->status != 200)
-                                    return;
-                                const QRegularExpressionMatch m =
-                                    QRegularExpression(QStringLiteral("\"translatedFileUrl\":"
-                                                                      "\"http://[^/]+([^\"]+)\""))
-                                        .match(QString::fromStdString(res->body));
-                                const auto file = service->Get(m.captured(1).toStdString());
-                                if (file && file->status == 200)
-                                    fromService = QByteArray::fromStdString(file->body);
-                            })});
+            rows.push_back(
+                {QStringLiteral("tarquell-service /translate_file+download"), timed(runs, [&] {
+                     httplib::MultipartFormDataItems items{
+                         {"source", "en", "", ""},
+                         {"target", "es", "", ""},
+                         {"file", body, "bench.docx", "application/octet-stream"}};
+                     const auto res = service->Post("/translate_file", items);
+                     fromService.clear();
+                     if (!res || res->status != 200)
+                         return;
+                     const QRegularExpressionMatch m =
+                         QRegularExpression(QStringLiteral("\"translatedFileUrl\":"
+                                                           "\"http://[^/]+([^\"]+)\""))
+                             .match(QString::fromStdString(res->body));
+                     const auto file = service->Get(m.captured(1).toStdString());
+                     if (file && file->status == 200)
+                         fromService = QByteArray::fromStdString(file->body);
+                 })});
             if (fromService.isEmpty())
                 std::fprintf(stderr, "tarquell-service's /translate_file gave no document back\n");
             const std::string json =
@@ -317,9 +318,10 @@ int main(int argc, char** argv)
                     .toJson(QJsonDocument::Compact)
                     .toStdString();
             servicePlainRow = int(rows.size());
-            rows.push_back({QStringLiteral("same text, plain, service /translate"), timed(runs, [&] {
-                                (void)service->Post("/translate", json, "application/json");
-                            })});
+            rows.push_back(
+                {QStringLiteral("same text, plain, service /translate"), timed(runs, [&] {
+                     (void)service->Post("/translate", json, "application/json");
+                 })});
         }
         const QByteArray plainBytes = d.plain.toUtf8();
         rows.push_back(

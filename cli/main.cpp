@@ -9,15 +9,15 @@
 #include "platform/ConfigPaths.h"
 #include "platform/Errors.h"
 #include "platform/ProfileFile.h"
+#include "service/DocumentClient.h"
 #include "service/THTTPRIO.h"
+#include "translate/DocumentTranslation.h"
 #include "translate/Languages.h"
 #include "translate/MainSettings.h"
 #include "translate/ServerComponents.h"
 #include "translate/ServerLegRunner.h"
 #include "translate/TextServers.h"
 #include "translate/TranslateCommand.h"
-#include "service/DocumentClient.h"
-#include "translate/DocumentTranslation.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -99,7 +99,8 @@ private:
     void write(const QString& text)
     {
         const qsizetype pad = std::max<qsizetype>(0, m_width - text.size());
-        m_err.write((QLatin1Char('\r') + text + QString(pad, QLatin1Char(' ')) + QLatin1Char('\r')).toUtf8());
+        m_err.write((QLatin1Char('\r') + text + QString(pad, QLatin1Char(' ')) + QLatin1Char('\r'))
+                        .toUtf8());
         m_err.flush();
         m_width = text.size();
     }
@@ -119,15 +120,15 @@ bool translateDocument(DocumentClient& client, const Input& input, const QString
     const QString name = QFileInfo(input.name).fileName();
     try {
         DocumentTranslation::checkType(input.name);
-        QString to = output.isEmpty() ? DocumentTranslation::proposedOutput(input.name, target)
-                                      : output;
+        QString to =
+            output.isEmpty() ? DocumentTranslation::proposedOutput(input.name, target) : output;
         if (DocumentTranslation::sameFile(input.name, to))
             throw TarquellError(QStringLiteral("the translation would be written over the "
                                                "original; name another output with -o"));
         const QByteArray data = DocumentTranslation::readDocument(input.name);
         line.show(name, 0);
-        const DocumentClient::Result result =
-            client.translate(input.name, data, source, target, [&](const DocumentClient::Progress& p) {
+        const DocumentClient::Result result = client.translate(
+            input.name, data, source, target, [&](const DocumentClient::Progress& p) {
                 using Step = DocumentClient::Progress::Step;
                 int percent = -1;
                 if (p.step == Step::Sending)
@@ -223,8 +224,8 @@ int main(int argc, char** argv)
         }
         outFile.setFileName(command.output);
         if (!outFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            dialogs.error(QStringLiteral("cannot write %1: %2")
-                              .arg(command.output, outFile.errorString()));
+            dialogs.error(
+                QStringLiteral("cannot write %1: %2").arg(command.output, outFile.errorString()));
             return 2;
         }
     }

@@ -50,8 +50,7 @@ QJsonObject jsonObject(const QByteArray& body)
 {
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
-    return error.error == QJsonParseError::NoError && doc.isObject() ? doc.object()
-                                                                     : QJsonObject();
+    return error.error == QJsonParseError::NoError && doc.isObject() ? doc.object() : QJsonObject();
 }
 
 // A name for the multipart header: no quotes, line ends or backslashes.
@@ -72,7 +71,8 @@ int defaultPort(const QUrl& url)
 } // namespace
 
 DocumentServiceDown::DocumentServiceDown(const QString& url)
-    : TarquellError(QStringLiteral("The document service at %1 is not running").arg(url)), m_url(url)
+    : TarquellError(QStringLiteral("The document service at %1 is not running").arg(url)),
+      m_url(url)
 {
 }
 
@@ -188,9 +188,8 @@ DocumentClient::Answer DocumentClient::wait(QNetworkReply* reply, qint64 maxByte
         if (error == QNetworkReply::ConnectionRefusedError)
             throw DocumentServiceDown(m_base.toString());
         if (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError)
-            throw TarquellError(
-                QStringLiteral("The document service at %1 did not answer in time")
-                    .arg(m_base.toString()));
+            throw TarquellError(QStringLiteral("The document service at %1 did not answer in time")
+                                    .arg(m_base.toString()));
         throw TarquellError(QStringLiteral("The document service at %1 cannot be reached: %2")
                                 .arg(m_base.toString(), reply->errorString()));
     }
@@ -224,13 +223,15 @@ QStringList DocumentClient::supportedFormats()
     const QJsonObject settings = jsonObject(answer.body);
     if (settings.isEmpty())
         throw TarquellError(
-            QStringLiteral("The document service at %1 does not answer as LibreTranslate's API does")
+            QStringLiteral(
+                "The document service at %1 does not answer as LibreTranslate's API does")
                 .arg(m_base.toString()));
     if (!settings.value(QLatin1String("filesTranslation")).toBool(true))
         throw TarquellError(QStringLiteral("The document service at %1 does not translate files")
                                 .arg(m_base.toString()));
     QStringList formats;
-    for (const QJsonValue& value : settings.value(QLatin1String("supportedFilesFormat")).toArray()) {
+    for (const QJsonValue& value :
+         settings.value(QLatin1String("supportedFilesFormat")).toArray()) {
         QString format = value.toString().trimmed().toLower();
         if (format.isEmpty() || format.size() > 16 || format.contains(QLatin1Char('/')))
             continue;
@@ -264,8 +265,8 @@ void DocumentClient::pollProgress(const QString& id, const ProgressSink& progres
 {
     if (m_poll || !progress)
         return;
-    QNetworkReply* poll = m_manager->get(
-        request(urlOf(QStringLiteral("translate_file/progress/") + id), m_timeout));
+    QNetworkReply* poll =
+        m_manager->get(request(urlOf(QStringLiteral("translate_file/progress/") + id), m_timeout));
     m_poll = poll;
     connect(poll, &QNetworkReply::finished, this, [this, poll, progress] {
         poll->deleteLater();

@@ -90,14 +90,14 @@ void checkType(const QString& path)
     if (type && type->route == DocumentTypes::Route::Pdf)
         throw TarquellError(DocumentTypes::pdfRefusal());
     if (!type)
-        throw TarquellError(
-            (suffix.isEmpty() ? QStringLiteral("a file without an extension is not known as a "
-                                               "document")
-                              : QStringLiteral("files of the type .%1 are not translated as "
-                                               "documents")
-                                    .arg(suffix)) +
-            QStringLiteral("; these types are: ") +
-            DocumentTypes::supportedExtensions().join(QStringLiteral(", ")));
+        throw TarquellError((suffix.isEmpty()
+                                 ? QStringLiteral("a file without an extension is not known as a "
+                                                  "document")
+                                 : QStringLiteral("files of the type .%1 are not translated as "
+                                                  "documents")
+                                       .arg(suffix)) +
+                            QStringLiteral("; these types are: ") +
+                            DocumentTypes::supportedExtensions().join(QStringLiteral(", ")));
 }
 
 QByteArray readDocument(const QString& path)

@@ -633,9 +633,8 @@ LibreTranslateApi::Reply LibreTranslateApi::translateFile(const Request& request
         QString from = source;
         std::optional<Detected> detected;
         if (source == QLatin1String("auto")) {
-            const QList<LanguageDetector::Guess> guesses =
-                LanguageDetector::detect(m_documents.detectText(file.data, file.fileName,
-                                                                20000, control));
+            const QList<LanguageDetector::Guess> guesses = LanguageDetector::detect(
+                m_documents.detectText(file.data, file.fileName, 20000, control));
             if (guesses.isEmpty())
                 throw ApiError::invalid(QStringLiteral(
                     "Invalid request: the language of the file cannot be detected; give it as "
@@ -695,11 +694,11 @@ LibreTranslateApi::Reply LibreTranslateApi::documentProgress(const std::string& 
     }
     if (!progress)
         throw ApiError(404, QStringLiteral("No document translation runs under this id"));
-    return jsonReply(QJsonDocument(QJsonObject{
-        {QStringLiteral("state"),
-         progress->started ? QStringLiteral("translating") : QStringLiteral("waiting")},
-        {QStringLiteral("done"), static_cast<double>(progress->done.load())},
-        {QStringLiteral("total"), static_cast<double>(progress->total.load())}}));
+    return jsonReply(QJsonDocument(
+        QJsonObject{{QStringLiteral("state"),
+                     progress->started ? QStringLiteral("translating") : QStringLiteral("waiting")},
+                    {QStringLiteral("done"), static_cast<double>(progress->done.load())},
+                    {QStringLiteral("total"), static_cast<double>(progress->total.load())}}));
 }
 
 LibreTranslateApi::Reply LibreTranslateApi::cancelDocument(const std::string& path)

@@ -172,8 +172,8 @@ QString declareUtf8(const QString& html)
     }
     // A page that declared nothing and has letters beyond ASCII now would
     // be read in the browser's guess: it says UTF-8 (XML needs nothing).
-    const bool ascii = std::all_of(out.cbegin(), out.cend(),
-                                   [](QChar c) { return c.unicode() < 0x80; });
+    const bool ascii =
+        std::all_of(out.cbegin(), out.cend(), [](QChar c) { return c.unicode() < 0x80; });
     if (from > 0 || ascii || out.trimmed().startsWith(QLatin1String("<?xml")))
         return out;
     static const QRegularExpression head(QStringLiteral("<head\\b[^>]*>"),
@@ -432,8 +432,8 @@ TranslatedDocument DocumentTranslator::run(const QByteArray& file, const QString
         // An engine that translates files of this type itself (a server's
         // own document translation) gets the file whole.
         if (mode && row) {
-            std::optional<QByteArray> whole = m_engine.translateFile(
-                *mode, nameWithExtension(fileName, row->extension), file);
+            std::optional<QByteArray> whole =
+                m_engine.translateFile(*mode, nameWithExtension(fileName, row->extension), file);
             job.run().check();
             if (whole)
                 return result(std::move(*whole), fileName, *row);

@@ -97,13 +97,15 @@ TEST_F(DocumentTranslateWindow, TranslatesADocumentAndOpensItOnRequest)
     ASSERT_EQ(dialogs.filesAsked[0].filters.size(), 1);
     const QString filter = dialogs.filesAsked[0].filters[0];
     EXPECT_TRUE(filter.startsWith(s("Documents (*.docx *.docm"))) << filter.toStdString();
-    for (const char* pattern : {"*.odt", "*.pptx", "*.xlsx", "*.rtf", "*.html", "*.epub", "*.srt",
-                                "*.doc ", "*.txt"})
+    for (const char* pattern :
+         {"*.odt", "*.pptx", "*.xlsx", "*.rtf", "*.html", "*.epub", "*.srt", "*.doc ", "*.txt"})
         EXPECT_TRUE(filter.contains(s(pattern))) << pattern;
     EXPECT_FALSE(filter.contains(s("*.pdf")));
     EXPECT_TRUE(dialogs.filesAsked[1].save);
     EXPECT_EQ(dialogs.filesAsked[1].fileName, proposed);
     EXPECT_EQ(dialogs.filesAsked[1].defaultSuffix, s("html"));
+    EXPECT_EQ(dialogs.filesAsked[1].filters,
+              (QStringList{s("Web page (*.html)"), s("All files (*)")}));
 
     const QString translated = QString::fromUtf8(readAll(proposed));
     EXPECT_TRUE(translated.contains(s("<h1>El informe anual</h1>"))) << translated.toStdString();
@@ -116,7 +118,7 @@ TEST_F(DocumentTranslateWindow, TranslatesADocumentAndOpensItOnRequest)
     EXPECT_EQ(question.caption, AppTitle::get());
     EXPECT_EQ(question.icon, MsgIcon::Question);
     EXPECT_EQ(question.buttons, MsgButtons::YesNo);
-    EXPECT_EQ(question.text, s("Done. The translation of report.html is saved as %1.\n\n"
+    EXPECT_EQ(question.text, s("Done. The translation of report.html is saved as\n\n%1\n\n"
                                "Open the translated document?")
                                  .arg(QDir::toNativeSeparators(proposed)));
     EXPECT_EQ(launcher.opened, QStringList{proposed});
@@ -172,9 +174,10 @@ TEST_F(DocumentTranslateWindow, ShowsProgressAndEscCancels)
     EXPECT_TRUE(launcher.opened.isEmpty());
     bool figure = false;
     for (const QList<QVariant>& args : status) {
-        const auto m =
-            QRegularExpression(s("^Translating licences\\.txt \\.\\.\\. (\\d+)%$")).match(args[0].toString());
-        figure = figure || (m.hasMatch() && m.captured(1).toInt() > 5 && m.captured(1).toInt() < 95);
+        const auto m = QRegularExpression(s("^Translating licences\\.txt \\.\\.\\. (\\d+)%$"))
+                           .match(args[0].toString());
+        figure =
+            figure || (m.hasMatch() && m.captured(1).toInt() > 5 && m.captured(1).toInt() < 95);
     }
     EXPECT_TRUE(figure) << "no progress figure in the status line";
 }
@@ -198,7 +201,12 @@ TEST_F(DocumentTranslateWindow, SaysHowToStartAServiceThatIsNotRunning)
                                    "command\n\n")
                                      .arg(url)))
         << error.toStdString();
-    EXPECT_TRUE(error.contains(s("tarquell-service\n\nand try again"))) << error.toStdString();
+    // Started as the message says, it would listen where the window looks.
+    EXPECT_TRUE(error.contains(s("tarquell-service --listen 127.0.0.1:%1\n\nand try again. The "
+                                 "tarquell-translator command starts it together with this "
+                                 "window.")
+                                   .arg(port)))
+        << error.toStdString();
     EXPECT_EQ(ctl<QLabel>("SimplePanel")->text(), s("Ready."));
 }
 
@@ -247,8 +255,9 @@ TEST_F(DocumentTranslateWindow, ErrorsNameTheFileAndTheOriginalStays)
     dialogs.shown.clear();
     dialogs.fileAnswers.push_back(FileChoice{scan, 1});
     translateDocument();
-    EXPECT_TRUE(errorShown().startsWith(s("Cannot translate scan.pdf: the document service does "
-                                          "not translate files of the type .pdf; it takes .docx, ")))
+    EXPECT_TRUE(
+        errorShown().startsWith(s("Cannot translate scan.pdf: the document service does "
+                                  "not translate files of the type .pdf; it takes .docx, ")))
         << errorShown().toStdString();
 }
 
@@ -262,10 +271,10 @@ TEST_F(DocumentTranslateWindow, HasItsCaptionInEveryInterfaceLanguage)
         const char* item;
         const char* caption;
     } rows[] = {
-        {"English1", "&Translate Document..."},   {"French1", "&Traduire un document..."},
-        {"Spanish1", "&Traducir documento..."},   {"German1", "Dokument &übersetzen..."},
-        {"Italian1", "&Traduci documento..."},    {"Portuguese1", "&Traduzir documento..."},
-        {"Japanese1", "文書を翻訳..."},           {"Chinese1", "翻译文档(&T)..."},
+        {"English1", "&Translate Document..."}, {"French1", "&Traduire un document..."},
+        {"Spanish1", "&Traducir documento..."}, {"German1", "Dokument &übersetzen..."},
+        {"Italian1", "&Traduci documento..."},  {"Portuguese1", "&Traduzir documento..."},
+        {"Japanese1", "文書を翻訳..."},         {"Chinese1", "翻译文档(&T)..."},
     };
     for (const auto& r : rows) {
         ctl<QAction>(r.item)->trigger();

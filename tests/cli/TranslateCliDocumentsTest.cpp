@@ -49,11 +49,11 @@ protected:
                    "</table></body></html>\n");
         html.close();
         QProcess office;
-        office.start(soffice, {s("-env:UserInstallation=") +
-                                   QUrl::fromLocalFile(made->filePath(s("profile"))).toString(),
-                               s("--headless"), s("--writer"), s("--convert-to"),
-                               s("docx:MS Word 2007 XML"), s("--outdir"), made->path(),
-                               html.fileName()});
+        office.start(soffice,
+                     {s("-env:UserInstallation=") +
+                          QUrl::fromLocalFile(made->filePath(s("profile"))).toString(),
+                      s("--headless"), s("--writer"), s("--convert-to"), s("docx:MS Word 2007 XML"),
+                      s("--outdir"), made->path(), html.fileName()});
         if (!office.waitForFinished(180000))
             office.kill();
     }
@@ -148,8 +148,8 @@ TEST_F(TranslateCliDocuments, TranslatesInTurnAndGoesOnAfterABrokenFile)
     const QString broken = writeFile(s("broken.docx"), "this is no Word document");
     const QString notes = writeFile(s("notes.txt"), "Good morning\n");
     const QString report = writeFile(s("report.docx"), docx);
-    const Outcome r = run({s("-f"), s("en"), s("-t"), s("es"), s("broken.docx"), notes,
-                           s("report.docx")});
+    const Outcome r =
+        run({s("-f"), s("en"), s("-t"), s("es"), s("broken.docx"), notes, s("report.docx")});
     EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
     EXPECT_EQ(r.err, s("tarquell-translate: Cannot translate broken.docx: The file is not a valid "
                        "Word document: it is not a zip archive\n"));
@@ -191,12 +191,16 @@ TEST_F(TranslateCliDocuments, NamesTheOutputAndRefusesWhatItCannotDo)
         int exitCode;
         const char* err;
     } cases[] = {
-        {{s("-o"), s("x.docx"), s("report.docx"), s("report.docx")}, 2,
+        {{s("-o"), s("x.docx"), s("report.docx"), s("report.docx")},
+         2,
          "tarquell-translate: -o names the output of one input; give one FILE\n"},
-        {{s("-o"), s("./report.docx"), s("report.docx")}, 1,
+        {{s("-o"), s("./report.docx"), s("report.docx")},
+         1,
          "tarquell-translate: Cannot translate report.docx: the translation would be written "
          "over the original; name another output with -o\n"},
-        {{s("missing.docx")}, 2, "tarquell-translate: cannot read missing.docx: No such file or directory\n"},
+        {{s("missing.docx")},
+         2,
+         "tarquell-translate: cannot read missing.docx: No such file or directory\n"},
     };
     for (const auto& c : cases) {
         r = run(QStringList{s("-f"), s("en"), s("-t"), s("es")} + c.arguments);
@@ -222,6 +226,7 @@ TEST_F(TranslateCliDocuments, ShowsProgressOnATerminal)
     EXPECT_EQ(r.exitCode, 0) << r.out.toStdString();
     // script puts what the terminal shows on its standard output.
     EXPECT_TRUE(r.out.contains(s("\rreport.docx: translating ... 0%"))) << r.out.toStdString();
-    EXPECT_TRUE(r.out.contains(s("Translated report.docx into report.es.docx"))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(s("Translated report.docx into report.es.docx")))
+        << r.out.toStdString();
     EXPECT_TRUE(QFile::exists(work.filePath(s("report.es.docx"))));
 }

@@ -248,8 +248,9 @@ TEST_F(ApiService, RefusesWithLibreTranslatesTexts)
     a = upload("report.docx", "x", {{"source", "en", "", ""}, {"target", "es", "", ""}});
     EXPECT_EQ(a.status, 400);
     EXPECT_EQ(a.error(), s("The file is not a valid Word document: it is not a zip archive"));
-    a = upload("report.docx", "x", {{"source", "en", "", ""}, {"target", "es", "", ""},
-                                    {"progress_id", "../x", "", ""}});
+    a = upload(
+        "report.docx", "x",
+        {{"source", "en", "", ""}, {"target", "es", "", ""}, {"progress_id", "../x", "", ""}});
     EXPECT_EQ(a.error(),
               s("Invalid request: progress_id must be 32 lower-case hexadecimal digits"));
     a = upload("a.txt", "x", {{"target", "es", "", ""}});

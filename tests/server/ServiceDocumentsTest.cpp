@@ -227,7 +227,8 @@ TEST_F(ServiceDocuments, TranslatesALibreOfficeDocumentAndAPivotPair)
     EXPECT_TRUE(es.contains(s("href=\"https://example.org/page?x=1\"")));
     ASSERT_FALSE(pt.isEmpty()) << "LibreOffice could not open the Portuguese document";
     EXPECT_TRUE(plainText(pt).contains(s("Ontem os meninos"))) << plainText(pt).toStdString();
-    EXPECT_TRUE(service.workingFiles().isEmpty()) << service.workingFiles().join(s(" ")).toStdString();
+    EXPECT_TRUE(service.workingFiles().isEmpty())
+        << service.workingFiles().join(s(" ")).toStdString();
 }
 
 // Types and pairs it does not translate get LibreTranslate's texts; a
@@ -292,12 +293,13 @@ TEST_F(ServiceDocuments, ReportsProgressAndCancels)
     EXPECT_EQ(a.status, 503) << a.body;
     EXPECT_EQ(a.error(), s("The document's translation was cancelled"));
     EXPECT_EQ(service.get("/translate_file/progress/" + id).status, 404);
-    EXPECT_TRUE(service.workingFiles().isEmpty()) << service.workingFiles().join(s(" ")).toStdString();
+    EXPECT_TRUE(service.workingFiles().isEmpty())
+        << service.workingFiles().join(s(" ")).toStdString();
     // Ids are the service's own form only.
-    EXPECT_EQ(answerOf(service.process.client().Post("/translate_file/cancel/..%2f..", "",
-                                                      "text/plain"))
-                  .status,
-              400);
+    EXPECT_EQ(
+        answerOf(service.process.client().Post("/translate_file/cancel/..%2f..", "", "text/plain"))
+            .status,
+        400);
 }
 
 // A stop in the middle of a document does not wait for it: it ends as
@@ -329,7 +331,8 @@ TEST_F(ServiceDocuments, StoppingEndsDocumentsAndRemovesTheirFiles)
     const Answer a = posted.get();
     EXPECT_EQ(a.status, 503) << a.body;
     EXPECT_EQ(a.error(), s("The document's translation was cancelled"));
-    EXPECT_TRUE(QDir(service.tmp.path()).entryList({s("tarquell-documents-*")}, QDir::Dirs).isEmpty());
+    EXPECT_TRUE(
+        QDir(service.tmp.path()).entryList({s("tarquell-documents-*")}, QDir::Dirs).isEmpty());
     EXPECT_TRUE(QDir(files).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty())
         << QDir(files).entryList(QDir::Dirs | QDir::NoDotAndDotDot).join(s(" ")).toStdString();
 }
@@ -365,8 +368,8 @@ TEST_F(ServiceDocuments, RemoteServersTakeDocumentsTheirWay)
                     s("book"));
     bool german = false;
     for (qsizetype i = 0; i < book.entries().size(); ++i)
-        german = german || (book.entries()[i].name.endsWith(".xhtml") &&
-                            book.read(i).contains("Das"));
+        german =
+            german || (book.entries()[i].name.endsWith(".xhtml") && book.read(i).contains("Das"));
     EXPECT_TRUE(german);
 
     const Answer docx =

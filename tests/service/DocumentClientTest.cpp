@@ -1,11 +1,11 @@
 // The document client against servers on 127.0.0.1: a stand-in that
 // answers as LibreTranslate's API documents it (and as our service adds
 // progress and cancel), a recording proxy, and tarquell-service itself.
+#include "service/DocumentClient.h"
 #include "QtPrinters.h"
 #include "RawHttpRecorder.h"
 #include "ServiceProcess.h"
 #include "TestHttpServer.h"
-#include "service/DocumentClient.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -71,15 +71,14 @@ public:
                                    QJsonObject{{s("language"), s("en")}, {s("confidence"), 90}}}}),
                             "application/json");
         });
-        server.Get(R"(/lt/translate_file/progress/([0-9a-f]+))",
-                   [this](const httplib::Request& req, httplib::Response& res) {
-                       std::lock_guard lock(m_mutex);
-                       m_polled = req.matches[1];
-                       ++m_polls;
-                       m_changed.notify_all();
-                       res.set_content(R"({"state":"translating","done":50,"total":100})",
-                                       "application/json");
-                   });
+        server.Get(R"(/lt/translate_file/progress/([0-9a-f]+))", [this](const httplib::Request& req,
+                                                                        httplib::Response& res) {
+            std::lock_guard lock(m_mutex);
+            m_polled = req.matches[1];
+            ++m_polls;
+            m_changed.notify_all();
+            res.set_content(R"({"state":"translating","done":50,"total":100})", "application/json");
+        });
         server.Post(R"(/lt/translate_file/cancel/([0-9a-f]+))",
                     [this](const httplib::Request& req, httplib::Response& res) {
                         std::lock_guard lock(m_mutex);
@@ -87,12 +86,12 @@ public:
                         m_changed.notify_all();
                         res.set_content(R"({"cancelled":true})", "application/json");
                     });
-        server.Get(R"(/lt/download_file/.*)", [this](const httplib::Request&,
-                                                    httplib::Response& res) {
-            std::lock_guard lock(m_mutex);
-            ++m_downloads;
-            res.set_content("translated bytes", "application/octet-stream");
-        });
+        server.Get(R"(/lt/download_file/.*)",
+                   [this](const httplib::Request&, httplib::Response& res) {
+                       std::lock_guard lock(m_mutex);
+                       ++m_downloads;
+                       res.set_content("translated bytes", "application/octet-stream");
+                   });
         m_http.start();
         m_fileUrl = url(s("download_file/0123/report.es.docx"));
     }
@@ -173,7 +172,8 @@ TEST(DocumentClient, SendsTheFileAndFetchesItsTranslation)
                     .hasMatch())
         << service.contentType();
     const std::string id = service.field("progress_id");
-    EXPECT_TRUE(QRegularExpression(s("^[0-9a-f]{32}$")).match(QString::fromStdString(id)).hasMatch());
+    EXPECT_TRUE(
+        QRegularExpression(s("^[0-9a-f]{32}$")).match(QString::fromStdString(id)).hasMatch());
     EXPECT_EQ(service.polled(), id);
 
     const auto saw = [&](Step step, qint64 done, qint64 total) {
@@ -251,8 +251,9 @@ TEST(DocumentClient, SaysWhatTheServiceSaid)
          "The document service at %1 does not answer as LibreTranslate's API does"},
         {"/frontend/settings", 200, R"({"filesTranslation":false})",
          "The document service at %1 does not translate files"},
-        {"/frontend/settings", 404, "Not Found", "The document service at %1 answered 404 to the "
-                                                 "question for its file types"},
+        {"/frontend/settings", 404, "Not Found",
+         "The document service at %1 answered 404 to the "
+         "question for its file types"},
         {"/translate_file", 400, R"({"error":"xx is not supported"})", "xx is not supported"},
         {"/translate_file", 500, "<h1>Internal error</h1>",
          "The document service at %1 answered 500 to the document"},
@@ -273,13 +274,12 @@ TEST(DocumentClient, SaysWhatTheServiceSaid)
         http.start();
         DocumentClient client;
         client.setServiceUrl(http.url(s("/")));
-        const QString error =
-            thrown([&] {
-                if (path == "/translate_file")
-                    client.translate(s("a.docx"), "PK", s("en"), s("es"));
-                else
-                    client.supportedFormats();
-            });
+        const QString error = thrown([&] {
+            if (path == "/translate_file")
+                client.translate(s("a.docx"), "PK", s("en"), s("es"));
+            else
+                client.supportedFormats();
+        });
         EXPECT_EQ(error, s(c.error).arg(http.url(s("/")))) << c.path << " " << c.body;
     }
 }

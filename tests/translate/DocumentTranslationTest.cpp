@@ -3,8 +3,8 @@
 #include "translate/DocumentTranslation.h"
 #include "QtPrinters.h"
 #include "platform/Errors.h"
-#include "translate/MainSettings.h"
 #include "platform/ProfileFile.h"
+#include "translate/MainSettings.h"
 
 #include <QDir>
 #include <QFile>
@@ -95,8 +95,9 @@ TEST(DocumentTranslation, KnowsDocumentsByTheirExtension)
         EXPECT_FALSE(DocumentTranslation::isDocument(s(name))) << name;
 
     EXPECT_EQ(thrown([] { DocumentTranslation::checkType(s("a.docx")); }), QString());
-    EXPECT_TRUE(thrown([] { DocumentTranslation::checkType(s("a.pdf")); })
-                    .startsWith(s("PDF files cannot be translated with their layout")));
+    EXPECT_TRUE(thrown([] {
+                    DocumentTranslation::checkType(s("a.pdf"));
+                }).startsWith(s("PDF files cannot be translated with their layout")));
     EXPECT_TRUE(thrown([] { DocumentTranslation::checkType(s("a.xyz")); })
                     .startsWith(s("files of the type .xyz are not translated as documents; "
                                   "these types are: docx,")));
@@ -114,15 +115,14 @@ TEST(DocumentTranslation, NeverWritesOverTheOriginal)
                      QFile::encodeName(dir.filePath(s("hard.docx"))).constData()),
               0);
     QDir(dir.path()).mkdir(s("sub"));
-    const QStringList sameNames{original,
-                                dir.filePath(s("sub/../report.docx")),
-                                dir.filePath(s("./report.docx")),
-                                dir.filePath(s("link.docx")),
+    const QStringList sameNames{original, dir.filePath(s("sub/../report.docx")),
+                                dir.filePath(s("./report.docx")), dir.filePath(s("link.docx")),
                                 dir.filePath(s("hard.docx"))};
     for (const QString& name : sameNames) {
         EXPECT_TRUE(DocumentTranslation::sameFile(original, name)) << name.toStdString();
-        EXPECT_TRUE(thrown([&] { DocumentTranslation::save(name, "translation", original); })
-                        .startsWith(s("The translation would be written over the original")))
+        EXPECT_TRUE(thrown([&] {
+                        DocumentTranslation::save(name, "translation", original);
+                    }).startsWith(s("The translation would be written over the original")))
             << name.toStdString();
     }
     EXPECT_EQ(read(original), "original bytes");
@@ -156,8 +156,9 @@ TEST(DocumentTranslation, ReadsWhatTheServiceTakes)
     }
     EXPECT_EQ(thrown([&] { DocumentTranslation::readDocument(large); }),
               s("The file is larger than 64 MiB, the most the document service takes"));
-    EXPECT_TRUE(thrown([&] { DocumentTranslation::readDocument(dir.filePath(s("none.docx"))); })
-                    .startsWith(s("Cannot read ")));
+    EXPECT_TRUE(thrown([&] {
+                    DocumentTranslation::readDocument(dir.filePath(s("none.docx")));
+                }).startsWith(s("Cannot read ")));
     EXPECT_EQ(DocumentTranslation::failure(s("/x/report.docx"), s("it broke")),
               s("Cannot translate report.docx: it broke"));
 }
@@ -168,8 +169,7 @@ TEST(DocumentTranslation, TheDocumentServiceComesFromTheSettings)
 {
     QTemporaryDir dir;
     const QString ini = dir.filePath(s("TarquellTranslator.ini"));
-    for (const auto& [text, expected] :
-         std::vector<std::pair<QByteArray, QString>>{
+    for (const auto& [text, expected] : std::vector<std::pair<QByteArray, QString>>{
              {"", s("http://127.0.0.1:8731/")},
              {"[Services]\nDocument Service=\n", s("http://127.0.0.1:8731/")},
              {"[Services]\nDocument Service= https://docs.example/lt/ \n",
