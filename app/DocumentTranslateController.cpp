@@ -82,8 +82,8 @@ DocumentTranslateController::DocumentTranslateController(QWidget* window, MainWi
                                                          StatusLine& status, IDialogs& dialogs,
                                                          ILauncher& launcher,
                                                          std::function<bool()> busy)
-    : QObject(window), m_window(window), ui(ui), m_settings(settings), m_services(services),
-      m_status(status), m_dialogs(dialogs), m_launcher(launcher), m_busy(std::move(busy)),
+    : QObject(window), ui(ui), m_settings(settings), m_services(services), m_status(status),
+      m_dialogs(dialogs), m_launcher(launcher), m_busy(std::move(busy)),
       m_client(new DocumentClient(this)), m_bar(new QProgressBar(ui.StatusBar1)),
       m_barDelay(new QTimer(this))
 {
@@ -225,19 +225,10 @@ void DocumentTranslateController::translateDocument()
         EscapeWatcher escape([this] { m_client->cancel(); });
         qApp->installEventFilter(&escape);
         const auto removeFilter = qScopeGuard([&] { qApp->removeEventFilter(&escape); });
-        result = m_client->translate(
-            input, data, source, target, [&](const DocumentClient::Progress& p) {
-                using Step = DocumentClient::Progress::Step;
-                // Sending and receiving are the first and last few per cent.
-                int percent = -1;
-                if (p.step == Step::Sending)
-                    percent = p.total > 0 ? int(5 * p.done / p.total) : 0;
-                else if (p.step == Step::Translating && p.total > 0)
-                    percent = 5 + int(90 * p.done / p.total);
-                else if (p.step == Step::Receiving)
-                    percent = 95 + (p.total > 0 ? int(5 * p.done / p.total) : 0);
-                showProgress(name, percent);
-            });
+        result = m_client->translate(input, data, source, target,
+                                     [&](const DocumentClient::Progress& p) {
+                                         showProgress(name, DocumentClient::percentOf(p));
+                                     });
     } catch (const SilentAbort&) {
         m_status.setText(QStringLiteral("Translation cancelled."));
         throw;

@@ -44,7 +44,6 @@ private:
     void translateDocument();
     void showProgress(const QString& name, int percent);
 
-    QWidget* m_window;
     MainWindowUi& ui;
     const MainSettings& m_settings;
     const ServiceLocations& m_services;

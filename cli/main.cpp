@@ -129,15 +129,7 @@ bool translateDocument(DocumentClient& client, const Input& input, const QString
         line.show(name, 0);
         const DocumentClient::Result result = client.translate(
             input.name, data, source, target, [&](const DocumentClient::Progress& p) {
-                using Step = DocumentClient::Progress::Step;
-                int percent = -1;
-                if (p.step == Step::Sending)
-                    percent = p.total > 0 ? int(5 * p.done / p.total) : 0;
-                else if (p.step == Step::Translating && p.total > 0)
-                    percent = 5 + int(90 * p.done / p.total);
-                else if (p.step == Step::Receiving)
-                    percent = 95 + (p.total > 0 ? int(5 * p.done / p.total) : 0);
-                line.show(name, percent);
+                line.show(name, DocumentClient::percentOf(p));
             });
         line.clear();
         if (!result.detectedLanguage.isEmpty())

@@ -109,6 +109,19 @@ void DocumentClient::setProxy(const QString& hostColonPort)
         m_manager->setProxy(THTTPReqResp::proxyFromText(proxy));
 }
 
+int DocumentClient::percentOf(const Progress& p)
+{
+    switch (p.step) {
+    case Progress::Step::Sending:
+        return p.total > 0 ? int(5 * p.done / p.total) : 0;
+    case Progress::Step::Translating:
+        return p.total > 0 ? 5 + int(90 * p.done / p.total) : -1;
+    case Progress::Step::Receiving:
+        return 95 + (p.total > 0 ? int(5 * p.done / p.total) : 0);
+    }
+    return -1;
+}
+
 qint64 DocumentClient::translationAllowance(qint64 bytes)
 {
     const qint64 ms = 60000 + 30000 * (bytes / (1024 * 1024));

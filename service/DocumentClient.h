@@ -48,6 +48,9 @@ public:
         qint64 total = 0; // 0: not known yet
     };
     using ProgressSink = std::function<void(const Progress&)>;
+    // The whole call as a percentage: sending and receiving are the first
+    // and last five; -1 while the service has said nothing of its own.
+    static int percentOf(const Progress& progress);
 
     struct Result
     {
