@@ -9,7 +9,7 @@
 
 DocumentRun::DocumentRun(const DocumentControl& control, std::chrono::milliseconds limit,
                          const std::atomic<bool>* stopping)
-    : m_control(control), m_limit(limit), m_stopping(stopping)
+    : m_control(control), m_stopping(stopping)
 {
     const auto own = DocumentControl::Clock::now() + limit;
     m_deadline = std::min(own, control.deadline);

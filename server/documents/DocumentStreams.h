@@ -42,7 +42,6 @@ public:
 private:
     const DocumentControl& m_control;
     DocumentControl::Clock::time_point m_deadline;
-    std::chrono::milliseconds m_limit;
     const std::atomic<bool>* m_stopping;
 };
 
