@@ -1,9 +1,9 @@
 #include "app/AboutController.h"
 
 #include "app/AboutUnit.h"
-#include "translate/MainSettings.h"
 #include "app/MainWindowUi.h"
 #include "app/StatusLine.h"
+#include "translate/MainSettings.h"
 
 #include "platform/CommandGuard.h"
 #include "platform/ConfigPaths.h"
@@ -55,18 +55,37 @@ void AboutController::About1Click()
 
 void AboutController::Manual1Click()
 {
-    // Compiled help where someone installed it; the HTML manual we ship
-    // otherwise (a Linux desktop has no viewer for compiled help).
+    openManual();
+}
+
+QString AboutController::manualPath() const
+{
     const QDir folder(m_programFolder);
-    QString manual = folder.filePath(QStringLiteral("Tarqtran.chm"));
-    if (!QFileInfo::exists(manual))
-        manual = folder.filePath(QStringLiteral("Tarqtran.html"));
-    if (!QFileInfo::exists(manual)) {
-        m_status.setText(QStringLiteral("The manual is not installed beside the program."));
-        return;
+    for (const char* name : {"Tarqtran.chm", "Tarqtran.html"}) {
+        const QString path = folder.filePath(QString::fromLatin1(name));
+        if (QFileInfo::exists(path))
+            return path;
     }
-    if (!m_launcher.openAddress(manual))
-        m_status.setText(QStringLiteral("The manual could not be opened."));
+    return QString();
+}
+
+bool AboutController::openManual()
+{
+    // Compiled help where someone installed it; the HTML manual we ship
+    // when there is none, or when the desktop has no viewer for it (a
+    // Linux desktop seldom has).
+    const QString manual = manualPath();
+    if (manual.isEmpty()) {
+        m_status.setText(QStringLiteral("The manual is not installed beside the program."));
+        return false;
+    }
+    if (m_launcher.openAddress(manual))
+        return true;
+    const QString html = QDir(m_programFolder).filePath(QStringLiteral("Tarqtran.html"));
+    if (manual != html && QFileInfo::exists(html) && m_launcher.openAddress(html))
+        return true;
+    m_status.setText(QStringLiteral("The manual could not be opened."));
+    return false;
 }
 
 void AboutController::SpeedButton5Click()
@@ -77,12 +96,12 @@ void AboutController::SpeedButton5Click()
 void AboutController::Update1Click()
 {
     // There is no update check of the program's own: the web site tells.
-    openWebSite();
+    openWebSite(false);
 }
 
 void AboutController::Homepage1Click()
 {
-    openWebSite();
+    openWebSite(true);
 }
 
 void AboutController::TarquellTranslatorforWeb1Click()
@@ -102,28 +121,52 @@ void AboutController::IEPagewatch1Click()
 
 void AboutController::ObBtnClick()
 {
-    startSibling(QStringLiteral("Pagewatch"));
+    // The same program as Tools > IE Pagewatch, started the same way.
+    IEPagewatch1Click();
 }
 
 void AboutController::startSibling(const QString& name)
 {
     // The path goes over whole, never through a shell: blanks in the
-    // folder's name are harmless.
+    // folder's name are harmless. The program runs in its own folder,
+    // where it finds its files.
     const QString program = QDir(m_programFolder).filePath(name);
     if (!QFileInfo::exists(program))
         m_status.setText(QStringLiteral("%1 is not installed beside the program.").arg(name));
-    else if (!m_launcher.startProgram(program, {}))
+    else if (!m_launcher.startProgram(program, {}, m_programFolder))
         m_status.setText(QStringLiteral("%1 could not be started.").arg(name));
 }
 
-void AboutController::openWebSite()
+QString AboutController::notConfigured(const QString& what, const QString& key) const
 {
+    const QString file =
+        m_settingsFile.isEmpty() ? ConfigPaths::settingsFilePath() : m_settingsFile;
+    return QStringLiteral("No %1 is configured: set %2 in the [Services] section of %3 (read "
+                          "at start).")
+        .arg(what, key, QDir::toNativeSeparators(file));
+}
+
+void AboutController::openWebSite(bool manualInstead)
+{
+    // Unset, there is no site to open: the manual stands in for the home
+    // page, and the status line says where the address goes.
+    if (m_services.homePage.isEmpty()) {
+        if (manualInstead)
+            openManual();
+        m_status.setText(notConfigured(QStringLiteral("home page"), QStringLiteral("Home Page")));
+        return;
+    }
     if (!m_launcher.openAddress(m_services.homePage))
         m_status.setText(QStringLiteral("No web browser could open %1.").arg(m_services.homePage));
 }
 
 void AboutController::openMail(const QString& link)
 {
+    if (m_services.supportMail.isEmpty()) {
+        m_status.setText(
+            notConfigured(QStringLiteral("support address"), QStringLiteral("Support Mail")));
+        return;
+    }
     if (!m_launcher.openAddress(link))
         m_status.setText(QStringLiteral("The mail program could not be started."));
 }

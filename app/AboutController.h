@@ -12,8 +12,8 @@ struct ServiceLocations;
 
 // The commands that lead outside the translation work: the about box, the
 // manual, the maker's web site and the sibling programs. Everything is
-// started through the launcher seam and never waited for; what cannot be
-// started is said in the status line.
+// started through the launcher seam, in the program folder, and never
+// waited for; what cannot be started is said in the status line.
 class AboutController : public QObject
 {
     Q_OBJECT
@@ -29,6 +29,12 @@ public:
     // running program's folder unless a test sets another.
     QString programFolder() const { return m_programFolder; }
     void setProgramFolder(const QString& folder) { m_programFolder = folder; }
+    // The settings file named where the status line says how to configure
+    // the web site and the support address.
+    void setSettingsFile(const QString& path) { m_settingsFile = path; }
+    // The manual to open: the compiled help where it exists, else the HTML
+    // one; empty when neither is installed.
+    QString manualPath() const;
 
 public slots:
     void About1Click();
@@ -43,8 +49,10 @@ public slots:
 
 private:
     void startSibling(const QString& name);
-    void openWebSite();
+    bool openManual();
+    void openWebSite(bool manualInstead);
     void openMail(const QString& link);
+    QString notConfigured(const QString& what, const QString& key) const;
 
     QWidget* m_window;
     MainWindowUi& ui;
@@ -54,4 +62,5 @@ private:
     ILauncher& m_launcher;
     std::function<bool()> m_busy;
     QString m_programFolder;
+    QString m_settingsFile;
 };

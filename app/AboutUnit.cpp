@@ -160,7 +160,11 @@ TAbout::TAbout(QWidget* parent, IDialogs& dialogs, const QString& supportMail)
 
     Label8 =
         label(this, "Label8", 18, 168, QStringLiteral("Version 4.00  (Build 4195)"), bold, Teal);
-    Label9 = label(this, "Label9", 18, 183, QStringLiteral("Technical Support: ") + m_supportMail,
+    // Without a configured address the line says so; a click then tells
+    // where to set it.
+    Label9 = label(this, "Label9", 18, 183,
+                   QStringLiteral("Technical Support: ") +
+                       (m_supportMail.isEmpty() ? QStringLiteral("not configured") : m_supportMail),
                    bold, Teal);
     Label9->setCursor(Qt::PointingHandCursor);
     Label9->installEventFilter(this);

@@ -1,21 +1,20 @@
 #include "app/BrowserController.h"
 
-#include "translate/MainSettings.h"
 #include "app/MainWindowUi.h"
 #include "app/StatusLine.h"
+#include "translate/MainSettings.h"
 
 #include "platform/CommandGuard.h"
-#include "platform/ConfigPaths.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 #include "web/Gateways.h"
 
 #include <QAction>
 #include <QComboBox>
-#include <QDir>
 #include <QEvent>
 #include <QLabel>
 #include <QLayout>
+#include <QPrinter>
 #include <QStatusBar>
 #include <QTextEdit>
 #include <QToolButton>
@@ -23,11 +22,10 @@
 
 BrowserController::BrowserController(QWidget* window, MainWindowUi& ui, int& paneMode,
                                      MainSettings& settings, GatewayState& gateway,
-                                     StatusLine& status, IDialogs& dialogs, ILauncher& launcher,
+                                     StatusLine& status, IDialogs& dialogs,
                                      BrowserPaneFactory factory)
     : QObject(window), m_window(window), ui(ui), m_paneMode(paneMode), m_settings(settings),
-      m_gateway(gateway), m_status(status), m_dialogs(dialogs), m_launcher(launcher),
-      m_factory(std::move(factory))
+      m_gateway(gateway), m_status(status), m_dialogs(dialogs), m_factory(std::move(factory))
 {
     setObjectName(QStringLiteral("BrowserController"));
     connect(ui.WebBtn, &QToolButton::clicked, this, &BrowserController::WebBtnClick);
@@ -37,7 +35,6 @@ BrowserController::BrowserController(QWidget* window, MainWindowUi& ui, int& pan
     connect(ui.ForwardBtn, &QToolButton::clicked, this, &BrowserController::ForwardBtnClick);
     connect(ui.StopBtn, &QToolButton::clicked, this, &BrowserController::StopBtnClick);
     connect(ui.RefreshBtn, &QToolButton::clicked, this, &BrowserController::RefreshBtnClick);
-    connect(ui.ObBtn, &QToolButton::clicked, this, &BrowserController::ObBtnClick);
     connect(ui.URLs, &QComboBox::activated, this, &BrowserController::URLsSelect);
     window->installEventFilter(this);
 }
@@ -162,16 +159,6 @@ void BrowserController::URLsSelect(int index)
         ui.URLs->setEditText(ui.URLs->itemText(index));
 }
 
-void BrowserController::ObBtnClick()
-{
-    runGuarded(m_dialogs, [this] {
-        const QString program = ConfigPaths::programFolder() + QStringLiteral("/Pagewatch");
-        if (!m_launcher.startProgram(program, {}))
-            throw TarquellError(QStringLiteral("Unable to start ") +
-                                QDir::toNativeSeparators(program));
-    });
-}
-
 void BrowserController::FormResize()
 {
     if (m_paneMode == 1)
@@ -223,6 +210,48 @@ void BrowserController::WebBrowser1DocumentComplete(const QString&)
     m_status.setText(QStringLiteral("Done."));
 }
 
+void BrowserController::WebBrowser1PrintRequested()
+{
+    runGuarded(m_dialogs, [this] {
+        BrowserPane& browser = requireBrowser();
+        if (m_printer) {
+            m_status.setText(QStringLiteral("The page is still being printed."));
+            return;
+        }
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        // The print job, and the file the dialog offers, are named after
+        // the page: a file name made of an address would not do.
+        QString title = browser.LocationName().simplified();
+        title.replace(QLatin1Char('/'), QLatin1Char('-'));
+        printer->setDocName(title.isEmpty() ? QStringLiteral("Web page") : title);
+        if (!m_dialogs.printDialog(*printer))
+            return;
+        m_printer = std::move(printer);
+        const QString before = m_status.text();
+        m_status.setText(QStringLiteral("Printing ..."));
+        browser.Print(*m_printer, [this, before](bool ok) {
+            // Told from inside the engine: the printer goes afterwards.
+            QMetaObject::invokeMethod(
+                this,
+                [this, ok, before] {
+                    const QString target = m_printer->outputFormat() == QPrinter::PdfFormat
+                                               ? m_printer->outputFileName()
+                                               : m_printer->printerName();
+                    m_printer.reset();
+                    if (ok) {
+                        m_status.setText(QStringLiteral("Done."));
+                        return;
+                    }
+                    m_status.setText(before);
+                    runGuarded(m_dialogs, [&] {
+                        throw TarquellError(QStringLiteral("Printing failed on %1").arg(target));
+                    });
+                },
+                Qt::QueuedConnection);
+        });
+    });
+}
+
 bool BrowserController::BeforeNavigate2(const QString& address)
 {
     return WebBrowser1BeforeNavigate2(address);
@@ -236,4 +265,9 @@ void BrowserController::ProgressChange(int progress, int maximum)
 void BrowserController::DocumentComplete(const QString& address)
 {
     WebBrowser1DocumentComplete(address);
+}
+
+void BrowserController::PrintRequested()
+{
+    WebBrowser1PrintRequested();
 }

@@ -6,7 +6,7 @@
 #include <memory>
 
 class IDialogs;
-class ILauncher;
+class QPrinter;
 class QWidget;
 class StatusLine;
 struct GatewayState;
@@ -23,7 +23,7 @@ class BrowserController : public QObject, private BrowserEvents
 public:
     BrowserController(QWidget* window, MainWindowUi& ui, int& paneMode, MainSettings& settings,
                       GatewayState& gateway, StatusLine& status, IDialogs& dialogs,
-                      ILauncher& launcher, BrowserPaneFactory factory);
+                      BrowserPaneFactory factory);
     ~BrowserController() override;
 
     // WebBrowser1, or null before browser mode was first entered.
@@ -41,13 +41,14 @@ public slots:
     void StopBtnClick();
     void RefreshBtnClick();
     void URLsSelect(int index);
-    void ObBtnClick();
     // The window's size changed: browser mode lays itself out again.
     void FormResize();
 
     bool WebBrowser1BeforeNavigate2(const QString& address);
     void WebBrowser1ProgressChange(int progress, int maximum);
     void WebBrowser1DocumentComplete(const QString& address);
+    // The browser's menu entry "Print": the page, through the print dialog.
+    void WebBrowser1PrintRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -56,6 +57,7 @@ private:
     bool BeforeNavigate2(const QString& address) override;
     void ProgressChange(int progress, int maximum) override;
     void DocumentComplete(const QString& address) override;
+    void PrintRequested() override;
     void createBrowser();
     void runBrowserCommand(void (BrowserPane::*operation)());
 
@@ -66,7 +68,9 @@ private:
     GatewayState& m_gateway;
     StatusLine& m_status;
     IDialogs& m_dialogs;
-    ILauncher& m_launcher;
     BrowserPaneFactory m_factory;
+    // The page's printer, alive while the engine prints on it (and so
+    // declared before the browser, which goes first).
+    std::unique_ptr<QPrinter> m_printer;
     std::unique_ptr<BrowserPane> m_browser;
 };

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 
+class QPrinter;
 class QWidget;
 
 // The embedded browser as browser mode sees it: the operations and events
@@ -21,6 +22,9 @@ public:
     virtual bool BeforeNavigate2(const QString& address) = 0;
     virtual void ProgressChange(int progress, int maximum) = 0;
     virtual void DocumentComplete(const QString& address) = 0;
+    // The user asked to print the page on display (the browser's own menu,
+    // or the page's script).
+    virtual void PrintRequested() = 0;
 };
 
 class BrowserPane
@@ -36,6 +40,11 @@ public:
     virtual void Stop() = 0;
     // The address of the page on display.
     virtual QString LocationURL() const = 0;
+    // The title of the page on display (empty while it has none).
+    virtual QString LocationName() const = 0;
+    // Prints the page on display on the printer, which must live until
+    // `finished` is called (with false when printing failed).
+    virtual void Print(QPrinter& printer, std::function<void(bool ok)> finished) = 0;
 };
 
 // Creates the browser the first time browser mode is entered. Empty: the

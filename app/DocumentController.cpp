@@ -110,15 +110,21 @@ void DocumentController::Opensourcefile1Click()
     OpenBtnClick();
 }
 
-void DocumentController::openDocument()
+// Removes the exchange files, so that a conversion never finishes on an
+// old marker or reads an old result.
+static void removeExchangeFiles()
 {
-    // Exchange files left behind are removed first, so that a new
-    // conversion never finishes on an old marker.
     for (const QString& name : {ResultName, MarkerName, ErrorName}) {
         const QString path = workingFile(name);
         if (QFileInfo::exists(path) && !QFile::remove(path))
             throw TarquellError(QStringLiteral("Cannot delete file %1").arg(native(path)));
     }
+}
+
+void DocumentController::openDocument()
+{
+    // Exchange files left behind are removed first.
+    removeExchangeFiles();
 
     const QStringList filters =
         DocumentFilters::toQtFilters(QString::fromLatin1(DocumentFilters::OpenFilter));
@@ -178,6 +184,9 @@ void DocumentController::convert(const QString& path)
         QPointer<QEventLoop> loop;
         bool ended = false;
     };
+    // Once more right before the start: a conversion given up earlier may
+    // have finished while the open dialog was up.
+    removeExchangeFiles();
     auto wait = std::make_shared<Wait>();
     std::shared_ptr<int> abandoned = m_abandoned;
     auto counted = std::make_shared<bool>(false); // counted as abandoned

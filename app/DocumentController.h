@@ -32,6 +32,8 @@ public:
     // The longest wait for the conversion's marker, in milliseconds.
     void setConversionTimeout(int ms) { m_timeoutMs = ms; }
     int conversionTimeout() const { return m_timeoutMs; }
+    // Conversions given up with Esc whose program still runs.
+    int abandonedConversions() const { return *m_abandoned; }
     // The printer the print and page set-up dialogs work on (made at first use).
     QPrinter& printer();
 

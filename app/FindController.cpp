@@ -50,6 +50,8 @@ void FindController::showModeless(FindReplaceDialog* dialog)
     dialog->show();
     dialog->raise();
     dialog->activateWindow();
+    // Also when it was open already: the next keys go into "Find what:".
+    dialog->focusFindText();
 }
 
 void FindController::Find1Click()

@@ -77,6 +77,12 @@ FindReplaceDialog::FindReplaceDialog(Kind kind, QWidget* parent) : QDialog(paren
     updateButtons();
 }
 
+void FindReplaceDialog::focusFindText()
+{
+    m_findText->selectAll();
+    m_findText->setFocus(Qt::OtherFocusReason);
+}
+
 QString FindReplaceDialog::findText() const
 {
     return m_findText->text();

@@ -19,6 +19,9 @@ public:
 
     QString findText() const;
     QString replaceText() const;
+    // The focus goes to "Find what:", its text selected, so that typing
+    // replaces it: how every find dialog opens.
+    void focusFindText();
     // Whether the replace button pressed last was Replace All.
     bool replaceAll() const { return m_replaceAll; }
 

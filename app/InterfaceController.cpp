@@ -1,8 +1,8 @@
 #include "app/InterfaceController.h"
 
 #include "app/Logging.h"
-#include "translate/MainSettings.h"
 #include "app/MainWindowUi.h"
+#include "translate/MainSettings.h"
 
 #include "platform/AppTitle.h"
 #include "platform/InterfaceLanguages.h"
@@ -42,6 +42,14 @@ InterfaceController::InterfaceController(QWidget* window, MainWindowUi& ui, Main
             qCWarning(lcApp) << "interface texts: the window has no" << row.control;
         m_controls.append(control);
     }
+    for (const InterfaceTextRow& row : interfaceNameTable()) {
+        QWidget* control = window->findChild<QWidget*>(QString::fromLatin1(row.control));
+        if (!control)
+            qCWarning(lcApp) << "interface names: the window has no" << row.control;
+        m_named.append(control);
+    }
+    // Named from the start, before any interface language is chosen.
+    applyNames(QStringLiteral("English"));
 }
 
 void InterfaceController::selectInterface(QAction* item)
@@ -54,6 +62,7 @@ void InterfaceController::selectInterface(QAction* item)
     // The group keeps one check mark; a command run directly sets it too.
     item->setChecked(true);
     applyTexts(stored);
+    applyNames(stored);
     m_window->setWindowTitle(AppTitle::InterfaceTitle);
     AppTitle::set(AppTitle::InterfaceTitle);
 }
@@ -72,6 +81,21 @@ void InterfaceController::applyTexts(const QString& stored)
             button->setText(text);
         else if (auto* label = qobject_cast<QLabel*>(control))
             label->setText(text);
+    }
+}
+
+void InterfaceController::applyNames(const QString& stored)
+{
+    const QList<InterfaceText> names = interfaceNames(stored);
+    for (qsizetype i = 0; i < names.size() && i < m_named.size(); ++i) {
+        QWidget* control = m_named[i];
+        if (!control)
+            continue;
+        control->setAccessibleName(names[i].text);
+        // A button without a caption shows its name as its tip.
+        auto* button = qobject_cast<QAbstractButton*>(control);
+        if (button && button->text().isEmpty())
+            button->setToolTip(names[i].text);
     }
 }
 

@@ -11,7 +11,8 @@ struct MainWindowUi;
 
 // The Interface menu's commands: each stores its language's name, moves the
 // check mark and puts its column of the interface-text table on the
-// window's menus, toolbar and browser-mode controls, then sets the window
+// window's menus, toolbar and browser-mode controls, and the names screen
+// readers say for the controls without a caption, then sets the window
 // caption and the application title.
 class InterfaceController : public QObject
 {
@@ -32,10 +33,13 @@ public slots:
 private:
     void selectInterface(QAction* item);
     void applyTexts(const QString& stored);
+    void applyNames(const QString& stored);
 
     QWidget* m_window;
     MainWindowUi& ui;
     MainSettings& m_settings;
     // The table's controls, found once by name, in table order.
     QList<QPointer<QObject>> m_controls;
+    // The same for the table of accessible names.
+    QList<QPointer<QWidget>> m_named;
 };

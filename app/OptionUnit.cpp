@@ -138,7 +138,8 @@ TOption::TOption(QWidget* parent) : QDialog(parent)
     Label5 = label(TabSheet2, "Label5", 136, 106, "ms", false);
     CheckBox4 = checkBox(TabSheet2, "CheckBox4", 16, 138, 273, 17,
                          "Check for new updates of Vantu Translator", true);
-    Label7 = label(TabSheet2, "Label7", 40, 168, "", false);
+    // The transports take the network settings at start only.
+    Label7 = label(TabSheet2, "Label7", 160, 106, "(applies at next start)", false);
     okCancel(this, TabSheet2, Button3, "Button3", Button4, "Button4");
 
     TabSheet3 = tabSheet(PageControl1, "TabSheet3", "Proxy");
@@ -151,8 +152,19 @@ TOption::TOption(QWidget* parent) : QDialog(parent)
     Edit3 = editBox(TabSheet3, "Edit3", 74, 89, 186, "");
     Label10 = label(TabSheet3, "Label10", 24, 125, "Port", false);
     Edit4 = editBox(TabSheet3, "Edit4", 74, 122, 39, "8080");
-    Label8 = label(TabSheet3, "Label8", 141, 129, "", true);
+    Label8 = label(TabSheet3, "Label8", 141, 125, "Applies at next start.", true);
     okCancel(this, TabSheet3, Button5, "Button5", Button6, "Button6");
+
+    // What screen readers call the boxes: the label before each, or a
+    // name of their own where the label is half a sentence.
+    Label4->setBuddy(Edit2);
+    Label9->setBuddy(Edit3);
+    Label10->setBuddy(Edit4);
+    Edit1->setAccessibleName(QStringLiteral("Passage size in words"));
+    const QString nextStart =
+        QStringLiteral("Time-out and proxy settings apply from the next start of the program.");
+    for (QWidget* w : std::initializer_list<QWidget*>{Edit2, CheckBox6, CheckBox5, Edit3, Edit4})
+        w->setToolTip(nextStart);
 
     // toggled fires on every change of state, the program's own included.
     connect(CheckBox5, &QCheckBox::toggled, this, &TOption::CheckBox5Click);

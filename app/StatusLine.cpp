@@ -12,5 +12,6 @@ QString StatusLine::text() const
 void StatusLine::setText(const QString& text)
 {
     m_panel->setText(text);
+    m_panel->setToolTip(text);
     emit changed(text);
 }

@@ -1,10 +1,10 @@
 #include "app/Translator.h"
 
-#include "app/EditController.h"
 #include "app/BrowserController.h"
-#include "app/GatewayController.h"
 #include "app/DocumentController.h"
 #include "app/DocumentTranslateController.h"
+#include "app/EditController.h"
+#include "app/GatewayController.h"
 #include "app/LanguageController.h"
 #include "app/Logging.h"
 #include "app/QtDialogs.h"
@@ -111,9 +111,10 @@ void TfrmMain::createControllers()
     m_interface = new InterfaceController(this, ui, Settings);
     m_about = new AboutController(this, ui, Services, *m_status, *m_env.dialogs, *m_env.launcher,
                                   [this] { return isTranslating(); });
+    m_about->setSettingsFile(settingsPath());
     // Browser mode.
     m_browser = new BrowserController(this, ui, PaneMode, Settings, Gateway, *m_status,
-                                      *m_env.dialogs, *m_env.launcher, m_env.browserFactory);
+                                      *m_env.dialogs, m_env.browserFactory);
     m_gateways = new GatewayController(this, ui, Settings, Gateway, *m_browser, *m_env.dialogs);
     m_documents = new DocumentController(this, ui, PaneMode, *m_status, *m_env.dialogs,
                                          *m_env.launcher, [this] { return isTranslating(); });
@@ -170,7 +171,9 @@ void TfrmMain::readSettings(const ProfileFile& file)
     Services = ServiceLocations::read(file);
     // Browser mode: the gateway hosts and the home page are configuration.
     Gateway = initialGatewayState(GatewayConfig::read(file));
-    Gateway.HomePageAddress = Services.homePage;
+    // Without a configured home page, Home shows the manual.
+    Gateway.HomePageAddress =
+        Services.homePage.isEmpty() ? m_about->manualPath() : Services.homePage;
     if (Settings.LoadSettings) {
         ui.Memo1->setFont(QFont(Settings.SrcFont, Settings.SrcFntS));
         ui.Memo2->setFont(QFont(Settings.DstFont, Settings.DstFntS));

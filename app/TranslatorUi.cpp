@@ -77,16 +77,14 @@ QToolButton* bigButton(QWidget* parent, const char* name, const char* caption, c
     return b;
 }
 
-// A 24 x 24 formatting button without caption. Its tip is also its
-// accessible name, so that screen readers can name it.
-QToolButton* smallButton(QWidget* parent, const char* name, const char* icon, const char* tip)
+// A 24 x 24 formatting button without caption. Its tip, which is also its
+// accessible name, comes from the interface-language names.
+QToolButton* smallButton(QWidget* parent, const char* name, const char* icon)
 {
     auto* b = new QToolButton(parent);
     b->setObjectName(QString::fromLatin1(name));
     b->setIcon(QIcon::fromTheme(QString::fromLatin1(icon)));
     b->setIconSize(QSize(16, 16));
-    b->setToolTip(QString::fromUtf8(tip));
-    b->setAccessibleName(QString::fromUtf8(tip));
     b->setAutoRaise(true);
     b->setFixedSize(24, 24);
     return b;
@@ -279,12 +277,12 @@ void MainWindowUi::buildToolbar(QWidget* parent)
 
     auto* formatting = new QGridLayout;
     formatting->setSpacing(0);
-    BoldBtn = smallButton(Panel1, "BoldBtn", "format-text-bold", "Bold");
-    ItalicBtn = smallButton(Panel1, "ItalicBtn", "format-text-italic", "Italic");
-    UnderlineBtn = smallButton(Panel1, "UnderlineBtn", "format-text-underline", "Underline");
-    LeftBtn = smallButton(Panel1, "LeftBtn", "format-justify-left", "Align Left");
-    CentreBtn = smallButton(Panel1, "CentreBtn", "format-justify-center", "Center");
-    RightBtn = smallButton(Panel1, "RightBtn", "format-justify-right", "Align Right");
+    BoldBtn = smallButton(Panel1, "BoldBtn", "format-text-bold");
+    ItalicBtn = smallButton(Panel1, "ItalicBtn", "format-text-italic");
+    UnderlineBtn = smallButton(Panel1, "UnderlineBtn", "format-text-underline");
+    LeftBtn = smallButton(Panel1, "LeftBtn", "format-justify-left");
+    CentreBtn = smallButton(Panel1, "CentreBtn", "format-justify-center");
+    RightBtn = smallButton(Panel1, "RightBtn", "format-justify-right");
     formatting->addWidget(BoldBtn, 0, 0);
     formatting->addWidget(ItalicBtn, 0, 1);
     formatting->addWidget(UnderlineBtn, 0, 2);
@@ -333,11 +331,13 @@ void MainWindowUi::buildPanes(QMainWindow* frmMain)
     address->setContentsMargins(2, 0, 2, 0);
     LblAddress = new QLabel(QStringLiteral("Address"), AddressRow);
     LblAddress->setObjectName(QStringLiteral("LblAddress"));
+    // The label names the box for screen readers, in every language.
     URLs = new QComboBox(AddressRow);
     URLs->setObjectName(QStringLiteral("URLs"));
     URLs->setEditable(true);
     URLs->setToolTip(QStringLiteral("URL"));
     URLs->setMinimumWidth(436);
+    LblAddress->setBuddy(URLs);
     ReTranBtn = new QToolButton(AddressRow);
     ReTranBtn->setObjectName(QStringLiteral("ReTranBtn"));
     ReTranBtn->setIcon(QIcon::fromTheme(QStringLiteral("view-refresh")));
@@ -384,6 +384,8 @@ void MainWindowUi::buildPanes(QMainWindow* frmMain)
 
     Memo3 = new QPlainTextEdit(central);
     Memo3->setObjectName(QStringLiteral("Memo3"));
+    // Never shown: the piece in transit, not a place for the user's keys.
+    Memo3->setFocusPolicy(Qt::NoFocus);
     Memo3->hide();
 
     frmMain->setCentralWidget(central);
@@ -392,6 +394,9 @@ void MainWindowUi::buildPanes(QMainWindow* frmMain)
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     SimplePanel = new QLabel(QStringLiteral("Ready."), StatusBar1);
     SimplePanel->setObjectName(QStringLiteral("SimplePanel"));
+    // A long message is cut at the window's edge (its tip shows it whole);
+    // it never widens the window.
+    SimplePanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     StatusBar1->addWidget(SimplePanel, 1);
     frmMain->setStatusBar(StatusBar1);
 }

@@ -96,7 +96,12 @@ class ILauncher
 {
 public:
     virtual ~ILauncher() = default;
-    virtual bool startProgram(const QString& program, const QStringList& arguments) = 0;
+    // workingDirectory: the folder the program starts in; empty, the
+    // caller's own.
+    virtual bool startProgram(const QString& program, const QStringList& arguments,
+                              const QString& workingDirectory = QString()) = 0;
+    // False when the desktop cannot open it (no application for it, or no
+    // handler at all).
     virtual bool openAddress(const QString& address) = 0;
 
     // Documents: starts a program whose end the caller waits for; `ended`

@@ -83,14 +83,48 @@ int interfaceTextColumn(const QString& stored)
     return -1;
 }
 
-QList<InterfaceText> interfaceTexts(const QString& stored)
+const std::array<InterfaceTextRow, InterfaceNameControls>& interfaceNameTable()
+{
+    // clang-format off
+    static const std::array<InterfaceTextRow, InterfaceNameControls> table{{
+        {"BoldBtn", {"Bold", "Gras", "Negrita", "Fett", "Grassetto", "Negrito", "太字", "粗体"}},
+        {"ItalicBtn", {"Italic", "Italique", "Cursiva", "Kursiv", "Corsivo", "Itálico", "斜体", "斜体"}},
+        {"UnderlineBtn", {"Underline", "Souligné", "Subrayado", "Unterstrichen", "Sottolineato", "Sublinhado", "下線", "下划线"}},
+        {"LeftBtn", {"Align Left", "Aligner à gauche", "Alinear a la izquierda", "Linksbündig", "Allinea a sinistra", "Alinhar à esquerda", "左揃え", "左对齐"}},
+        {"CentreBtn", {"Center", "Centrer", "Centrar", "Zentriert", "Centra", "Centralizar", "中央揃え", "居中"}},
+        {"RightBtn", {"Align Right", "Aligner à droite", "Alinear a la derecha", "Rechtsbündig", "Allinea a destra", "Alinhar à direita", "右揃え", "右对齐"}},
+        {"ReTranBtn", {"Translate this page again", "Traduire de nouveau cette page", "Traducir de nuevo esta página", "Diese Seite erneut übersetzen", "Tradurre di nuovo questa pagina", "Traduzir esta página de novo", "このページを再翻訳", "重新翻译此页"}},
+        {"CB1", {"Source language", "Langue source", "Idioma de origen", "Ausgangssprache", "Lingua di origine", "Idioma de origem", "翻訳元の言語", "源语言"}},
+        {"CB2", {"Destination language", "Langue cible", "Idioma de destino", "Zielsprache", "Lingua di destinazione", "Idioma de destino", "翻訳先の言語", "目标语言"}},
+        {"CBServer", {"Web translation server", "Serveur de traduction web", "Servidor de traducción web", "Webübersetzungsserver", "Server di traduzione web", "Servidor de tradução web", "ウェブ翻訳サーバー", "网页翻译服务器"}},
+        {"Memo1", {"Source text", "Texte source", "Texto de origen", "Ausgangstext", "Testo di origine", "Texto de origem", "原文", "原文"}},
+        {"Memo2", {"Translation", "Traduction", "Traducción", "Übersetzung", "Traduzione", "Tradução", "訳文", "译文"}},
+    }};
+    // clang-format on
+    return table;
+}
+
+namespace {
+template <std::size_t N>
+QList<InterfaceText> column(const std::array<InterfaceTextRow, N>& table, const QString& stored)
 {
     QList<InterfaceText> texts;
     const int column = interfaceTextColumn(stored);
     if (column < 0)
         return texts;
-    texts.reserve(InterfaceTextControls);
-    for (const InterfaceTextRow& row : interfaceTextTable())
+    texts.reserve(qsizetype(N));
+    for (const InterfaceTextRow& row : table)
         texts.append({QString::fromLatin1(row.control), QString::fromUtf8(row.text[column])});
     return texts;
+}
+} // namespace
+
+QList<InterfaceText> interfaceTexts(const QString& stored)
+{
+    return column(interfaceTextTable(), stored);
+}
+
+QList<InterfaceText> interfaceNames(const QString& stored)
+{
+    return column(interfaceNameTable(), stored);
 }

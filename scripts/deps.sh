@@ -18,9 +18,13 @@ packages=(
   fonts-wqy-microhei
   apertium apertium-eng-spa apertium-fr-es apertium-es-pt apertium-spa-ita cg3
   # Apertium's own HTTP server, started by the remote engine tests and
-  # bench_routing as a translation server on 127.0.0.1
+  # bench_routing as a translation server on 127.0.0.1, and run beside ours
+  # by bench/apy.sh
   apertium-apy
   curl
+  # opening the manual, web and mail addresses on the desktop (xdg-open, and
+  # xdg-mime to tell whether an application takes a file's type)
+  xdg-utils
   # installing and packaging: icon pictures, checks of the desktop entry
   # and of the AppStream file
   librsvg2-bin desktop-file-utils appstream

@@ -115,6 +115,18 @@ seed_fuzz_document() {
     rm -rf "$tmp"
 }
 
+# The first byte picks text, HTML or a raw stream, the second the pair.
+seed_fuzz_pipeline() {
+    local dir=$1
+    printf '\001\000<script>^' >"$dir/script"
+    printf '\001\000<style>^' >"$dir/style"
+    printf '\001\000<!-- ^' >"$dir/comment"
+    printf '\000\000The house ^ is big. ^' >"$dir/text"
+    printf '\002\000.[][<script>\\^]' >"$dir/stream"
+    printf '\002\001[<p>]\\^[<\\/p>] a\\^b [x\\^' >"$dir/cut"
+    printf '\001\003<html><head><title>A page</title><style>p{x:1}</style></head><body><h1>The news ^ today</h1><p>The house is big. The dog is red! Is the car new? Yes.</p><pre>2^10 = 1024</pre><ul><li>One item.</li><li>Two ^ items.</li></ul><p>Mr. Smith said: "The end." The end.</p><script>if (a^b) {}</script></body></html>' >"$dir/page"
+}
+
 cmake --preset fuzz >/dev/null
 mapfile -t all < <(cd fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')
 targets=("$@")

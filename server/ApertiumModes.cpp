@@ -121,7 +121,7 @@ bool readModeName(const QString& name, ModeName* out)
 }
 } // namespace
 
-QList<ApertiumStage> parseModeLine(const QString& line, QString* error)
+QList<ApertiumStage> parseModeLine(const QString& line, QString* error, Unknown unknown)
 {
     QList<ApertiumStage> stages;
     for (const QString& text : splitStages(line.trimmed())) {
@@ -140,7 +140,8 @@ QList<ApertiumStage> parseModeLine(const QString& line, QString* error)
         stage.arguments << QStringLiteral("-z");
         for (const QString& word : std::as_const(words)) {
             if (word == QLatin1String("$1"))
-                stage.arguments << QStringLiteral("-g");
+                stage.arguments << (unknown == Unknown::Marked ? QStringLiteral("-g")
+                                                               : QStringLiteral("-n"));
             else if (word == QLatin1String("$2") || word == QLatin1String("-z"))
                 continue;
             else if (word.contains(QLatin1Char('$'))) {
@@ -163,7 +164,7 @@ QString findProgram(const QString& program)
     return QStandardPaths::findExecutable(program);
 }
 
-Scan scan(const QString& modesDir)
+Scan scan(const QString& modesDir, Unknown unknown)
 {
     Scan result;
     const QDir dir(modesDir);
@@ -188,7 +189,7 @@ Scan scan(const QString& modesDir)
         }
         QString why;
         QList<ApertiumStage> stages =
-            parseModeLine(QString::fromUtf8(f.readAll()).simplified(), &why);
+            parseModeLine(QString::fromUtf8(f.readAll()).simplified(), &why, unknown);
         if (stages.isEmpty()) {
             result.notes << QStringLiteral("%1: %2").arg(name, why);
             continue;

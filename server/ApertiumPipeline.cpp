@@ -1,5 +1,6 @@
 #include "ApertiumPipeline.h"
 
+#include "ApertiumStream.h"
 #include "ChildSpawn.h"
 
 #include <cerrno>
@@ -17,7 +18,7 @@
 extern char** environ;
 
 namespace {
-using Clock = std::chrono::steady_clock;
+using Clock = ApertiumPipeline::Clock;
 
 QString systemError(int error)
 {
@@ -58,10 +59,7 @@ pid_t spawnStage(const ApertiumStage& stage, int in, int out, int* error)
 }
 } // namespace
 
-ApertiumPipeline::ApertiumPipeline(const ApertiumMode& mode, std::chrono::milliseconds timeout)
-    : m_mode(mode), m_timeout(timeout)
-{
-}
+ApertiumPipeline::ApertiumPipeline(const ApertiumMode& mode) : m_mode(mode) {}
 
 ApertiumPipeline::~ApertiumPipeline()
 {
@@ -70,8 +68,14 @@ ApertiumPipeline::~ApertiumPipeline()
 
 QList<pid_t> ApertiumPipeline::pids() const
 {
-    std::lock_guard lock(m_mutex);
-    return m_pids;
+    std::lock_guard lock(m_publishedMutex);
+    return m_published;
+}
+
+void ApertiumPipeline::publishPidsLocked()
+{
+    std::lock_guard lock(m_publishedMutex);
+    m_published = m_pids;
 }
 
 void ApertiumPipeline::stop()
@@ -80,7 +84,7 @@ void ApertiumPipeline::stop()
     stopLocked();
 }
 
-QByteArray ApertiumPipeline::translate(const QByteArray& stream)
+QByteArray ApertiumPipeline::translate(const QByteArray& stream, Clock::time_point deadline)
 {
     std::lock_guard lock(m_mutex);
     if (!runningLocked()) {
@@ -88,13 +92,14 @@ QByteArray ApertiumPipeline::translate(const QByteArray& stream)
         startLocked();
     }
     // The marker is a superblank, which every stage passes on untouched;
-    // its number tells this call's answer from anything older.
+    // its number tells this call's answer from anything older. The guard
+    // leaves no NUL in the stream, and no unclosed superblank the marker
+    // could fall into.
     const QByteArray marker = "[tarquell-" + QByteArray::number(++m_calls) + ']';
-    QByteArray input = stream;
-    input.replace('\0', QByteArray());
+    QByteArray input = ApertiumStream::guard(stream, ApertiumStream::Guard::Continuation);
     input += '\0' + marker + '\0';
     try {
-        return exchangeLocked(input, '\0' + marker + '\0');
+        return exchangeLocked(input, '\0' + marker + '\0', deadline);
     } catch (const PipelineFailure&) {
         stopLocked();
         throw;
@@ -154,6 +159,7 @@ void ApertiumPipeline::startLocked()
         }
         m_pids << pid;
     }
+    publishPidsLocked();
     m_toPipeline = fds[1];
     m_fromPipeline = fds[2 * n];
     fds[1] = -1;
@@ -193,10 +199,14 @@ void ApertiumPipeline::stopLocked()
         }
     }
     m_pids.clear();
+    publishPidsLocked();
 }
 
-QByteArray ApertiumPipeline::exchangeLocked(const QByteArray& input, const QByteArray& terminator)
+QByteArray ApertiumPipeline::exchangeLocked(const QByteArray& input, const QByteArray& terminator,
+                                            Clock::time_point deadline)
 {
+    const auto allowed =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     const auto failed = [this](const QString& why) {
         return PipelineFailure(
             QStringLiteral("The Apertium translator (%1) %2; it will be restarted for the next "
@@ -206,7 +216,6 @@ QByteArray ApertiumPipeline::exchangeLocked(const QByteArray& input, const QByte
     qsizetype written = 0;
     QByteArray output;
     char buffer[65536];
-    auto deadline = Clock::now() + m_timeout;
     for (;;) {
         pollfd fds[2];
         nfds_t count = 0;
@@ -219,7 +228,8 @@ QByteArray ApertiumPipeline::exchangeLocked(const QByteArray& input, const QByte
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
-            throw failed(QStringLiteral("gave no answer within %1 ms").arg(m_timeout.count()));
+            throw failed(
+                QStringLiteral("gave no answer within %1 ms").arg(std::max<qint64>(0, allowed)));
         const int ready = ::poll(fds, count, static_cast<int>(left.count()) + 1);
         if (ready < 0) {
             if (errno == EINTR)
@@ -234,7 +244,6 @@ QByteArray ApertiumPipeline::exchangeLocked(const QByteArray& input, const QByte
             const ssize_t n = ::write(m_toPipeline, input.constData() + written, chunk);
             if (n > 0) {
                 written += n;
-                deadline = Clock::now() + m_timeout;
             } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
                 throw failed(QStringLiteral("stopped taking text (%1)").arg(systemError(errno)));
             }
@@ -250,7 +259,6 @@ QByteArray ApertiumPipeline::exchangeLocked(const QByteArray& input, const QByte
             }
             const qsizetype from = std::max<qsizetype>(0, output.size() - terminator.size());
             output.append(buffer, n);
-            deadline = Clock::now() + m_timeout;
             const qsizetype end = output.indexOf(terminator, from);
             if (end >= 0) {
                 // Anything before an earlier NUL is not this call's.

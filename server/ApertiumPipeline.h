@@ -25,33 +25,40 @@ public:
 class ApertiumPipeline
 {
 public:
-    // timeout: how long the pipeline may go without taking or giving a
-    // byte before the call fails.
-    ApertiumPipeline(const ApertiumMode& mode, std::chrono::milliseconds timeout);
+    using Clock = std::chrono::steady_clock;
+
+    explicit ApertiumPipeline(const ApertiumMode& mode);
     ~ApertiumPipeline();
     ApertiumPipeline(const ApertiumPipeline&) = delete;
     ApertiumPipeline& operator=(const ApertiumPipeline&) = delete;
 
-    // Translates one stream (see ApertiumStream). Throws PipelineFailure.
-    QByteArray translate(const QByteArray& stream);
+    // Translates one stream (see ApertiumStream), guarded on the way in
+    // (ApertiumStream::Guard::Continuation): the answer still holds the
+    // guard's characters. A call not answered by the deadline fails, and
+    // the stages are killed. Throws PipelineFailure.
+    QByteArray translate(const QByteArray& stream, Clock::time_point deadline);
     // Ends the processes; a later call starts them again.
     void stop();
 
     const QString& name() const { return m_mode.name; }
-    // The process ids of the running stages, in pipeline order; empty when
-    // not running.
+    // The process ids of the stages started last, in pipeline order; empty
+    // when stopped. Never waits for an exchange.
     QList<pid_t> pids() const;
 
 private:
     bool runningLocked();
     void startLocked();
     void stopLocked();
-    QByteArray exchangeLocked(const QByteArray& input, const QByteArray& terminator);
+    QByteArray exchangeLocked(const QByteArray& input, const QByteArray& terminator,
+                              Clock::time_point deadline);
 
     const ApertiumMode m_mode;
-    const std::chrono::milliseconds m_timeout;
+    void publishPidsLocked();
+
     mutable std::mutex m_mutex;
     QList<pid_t> m_pids;
+    mutable std::mutex m_publishedMutex;
+    QList<pid_t> m_published;
     int m_toPipeline = -1;
     int m_fromPipeline = -1;
     quint64 m_calls = 0;

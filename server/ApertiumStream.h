@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 // Plain text to and from Apertium's stream format, done here rather than by
-// apertium-destxt/apertium-retxt so that a request starts no process.
+// apertium-destxt/apertium-retxt so that a request starts no process; and
+// what makes any stream safe to write into a long-lived pipeline.
 namespace ApertiumStream {
 // Escapes the stream's special characters, puts every blank other than a
 // single space into a superblank ("[\n\n]") and ends with ".[]": a full
@@ -14,4 +16,64 @@ QByteArray toStream(const QString& text);
 // The text of a translated stream: escapes undone, superblanks opened,
 // the full stop that toStream added taken out again.
 QString fromStream(const QByteArray& stream);
+
+// lrx-proc does not know escapes outside lexical units: the caret of an
+// escaped "\^" in a blank or superblank starts a lexical unit for it, which
+// then swallows everything up to the next "$", the end-of-request NUL and
+// marker included, and the pipeline stalls. So no "\^" ever enters a
+// pipeline: guard() writes it as an escaped private-use character inside a
+// superblank, and as a superblank holding another one in text, characters
+// no deformatter escapes; unguard() writes "\^" back. Whatever else could
+// upset a stage is mended on the way: NULs dropped, malformed UTF-8 (which
+// ends a stage) written as U+FFFD, an unclosed superblank closed, a
+// backslash at the end dropped, "[" inside a superblank and the stream's
+// special characters outside escaped, a tilde in text put into a
+// superblank. A stream written by apertium-deshtml or toStream comes back
+// from unguard(guard()) unchanged.
+enum class Guard {
+    // A stream from outside: an escaped reserved character it holds is
+    // written plain, so that unguard() never mistakes it for one of ours.
+    Entry,
+    // A stream already guarded (the output of a leg that feeds the next):
+    // the reserved characters stay as they are.
+    Continuation
+};
+QByteArray guard(const QByteArray& stream, Guard kind = Guard::Entry);
+QByteArray unguard(const QByteArray& stream);
+
+// Two superblanks that mark where a part of a long stream begins and ends
+// inside the context it is translated with; guard() lets neither through
+// from outside.
+QByteArray partStart();
+QByteArray partEnd();
+
+// Where a guarded stream may be cut between sentences: just after a blank
+// (a space or one superblank) that follows an unescaped ".", "?" or "!" of
+// the text. Ascending; 0 and the end are not listed.
+QList<qsizetype> sentenceEnds(const QByteArray& guarded);
+
+// One part of a long stream: [start, end) is translated between the
+// context before [contextStart, start) and after [end, contextEnd), which
+// put every stage into the state it would have there in one piece, and
+// whose translation is then dropped.
+struct Part
+{
+    qsizetype contextStart = 0;
+    qsizetype start = 0;
+    qsizetype end = 0;
+    qsizetype contextEnd = 0;
+
+    bool operator==(const Part&) const = default;
+};
+// The stream cut at sentence ends into `count` parts of about equal size
+// (fewer when it has too few sentence ends), each with at least
+// `contextBytes` of context on either side where the stream has it, the
+// context itself beginning and ending at sentence ends (or the stream's
+// ends).
+QList<Part> planParts(const QByteArray& guarded, int count, qsizetype contextBytes);
+// What a part is sent as: its context and the part between the markers.
+QByteArray partInput(const QByteArray& guarded, const Part& part);
+// The translation of the part alone, out of the translation of partInput();
+// false when the markers did not come back once each and in order.
+bool partOutput(const QByteArray& translated, const Part& part, QByteArray* out);
 } // namespace ApertiumStream

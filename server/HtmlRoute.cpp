@@ -23,15 +23,20 @@ QList<QByteArray> pieces(const QByteArray& stream, qsizetype maxBytes)
     return result;
 }
 
-QString translate(TranslationEngine& engine, const TranslationMode& mode, const QString& html)
+QString translate(TranslationEngine& engine, const TranslationMode& mode, const QString& html,
+                  qsizetype pieceBytes)
 {
     if (mode.source == mode.target)
         return html;
     const QByteArray stream = runFilter(QStringLiteral("apertium-deshtml"), {},
                                         HtmlPage::spellOutLetters(html).toUtf8(), filterTimeout);
     QByteArray translated;
-    for (const QByteArray& piece : pieces(stream))
-        translated += engine.translateStream(mode, piece);
+    if (pieceBytes <= 0) {
+        translated = engine.translateStream(mode, stream);
+    } else {
+        for (const QByteArray& piece : pieces(stream, pieceBytes))
+            translated += engine.translateStream(mode, piece);
+    }
     return QString::fromUtf8(
         runFilter(QStringLiteral("apertium-rehtml"), {}, translated, filterTimeout));
 }

@@ -20,7 +20,10 @@ constexpr qsizetype streamPiece = 32 * 1024;
 // How long a format filter may stay silent.
 constexpr std::chrono::milliseconds filterTimeout{30000};
 
-QString translate(TranslationEngine& engine, const TranslationMode& mode, const QString& html);
+// pieceBytes 0 hands the engine the whole stream, for an engine that cuts
+// it itself.
+QString translate(TranslationEngine& engine, const TranslationMode& mode, const QString& html,
+                  qsizetype pieceBytes = streamPiece);
 // The stream cut after the "[]" superblanks that follow a full stop, in
 // pieces of at least maxBytes where the stream allows.
 QList<QByteArray> pieces(const QByteArray& stream, qsizetype maxBytes = streamPiece);

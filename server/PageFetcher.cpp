@@ -1,5 +1,6 @@
 #include "PageFetcher.h"
 
+#include "HttpDeadline.h"
 #include "ServiceServer.h"
 
 #include <httplib.h>
@@ -16,62 +17,6 @@ using Clock = std::chrono::steady_clock;
 bool isRedirect(int status)
 {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
-}
-
-// Ends a fetch that outlives its deadline: the client's own time-outs are
-// per read, and a server that trickles would outlast them.
-class Watchdog
-{
-public:
-    Watchdog(httplib::ClientImpl& client, Clock::time_point deadline)
-        : m_thread([this, &client, deadline] {
-              std::unique_lock lock(m_mutex);
-              if (!m_wake.wait_until(lock, deadline, [this] { return m_done; })) {
-                  m_fired = true;
-                  lock.unlock();
-                  client.stop();
-              }
-          })
-    {
-    }
-    ~Watchdog() { finish(); }
-    // True when the deadline passed before the fetch ended.
-    bool finish()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_done = true;
-        }
-        m_wake.notify_all();
-        if (m_thread.joinable())
-            m_thread.join();
-        return m_fired;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    bool m_done = false;
-    bool m_fired = false;
-    std::thread m_thread;
-};
-
-QString seconds(std::chrono::milliseconds ms)
-{
-    if (ms.count() == 1000)
-        return QStringLiteral("1 second");
-    if (ms.count() % 1000 == 0)
-        return QStringLiteral("%1 seconds").arg(ms.count() / 1000);
-    return QStringLiteral("%1 seconds").arg(static_cast<double>(ms.count()) / 1000.0, 0, 'f', 1);
-}
-
-QString sizeText(size_t bytes)
-{
-    if (bytes % (1024 * 1024) == 0)
-        return QStringLiteral("%1 MiB").arg(bytes / (1024 * 1024));
-    if (bytes % 1024 == 0)
-        return QStringLiteral("%1 KiB").arg(bytes / 1024);
-    return QStringLiteral("%1 bytes").arg(bytes);
 }
 
 // The host's addresses, each checked against the rules: a host that does
@@ -172,7 +117,7 @@ Attempt attempt(const std::string& host, int port, bool https, const std::string
         {"User-Agent", ServiceServer::serverHeader},
         {"Accept", "text/html,application/xhtml+xml,text/plain;q=0.9,*/*;q=0.1"}};
     Attempt a;
-    Watchdog watchdog(*client, deadline);
+    HttpWatchdog watchdog(*client, deadline);
     a.result = client->Get(
         target, headers,
         [&](const httplib::Response& res) {
@@ -225,7 +170,7 @@ FetchedPage fetchPage(const QUrl& start, const FetchLimits& limits, const FetchT
     const auto tooSlow = [&](const QUrl& url) {
         return FetchFailure(FetchFailure::Kind::TooSlow,
                             QStringLiteral("The page %1 did not arrive within %2.")
-                                .arg(url.toDisplayString(), seconds(limits.timeout)));
+                                .arg(url.toDisplayString(), durationText(limits.timeout)));
     };
     QUrl url = start;
     for (int redirects = 0;; ++redirects) {

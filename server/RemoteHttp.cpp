@@ -1,5 +1,6 @@
 #include "RemoteHttp.h"
 
+#include "HttpDeadline.h"
 #include "ServiceServer.h"
 
 #include <QHostAddress>
@@ -12,62 +13,6 @@
 
 namespace {
 using Clock = std::chrono::steady_clock;
-
-// Ends an exchange that outlives its deadline: the client's own time-outs
-// are per read, and a server that trickles would outlast them.
-class Watchdog
-{
-public:
-    Watchdog(httplib::ClientImpl& client, Clock::time_point deadline)
-        : m_thread([this, &client, deadline] {
-              std::unique_lock lock(m_mutex);
-              if (!m_wake.wait_until(lock, deadline, [this] { return m_done; })) {
-                  m_fired = true;
-                  lock.unlock();
-                  client.stop();
-              }
-          })
-    {
-    }
-    ~Watchdog() { finish(); }
-    // True when the deadline passed before the exchange ended.
-    bool finish()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_done = true;
-        }
-        m_wake.notify_all();
-        if (m_thread.joinable())
-            m_thread.join();
-        return m_fired;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    bool m_done = false;
-    bool m_fired = false;
-    std::thread m_thread;
-};
-
-QString durationText(std::chrono::milliseconds ms)
-{
-    if (ms.count() == 1000)
-        return QStringLiteral("1 second");
-    if (ms.count() % 1000 == 0)
-        return QStringLiteral("%1 seconds").arg(ms.count() / 1000);
-    return QStringLiteral("%1 seconds").arg(static_cast<double>(ms.count()) / 1000.0, 0, 'f', 1);
-}
-
-QString sizeText(size_t bytes)
-{
-    if (bytes % (1024 * 1024) == 0)
-        return QStringLiteral("%1 MiB").arg(bytes / (1024 * 1024));
-    if (bytes % 1024 == 0)
-        return QStringLiteral("%1 KiB").arg(bytes / 1024);
-    return QStringLiteral("%1 bytes").arg(bytes);
-}
 
 bool resolves(const std::string& host)
 {
@@ -338,7 +283,7 @@ RemoteHttp::Answer RemoteHttp::exchange(const std::string& method, const std::st
         bool ok = false;
         bool late = false;
         {
-            Watchdog watchdog(*client, deadline);
+            HttpWatchdog watchdog(*client, deadline);
             ok = client->send(request, response, error);
             late = watchdog.finish();
         }

@@ -2,6 +2,8 @@
 
 #include "platform/Errors.h"
 
+#include <thread>
+
 namespace {
 ListenAddress address(const QString& option, const QString& value)
 {
@@ -68,6 +70,12 @@ ServiceOptions ServiceOptions::parse(const QStringList& arguments)
         } else if (name == QLatin1String("--pipeline-timeout")) {
             options.pipelineTimeout =
                 std::chrono::milliseconds(positive(name, value(), "milliseconds"));
+        } else if (name == QLatin1String("--pipelines")) {
+            options.pipelines = positive(name, value(), "a number");
+        } else if (name == QLatin1String("--pipeline-idle")) {
+            options.pipelineIdle = std::chrono::seconds(positive(name, value(), "seconds"));
+        } else if (name == QLatin1String("--mark-unknown")) {
+            options.markUnknown = true;
         } else if (name == QLatin1String("--max-connections")) {
             options.limits.maxConnections = positive(name, value(), "a number");
         } else if (name == QLatin1String("--max-per-address")) {
@@ -118,9 +126,12 @@ ServiceOptions ServiceOptions::parse(const QStringList& arguments)
         } else {
             throw TarquellError(QStringLiteral("unknown option \"%1\"").arg(arguments[i]));
         }
-        if (inlineValue && (name == QLatin1String("--help") || name == QLatin1String("-h")))
+        if (inlineValue && (name == QLatin1String("--help") || name == QLatin1String("-h") ||
+                            name == QLatin1String("--mark-unknown")))
             throw TarquellError(QStringLiteral("%1 takes no value").arg(name));
     }
+    if (options.pipelines == 0)
+        options.pipelines = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     return options;
 }
 
@@ -141,11 +152,19 @@ QString ServiceOptions::usage()
         "                            \"[en_fr] text\" for tests\n"
         "  --probe ADDR:PORT         exit with 0 when a tarquell-service answers there, 1 if not\n"
         "  --modes-dir DIR           Apertium modes (default /usr/share/apertium/modes)\n"
-        "  --pipeline-timeout MS     how long an Apertium pipeline may stay silent before the\n"
-        "                            request fails and the pipeline restarts (default 30000)\n"
+        "  --pipelines N             Apertium pipelines per language pair at most (default:\n"
+        "                            the number of cores); each starts when the others are\n"
+        "                            busy\n"
+        "  --pipeline-idle S         a pipeline unused for S seconds is stopped (default 300)\n"
+        "  --pipeline-timeout MS     the least time a pipeline has to answer (default 5000),\n"
+        "                            plus 250 ms per KiB of text; past it the pipeline is\n"
+        "                            killed and restarted, and only that request fails\n"
+        "  --mark-unknown            mark the words Apertium does not know with \"*\"\n"
         "  --max-connections N       open connections at most (default 2048); more are\n"
         "                            closed at once\n"
-        "  --max-per-address N       open connections from one address (default 256)\n"
+        "  --max-per-address N       open connections from one address other than this\n"
+        "                            machine's own (default 256); near the total, the\n"
+        "                            connection idle longest is closed for a new one\n"
         "  --page-max-bytes N        the largest page the web gateway fetches (default\n"
         "                            8388608, 8 MiB)\n"
         "  --page-timeout MS         the time a page fetch may take, redirects included\n"

@@ -25,7 +25,14 @@ struct ServiceOptions
     Engine engine = Engine::Apertium;
     std::optional<ListenAddress> probe;
     QString modesDir = QStringLiteral("/usr/share/apertium/modes");
-    std::chrono::milliseconds pipelineTimeout{30000};
+    // Apertium pipelines per language pair; 0 until parse() sets the number
+    // of cores.
+    int pipelines = 0;
+    // The least time an exchange with a pipeline may take; longer texts get
+    // more (see ApertiumEngine::Options).
+    std::chrono::milliseconds pipelineTimeout{5000};
+    std::chrono::milliseconds pipelineIdle{std::chrono::minutes(5)};
+    bool markUnknown = false;
     ServiceLimits limits;
     // The web page gateway fetches pages on this machine and on private
     // networks too (never the service itself).

@@ -156,20 +156,40 @@ struct ServerCallbacks
 {
     using Request = ServiceServer::Request;
 
-    static MHD_Result accept(void* cls, const sockaddr*, socklen_t)
+    static MHD_Result accept(void* cls, const sockaddr* address, socklen_t)
     {
-        // Over the cap a connection is closed at once, never queued:
+        // Over the caps a connection is closed at once, never queued:
         // libmicrohttpd's own cap is set above ours, as reaching it would
         // stop the accepting and leave new connections in the backlog.
         auto* self = static_cast<ServiceServer*>(cls);
-        return static_cast<int>(self->m_connections.size()) < self->m_connectionCap ? MHD_YES
-                                                                                    : MHD_NO;
+        const int open = static_cast<int>(self->m_connections.size()) - self->m_cutConnections;
+        ServiceServer::Connection* idlest = nullptr;
+        if (open >= self->m_connectionCap) {
+            for (auto& [c, state] : self->m_connections) {
+                if (!state.cut && !state.inRequest && state.fd >= 0 &&
+                    (!idlest || state.idleSince < idlest->idleSince))
+                    idlest = &state;
+            }
+        }
+        switch (self->m_caps->verdict(ConnectionCaps::Peer::of(address), open, idlest)) {
+        case ConnectionCaps::Verdict::Take:
+            return MHD_YES;
+        case ConnectionCaps::Verdict::TakeClosingIdlest:
+            self->cut(*idlest);
+            qCDebug(lcServer) << "closed the connection idle longest for a new one";
+            return MHD_YES;
+        case ConnectionCaps::Verdict::Refuse:
+            break;
+        }
+        return MHD_NO;
     }
 
-    static void* requestLine(void* cls, const char* uri, MHD_Connection*)
+    static void* requestLine(void* cls, const char* uri, MHD_Connection* c)
     {
         auto* self = static_cast<ServiceServer*>(cls);
         ++self->m_requests;
+        if (const auto it = self->m_connections.find(c); it != self->m_connections.end())
+            it->second.inRequest = true;
         auto* req = new Request;
         req->target = uri ? uri : "";
         return req;
@@ -204,6 +224,10 @@ struct ServerCallbacks
         self->m_bodyBytes -= req->reserved;
         --self->m_requests;
         delete req;
+        if (const auto it = self->m_connections.find(c); it != self->m_connections.end()) {
+            it->second.inRequest = false;
+            it->second.idleSince = ServiceServer::Clock::now();
+        }
         // The next request's headers, or the idle time-out, from here.
         self->setDeadline(c, ServiceServer::Clock::now() +
                                  std::chrono::seconds(self->m_limits.headerSeconds));
@@ -216,12 +240,21 @@ struct ServerCallbacks
         if (code == MHD_CONNECTION_NOTIFY_STARTED) {
             const MHD_ConnectionInfo* info =
                 MHD_get_connection_info(c, MHD_CONNECTION_INFO_CONNECTION_FD);
-            self->m_connections[c] = {info ? info->connect_fd : -1,
-                                      ServiceServer::Clock::now() +
-                                          std::chrono::seconds(self->m_limits.headerSeconds),
-                                      false};
-        } else {
-            self->m_connections.erase(c);
+            const MHD_ConnectionInfo* client =
+                MHD_get_connection_info(c, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+            const auto now = ServiceServer::Clock::now();
+            ServiceServer::Connection state;
+            state.fd = info ? info->connect_fd : -1;
+            state.deadline = now + std::chrono::seconds(self->m_limits.headerSeconds);
+            state.peer = ConnectionCaps::Peer::of(client ? client->client_addr : nullptr);
+            state.idleSince = now;
+            self->m_caps->opened(state.peer);
+            self->m_connections[c] = std::move(state);
+        } else if (const auto it = self->m_connections.find(c); it != self->m_connections.end()) {
+            self->m_caps->closed(it->second.peer);
+            if (it->second.cut)
+                --self->m_cutConnections;
+            self->m_connections.erase(it);
         }
     }
 
@@ -338,12 +371,13 @@ bool ServiceServer::serve()
     m_pageWork = std::make_unique<WorkQueue>(m_limits.pageWorkers, m_limits.queuedPages);
     // The logger comes first, so that no message goes to libmicrohttpd's
     // own (standard error) before it is set.
+    m_caps = std::make_unique<ConnectionCaps>(m_connectionCap, m_limits.maxPerAddress);
+    m_cutConnections = 0;
     MHD_Daemon* daemon = MHD_start_daemon(
         MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG, 0, &ServerCallbacks::accept,
         this, &ServerCallbacks::handle, this, MHD_OPTION_EXTERNAL_LOGGER, &ServerCallbacks::log,
         this, MHD_OPTION_LISTEN_SOCKET, m_listenFd, MHD_OPTION_CONNECTION_LIMIT,
-        static_cast<unsigned>(m_connectionCap + 64), MHD_OPTION_PER_IP_CONNECTION_LIMIT,
-        static_cast<unsigned>(m_limits.maxPerAddress), MHD_OPTION_CONNECTION_TIMEOUT,
+        static_cast<unsigned>(m_connectionCap + 64), MHD_OPTION_CONNECTION_TIMEOUT,
         m_limits.idleSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<size_t>(32 * 1024),
         MHD_OPTION_NOTIFY_COMPLETED, &ServerCallbacks::completed, this,
         MHD_OPTION_NOTIFY_CONNECTION, &ServerCallbacks::connection, this,
@@ -433,6 +467,7 @@ bool ServiceServer::serve()
     m_work.reset();
     m_pageWork.reset();
     m_connections.clear();
+    m_cutConnections = 0;
     return ok;
 }
 
@@ -459,10 +494,19 @@ void ServiceServer::cutOverdue()
     for (auto& [connection, state] : m_connections) {
         if (state.cut || state.fd < 0 || state.deadline > now)
             continue;
-        state.cut = true;
-        ::shutdown(state.fd, SHUT_RDWR);
+        cut(state);
         qCDebug(lcServer) << "closed a connection past its deadline";
     }
+}
+
+// Shut down here, closed by libmicrohttpd when it next looks at it.
+void ServiceServer::cut(Connection& connection)
+{
+    if (connection.cut || connection.fd < 0)
+        return;
+    connection.cut = true;
+    ++m_cutConnections;
+    ::shutdown(connection.fd, SHUT_RDWR);
 }
 
 int ServiceServer::beginRequest(MHD_Connection* c, Request& req, const char* url,

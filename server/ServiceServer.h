@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ConnectionCaps.h"
 #include "HostCheck.h"
 #include "ListenAddress.h"
 #include "ServiceLimits.h"
@@ -78,6 +79,8 @@ private:
     QString origin(const Request& req) const;
     void setDeadline(MHD_Connection* c, Clock::time_point deadline);
     void cutOverdue();
+    struct Connection;
+    void cut(Connection& connection);
 
     TranslationEngine& m_engine;
     const bool m_debugPaths;
@@ -101,10 +104,15 @@ private:
         int fd = -1;
         Clock::time_point deadline;
         bool cut = false;
+        ConnectionCaps::Peer peer;
+        bool inRequest = false;
+        Clock::time_point idleSince;
     };
     std::unordered_map<MHD_Connection*, Connection> m_connections;
-    size_t m_bodyBytes = 0; // held by all requests, against bodyBudget
-    int m_requests = 0;     // between request line and completion
+    std::unique_ptr<ConnectionCaps> m_caps;
+    int m_cutConnections = 0; // shut down, not yet closed
+    size_t m_bodyBytes = 0;   // held by all requests, against bodyBudget
+    int m_requests = 0;       // between request line and completion
     // Suspended connections whose job has not resumed them yet.
     std::atomic<int> m_inFlight{0};
 };

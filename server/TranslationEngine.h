@@ -16,7 +16,8 @@ public:
     virtual QString translate(const TranslationMode& mode, const QString& text) = 0;
     // The same for text in Apertium's stream format, as apertium-deshtml
     // writes it: the markup rides in superblanks ("[<p>]"), which come back
-    // unchanged.
+    // unchanged. Hand over the whole stream at once: the engine cuts a long
+    // one and translates its parts in parallel itself.
     virtual QByteArray translateStream(const TranslationMode& mode, const QByteArray& stream) = 0;
     // The same for an HTML page or fragment: the markup kept, its text
     // translated. By default the shared HTML route: apertium-deshtml, then

@@ -51,10 +51,16 @@ std::unique_ptr<TranslationEngine> makeLocalEngine(const ServiceOptions& options
 {
     if (options.engine == ServiceOptions::Engine::Echo)
         return std::make_unique<EchoEngine>();
-    const ApertiumModes::Scan scan = ApertiumModes::scan(options.modesDir);
+    const ApertiumModes::Scan scan =
+        ApertiumModes::scan(options.modesDir, options.markUnknown ? ApertiumModes::Unknown::Marked
+                                                                  : ApertiumModes::Unknown::Plain);
     for (const QString& note : scan.notes)
         printErr(QStringLiteral("Apertium mode left out: %1").arg(note));
-    auto engine = std::make_unique<ApertiumEngine>(scan.modes, options.pipelineTimeout);
+    ApertiumEngine::Options engineOptions;
+    engineOptions.instances = options.pipelines;
+    engineOptions.deadlineFloor = options.pipelineTimeout;
+    engineOptions.idleTime = options.pipelineIdle;
+    auto engine = std::make_unique<ApertiumEngine>(scan.modes, engineOptions);
     if (scan.modes.isEmpty())
         printErr(QStringLiteral("no Apertium language pair is installed in %1; every translation "
                                 "will be answered with a fault")

@@ -89,8 +89,6 @@ QString MainSettings::proxyText() const
 }
 
 // --- the shell ---
-const QString ServiceLocations::DefaultHomePage = QStringLiteral("https://tarquell.example/");
-const QString ServiceLocations::DefaultSupportMail = QStringLiteral("support@tarquell.example");
 
 ServiceLocations ServiceLocations::read(const ProfileFile& file)
 {
@@ -102,14 +100,9 @@ ServiceLocations ServiceLocations::read(const ProfileFile& file)
         if (s.server[i].trimmed().isEmpty())
             s.server[i] = Defaults[i];
     }
-    // the shell: an empty value keeps the default, as above
-    s.homePage = file.readString(Services, QStringLiteral("Home Page"), DefaultHomePage).trimmed();
-    if (s.homePage.isEmpty())
-        s.homePage = DefaultHomePage;
-    s.supportMail =
-        file.readString(Services, QStringLiteral("Support Mail"), DefaultSupportMail).trimmed();
-    if (s.supportMail.isEmpty())
-        s.supportMail = DefaultSupportMail;
+    // the shell: no web site or support address unless one is configured
+    s.homePage = file.readString(Services, QStringLiteral("Home Page"), QString()).trimmed();
+    s.supportMail = file.readString(Services, QStringLiteral("Support Mail"), QString()).trimmed();
     s.documentService =
         file.readString(Services, QStringLiteral("Document Service"), DefaultDocumentService)
             .trimmed();

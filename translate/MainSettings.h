@@ -57,14 +57,13 @@ struct ServiceLocations
     static const QString Defaults[3];
 
     // --- the shell: the maker's web site ("Home Page") and support mail
-    // address ("Support Mail"), same section, same rules ---
-    QString homePage = DefaultHomePage;
-    QString supportMail = DefaultSupportMail;
-    static const QString DefaultHomePage;
-    static const QString DefaultSupportMail;
+    // address ("Support Mail"), same section; empty while not configured ---
+    QString homePage;
+    QString supportMail;
 
     // --- documents: the service that translates whole documents
-    // ("Document Service", LibreTranslate's API), same section, same rules ---
+    // ("Document Service", LibreTranslate's API), same section; an empty
+    // value keeps the default, the local service ---
     QString documentService = DefaultDocumentService;
     static const QString DefaultDocumentService;
 };

@@ -3,6 +3,8 @@
 #include "service/THTTPRIO.h"
 #include "translate/MainSettings.h"
 
+#include <algorithm>
+
 void setUpComponent(THTTPRIO& rio, const TextServerInfo& server)
 {
     rio.setObjectName(QString::fromLatin1(server.component));
@@ -16,5 +18,12 @@ void giveSettings(THTTPRIO& rio, const QString& wsdlLocation, const MainSettings
     const QString proxy = settings.proxyText();
     if (!proxy.isEmpty())
         rio.HTTPWebNode().setProxy(proxy);
-    rio.HTTPWebNode().setTimeout(settings.TimeOut);
+    rio.HTTPWebNode().setTimeout(transferTimeout(settings.TimeOut));
+}
+
+int transferTimeout(int TimeOut)
+{
+    if (TimeOut <= 0)
+        return 0;
+    return std::max(TimeOut, 1000);
 }

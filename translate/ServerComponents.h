@@ -11,3 +11,8 @@ struct MainSettings;
 // and the command-line translator both build theirs this way.
 void setUpComponent(THTTPRIO& rio, const TextServerInfo& server);
 void giveSettings(THTTPRIO& rio, const QString& wsdlLocation, const MainSettings& settings);
+
+// The transfer time-out, in milliseconds, that a stored TimeOut gives: 0
+// (or less) is no limit; below a second it is one second, since no
+// exchange completes sooner than that on a real network.
+int transferTimeout(int TimeOut);

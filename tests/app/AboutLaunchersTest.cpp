@@ -7,6 +7,8 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QTest>
 #include <QToolButton>
 
 class LauncherTest : public WindowTest
@@ -45,6 +47,8 @@ TEST_F(LauncherTest, SiblingProgramsStartFromTheProgramFolderWithoutArguments)
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(launcher.started[i].program, expected[i]);
         EXPECT_TRUE(launcher.started[i].arguments.isEmpty());
+        // They run in their own folder, wherever the window was started.
+        EXPECT_EQ(launcher.started[i].workingDirectory, folder);
     }
     EXPECT_EQ(w.statusText(), QStringLiteral("Ready."));
 }
@@ -67,15 +71,29 @@ TEST_F(LauncherTest, WhatCannotBeStartedIsSaidInTheStatusLine)
 
 TEST_F(LauncherTest, TheManualIsTheCompiledHelpWhereItExistsElseTheHtmlOne)
 {
-    open();
+    TfrmMain& w = open();
     const QString folder = programFolder({QStringLiteral("Tarqtran.html")});
+    const QString html = folder + QStringLiteral("/Tarqtran.html");
+    const QString chm = folder + QStringLiteral("/Tarqtran.chm");
     ctl<QAction>("Manual1")->trigger();
     ctl<QToolButton>("SpeedButton5")->click();
     programFolder({QStringLiteral("Tarqtran.chm")});
     ctl<QAction>("Manual1")->trigger();
-    EXPECT_EQ(launcher.opened, (QStringList{folder + QStringLiteral("/Tarqtran.html"),
-                                            folder + QStringLiteral("/Tarqtran.html"),
-                                            folder + QStringLiteral("/Tarqtran.chm")}));
+    EXPECT_EQ(launcher.opened, (QStringList{html, html, chm}));
+
+    // Compiled help the desktop cannot open gives way to the HTML manual.
+    launcher.opened.clear();
+    launcher.cannotOpen = QStringList{chm};
+    ctl<QAction>("Manual1")->trigger();
+    EXPECT_EQ(launcher.opened, (QStringList{chm, html}));
+    EXPECT_EQ(w.statusText(), QStringLiteral("Ready."));
+    // Neither opens: said once.
+    launcher.opened.clear();
+    launcher.cannotOpen = QStringList{chm, html};
+    ctl<QAction>("Manual1")->trigger();
+    EXPECT_EQ(launcher.opened, (QStringList{chm, html}));
+    EXPECT_EQ(w.statusText(), QStringLiteral("The manual could not be opened."));
+    EXPECT_TRUE(dialogs.shown.isEmpty());
 }
 
 TEST_F(LauncherTest, TheProgramShipsItsManualBesideItself)
@@ -91,22 +109,75 @@ TEST_F(LauncherTest, LiveUpdateAndHomepageOpenTheConfiguredWebSite)
         const char* ini;
         const char* address;
     } rows[] = {
-        {"", "https://tarquell.example/"},
         {"[Services]\nHome Page=http://translator.lan/\n", "http://translator.lan/"},
-        {"[Services]\nHome Page=\n", "https://tarquell.example/"},
+        {"[Services]\nHome Page= https://example.org/tarquell \n", "https://example.org/tarquell"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.ini);
         launcher.opened.clear();
         writeIni(r.ini);
-        open();
+        TfrmMain& w = open();
         ctl<QAction>("Update1")->trigger();
         ctl<QAction>("Homepage1")->trigger();
         EXPECT_EQ(launcher.opened, QStringList(2, QString::fromLatin1(r.address)));
+        EXPECT_EQ(w.statusText(), QStringLiteral("Ready."));
         closeWindow();
         // Configuration: read, never written.
-        EXPECT_EQ(readIni().contains("Home Page"), QByteArray(r.ini).contains("Home Page"));
+        EXPECT_TRUE(readIni().contains("Home Page"));
         EXPECT_FALSE(readIni().contains("Support Mail"));
+    }
+}
+
+// Out of the box no web site or support address is configured: the status
+// line says where to set them, and Homepage shows the manual instead.
+TEST_F(LauncherTest, WithoutAConfiguredSiteOrAddressTheStatusLineSaysWhereToSetThem)
+{
+    for (const char* ini : {"", "[Services]\nHome Page=\nSupport Mail=  \n"}) {
+        SCOPED_TRACE(ini);
+        launcher.opened.clear();
+        writeIni(ini);
+        TfrmMain& w = open();
+        const QString folder = programFolder({QStringLiteral("Tarqtran.html")});
+        const QString where =
+            QStringLiteral(" in the [Services] section of %1 (read at start).").arg(iniPath());
+
+        w.show();
+        for (int i = 0; i < 10; ++i)
+            QCoreApplication::sendPostedEvents();
+        const int width = w.width();
+        ctl<QAction>("Update1")->trigger();
+        EXPECT_TRUE(launcher.opened.isEmpty());
+        EXPECT_EQ(w.statusText(),
+                  QStringLiteral("No home page is configured: set Home Page") + where);
+        // However long the settings file's path, the message never widens
+        // the window.
+        w.setStatusText(w.statusText() + QString(300, u'x'));
+        // The layout requests go up the chain of widgets one after another.
+        for (int i = 0; i < 10; ++i)
+            QCoreApplication::sendPostedEvents();
+        EXPECT_EQ(w.width(), width);
+        w.setStatusText(QStringLiteral("Ready."));
+        ctl<QAction>("Homepage1")->trigger();
+        EXPECT_EQ(launcher.opened, QStringList{folder + QStringLiteral("/Tarqtran.html")});
+        EXPECT_EQ(w.statusText(),
+                  QStringLiteral("No home page is configured: set Home Page") + where);
+
+        // Both mail links of the about box.
+        launcher.opened.clear();
+        dialogs.dialogAnswers.push_back([](QDialog& d) {
+            auto* label = d.findChild<QLabel*>(QStringLiteral("Label9"));
+            EXPECT_EQ(label->text(), QStringLiteral("Technical Support: not configured"));
+            QTest::mouseClick(label, Qt::LeftButton);
+            d.findChild<QAbstractButton*>(QStringLiteral("Button2"))->click();
+            return int(QDialog::Rejected);
+        });
+        ctl<QAction>("About1")->trigger();
+        EXPECT_TRUE(launcher.opened.isEmpty());
+        EXPECT_EQ(w.statusText(),
+                  QStringLiteral("No support address is configured: set Support Mail") + where);
+        EXPECT_TRUE(dialogs.shown.isEmpty());
+        closeWindow();
+        EXPECT_FALSE(readIni().contains("tarquell.example"));
     }
 }
 

@@ -37,6 +37,8 @@ std::function<double()> numbers(std::deque<double> values)
     };
 }
 
+// The support address these tests configure.
+const QByteArray SupportIni = "[Services]\nSupport Mail=support@tarquell.example\n";
 const QString SupportSubject = QStringLiteral("mailto:support@tarquell.example"
                                               "?Subject=Tarquell%20Translator%20V4.00%20support");
 
@@ -44,6 +46,7 @@ const QString SupportSubject = QStringLiteral("mailto:support@tarquell.example"
 
 TEST_F(WindowTest, AboutBoxShowsItsControlsAndTicksFromCreation)
 {
+    writeIni(SupportIni);
     open();
     dialogs.dialogAnswers.push_back([](QDialog& d) {
         TAbout& a = asAbout(d);
@@ -125,6 +128,7 @@ TEST(AboutBox, KnownSeedsGiveTheSameJumpsInsideTheBox)
 
 TEST_F(WindowTest, FourShiftPressesOnSupportStartTheGameAndSilenceTheMailButton)
 {
+    writeIni(SupportIni);
     open();
     dialogs.dialogAnswers.push_back([&](QDialog& d) {
         TAbout& a = asAbout(d);
@@ -152,6 +156,7 @@ TEST_F(WindowTest, FourShiftPressesOnSupportStartTheGameAndSilenceTheMailButton)
 
 TEST_F(WindowTest, CatchingTheCircleRedOnlyHidesItTealSwitchesToFrenchAndCloses)
 {
+    writeIni(SupportIni);
     TfrmMain& w = open();
     dialogs.dialogAnswers.push_back([&](QDialog& d) {
         TAbout& a = asAbout(d);
@@ -187,6 +192,7 @@ TEST_F(WindowTest, CatchingTheCircleRedOnlyHidesItTealSwitchesToFrenchAndCloses)
 
 TEST_F(WindowTest, SupportLabelInvitesAMailAndSendsIt)
 {
+    writeIni(SupportIni);
     TfrmMain& w = open();
     launcher.succeeds = false;
     dialogs.dialogAnswers.push_back([&](QDialog& d) {

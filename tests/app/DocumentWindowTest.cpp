@@ -441,4 +441,43 @@ TEST_F(RealDocshift, ItsReasonReachesTheWindow)
     EXPECT_EQ(memo1->toPlainText(), QStringLiteral("keep"));
 }
 
+// A conversion given up with Esc that finishes while the next open dialog
+// is up must not be read as the next one's result.
+TEST_F(RealDocshift, ALateFinishOfAGivenUpConversionIsNotTheNextResult)
+{
+    // A slow conversion program: converts its file once the test releases
+    // it, writing the file's name as the document.
+    const QString slow = file(QStringLiteral("SlowDocshift"));
+    writeFile(slow,
+              "#!/bin/sh\n"
+              "while [ ! -e \"$1.release\" ]; do sleep 0.02; done\n"
+              "printf '{\\\\rtf1 %s}' \"$(basename \"$1\")\" > \"$TARQUELL_WORK_DIR/Result.rtf\"\n"
+              ": > \"$TARQUELL_WORK_DIR/Result.000\"\n");
+    QFile::setPermissions(slow, QFile::ReadOwner | QFile::ExeOwner);
+    documents->setConverter(slow);
+    const QString first = file(QStringLiteral("first.doc"));
+    const QString second = file(QStringLiteral("second.doc"));
+    auto release = [](const QString& doc) { writeFile(doc + QStringLiteral(".release"), ""); };
+
+    whenWaiting([this] { QTest::keyClick(memo1, Qt::Key_Escape); });
+    openWith(first, 3);
+    ASSERT_EQ(ctl<QLabel>("SimplePanel")->text(), QStringLiteral("Conversion cancelled."));
+    ASSERT_EQ(documents->abandonedConversions(), 1);
+
+    // The first one finishes while the dialog of the second open is up.
+    dialogs.whileOpenDialogShown = [&] {
+        release(first);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return documents->abandonedConversions() == 0; }, 20000));
+        EXPECT_TRUE(QFile::exists(working("Result.000")));
+    };
+    whenWaiting([&] { release(second); });
+    openWith(second, 3);
+    dialogs.whileOpenDialogShown = nullptr;
+
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << errors().join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(memo1->toPlainText(), QStringLiteral("second.doc\n\n\n"));
+    for (const char* name : {"Result.rtf", "Result.000", "Result.err"})
+        EXPECT_FALSE(QFile::exists(working(name))) << name;
+}
+
 } // namespace

@@ -86,6 +86,12 @@ protected:
     QTextEdit* memo2 = nullptr;
 };
 
+// The objectName of the widget with the keyboard focus, for failures.
+std::string describe(const QWidget* w)
+{
+    return w ? w->objectName().toStdString() : std::string("nothing");
+}
+
 // Inserts text at a position as an undo step of its own.
 void insertAt(QTextEdit* pane, int position, const QString& text)
 {
@@ -479,6 +485,58 @@ TEST_F(EditTest, FindNextStartsAfterTheSelectionOrAtTheStart)
     replace->findChild<QLineEdit*>(QStringLiteral("FindText"))->clear();
     for (const char* b : {"FindNextBtn", "ReplaceBtn", "ReplaceAllBtn"})
         EXPECT_FALSE(replace->findChild<QPushButton*>(QString::fromLatin1(b))->isEnabled()) << b;
+}
+
+// Reopened with its shortcut, either dialog takes the typed text into
+// "Find what:", wherever its focus was when it closed.
+TEST_F(EditTest, FindAndReplaceReopenWithFindWhatFocusedAndSelected)
+{
+    const struct
+    {
+        Qt::Key key;
+        const char* dialog;
+        bool replacing;
+    } rows[] = {{Qt::Key_R, "ReplaceDialog1", true}, {Qt::Key_F, "FindDialog1", false}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.dialog);
+        memo1->setPlainText(QStringLiteral("one two one"));
+        enter(memo1);
+        QTest::keyClick(memo1, r.key, Qt::ControlModifier);
+        auto* d = ctl<QDialog>(r.dialog);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return d->isActiveWindow(); }));
+        auto* findText = d->findChild<QLineEdit*>(QStringLiteral("FindText"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == findText; }))
+            << describe(QApplication::focusWidget());
+        QTest::keyClicks(findText, QStringLiteral("one"));
+        // The user tabs on (to "Replace with:", or to Find Next), works
+        // there, and closes the dialog with Esc.
+        QTest::keyClick(findText, Qt::Key_Tab);
+        QWidget* next = QApplication::focusWidget();
+        ASSERT_NE(next, findText);
+        if (r.replacing) {
+            ASSERT_EQ(next, d->findChild<QLineEdit*>(QStringLiteral("ReplaceText")));
+            QTest::keyClicks(next, QStringLiteral("1"));
+            d->findChild<QPushButton*>(QStringLiteral("ReplaceBtn"))->click();
+            EXPECT_EQ(memo1->toPlainText(), QStringLiteral("1 two one"));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return d->isActiveWindow(); }));
+        }
+        QTest::keyClick(next, Qt::Key_Escape);
+        ASSERT_FALSE(d->isVisible());
+
+        enter(memo1);
+        QTest::keyClick(memo1, r.key, Qt::ControlModifier);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return d->isActiveWindow(); }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == findText; }))
+            << describe(QApplication::focusWidget());
+        EXPECT_EQ(findText->selectedText(), QStringLiteral("one"));
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("two"));
+        EXPECT_EQ(findText->text(), QStringLiteral("two"));
+        if (r.replacing) {
+            EXPECT_EQ(d->findChild<QLineEdit*>(QStringLiteral("ReplaceText"))->text(),
+                      QStringLiteral("1"));
+        }
+        d->close();
+    }
 }
 
 TEST_F(EditTest, ReplaceTakesTheFirstOccurrenceOfTheWholeText)

@@ -3,11 +3,14 @@
 // selector and switch, Home, Go and re-translate.
 #include "WindowFixture.h"
 
+#include "app/AboutController.h"
 #include "app/BrowserPane.h"
 #include "platform/AppTitle.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
@@ -33,8 +36,15 @@ public:
     void Refresh() override { calls << QStringLiteral("Refresh"); }
     void Stop() override { calls << QStringLiteral("Stop"); }
     QString LocationURL() const override { return location; }
+    QString LocationName() const override { return QStringLiteral("Shown page"); }
+    void Print(QPrinter&, std::function<void(bool)> finished) override
+    {
+        calls << QStringLiteral("Print");
+        printed = std::move(finished);
+    }
 
     QWidget* view;
+    std::function<void(bool)> printed;
     BrowserEvents& events;
     QStringList calls;
     QString location;
@@ -282,8 +292,67 @@ TEST_F(GatewayWindowTest, BrowserEventsAndReTranslate)
     EXPECT_EQ(browser->calls.mid(1),
               QStringList({QStringLiteral("GoBack"), QStringLiteral("GoForward"),
                            QStringLiteral("Stop"), QStringLiteral("Refresh")}));
-    ctl<QToolButton>("ObBtn")->click();
+}
+
+// Observe starts Pagewatch once, the way Tools > IE Pagewatch does; without
+// it the status line says so, and no box appears.
+TEST_F(GatewayWindowTest, ObserveStartsPagewatchOnceLikeTheToolsItem)
+{
+    TfrmMain& w = openInBrowserMode();
+    const QString folder = dir.filePath(QStringLiteral("Program Folder"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ctl<AboutController>("AboutController")->setProgramFolder(folder);
+    auto* observe = ctl<QToolButton>("ObBtn");
+    ASSERT_TRUE(observe->isVisible());
+
+    observe->click();
+    EXPECT_TRUE(launcher.started.isEmpty());
+    EXPECT_EQ(w.statusText(), QStringLiteral("Pagewatch is not installed beside the program."));
+
+    QFile program(QDir(folder).filePath(QStringLiteral("Pagewatch")));
+    ASSERT_TRUE(program.open(QIODevice::WriteOnly));
+    program.setPermissions(program.permissions() | QFileDevice::ExeOwner);
+    program.close();
+    w.setStatusText(QStringLiteral("Ready."));
+    observe->click();
     ASSERT_EQ(launcher.started.size(), 1);
-    EXPECT_TRUE(launcher.started[0].program.endsWith(QStringLiteral("/Pagewatch")));
+    EXPECT_EQ(launcher.started[0].program, program.fileName());
     EXPECT_TRUE(launcher.started[0].arguments.isEmpty());
+    EXPECT_EQ(launcher.started[0].workingDirectory, folder);
+    EXPECT_EQ(w.statusText(), QStringLiteral("Ready."));
+
+    ctl<QAction>("IEPagewatch1")->trigger();
+    ASSERT_EQ(launcher.started.size(), 2);
+    EXPECT_EQ(launcher.started[1].program, launcher.started[0].program);
+    EXPECT_EQ(launcher.started[1].workingDirectory, launcher.started[0].workingDirectory);
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << messages().join(u'|').toStdString();
+}
+
+// The browser's Print entry prints through the print dialog; the engine's
+// answer ends it.
+TEST_F(GatewayWindowTest, BrowserPrintGoesThroughThePrintDialog)
+{
+    TfrmMain& w = openInBrowserMode();
+    browser->location = QStringLiteral("http://shown.example/");
+    browser->events.PrintRequested(); // cancelled in the dialog
+    EXPECT_EQ(dialogs.printDialogs, 1);
+    EXPECT_TRUE(browser->calls.isEmpty());
+
+    dialogs.printAnswers = {true};
+    dialogs.printToPdf = dir.filePath(QStringLiteral("page.pdf"));
+    browser->events.PrintRequested();
+    ASSERT_EQ(browser->calls, QStringList{QStringLiteral("Print")});
+    EXPECT_EQ(w.statusText(), QStringLiteral("Printing ..."));
+    // A second request while the first prints asks nothing.
+    browser->events.PrintRequested();
+    EXPECT_EQ(dialogs.printDialogs, 2);
+    browser->printed(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.statusText() == QStringLiteral("Done."); }));
+
+    // A failure is said in the error box.
+    dialogs.printAnswers = {true};
+    browser->events.PrintRequested();
+    browser->printed(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return messages().size() == 1; }));
+    EXPECT_EQ(messages()[0], QStringLiteral("Printing failed on ") + dialogs.printToPdf + u'.');
 }

@@ -6,9 +6,12 @@
 
 #include "web/browser/WebEngineBrowser.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMenu>
+#include <QProcess>
 #include <QTest>
 #include <QTextEdit>
 #include <QToolButton>
@@ -234,4 +237,101 @@ TEST_F(BrowserWindowTest, PageThroughServer5ShowsInSpanish)
     EXPECT_TRUE(dialogs.shown.isEmpty());
     closeWindow();
     EXPECT_TRUE(service.terminate());
+}
+
+// Links that ask for a new window (target="_blank") and window.open open in
+// the one browser view, announced like any other navigation.
+TEST_F(BrowserWindowTest, NewWindowLinksAndWindowOpenOpenInTheSameView)
+{
+    PageServer server;
+    server.page("/links.html",
+                "<html><body>Links page <a id=\"blank\" href=\"/target.html\" target=\"_blank\">"
+                "new window</a></body></html>");
+    server.page("/target.html", "<html><body>Target page</body></html>");
+    server.page("/popup.html", "<html><body>Popup page</body></html>");
+    server.start();
+
+    TfrmMain& w = openInBrowserMode();
+    ctl<QToolButton>("ChangeBtn")->click(); // straight to the pages
+    enterAddress(server.url("/links.html"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bodyText().contains(QStringLiteral("Links page")); },
+                                Patience));
+    auto* view = ctl<QWebEngineView>("WebBrowser1");
+
+    view->page()->runJavaScript(QStringLiteral("document.getElementById('blank').click()"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return view->url().toString() == server.url("/target.html"); }, Patience));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bodyText().contains(QStringLiteral("Target page")); },
+                                Patience));
+    EXPECT_EQ(w.Gateway.LastNavigatedUrl, server.url("/target.html"));
+
+    view->page()->runJavaScript(QStringLiteral("window.open('/popup.html')"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->url().toString() == server.url("/popup.html"); },
+                                Patience));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bodyText().contains(QStringLiteral("Popup page")); },
+                                Patience));
+    EXPECT_EQ(w.Gateway.LastNavigatedUrl, server.url("/popup.html"));
+
+    // Each page was fetched once, by the one view; no other window opened.
+    EXPECT_EQ(server.targets(),
+              QStringList({QStringLiteral("/links.html"), QStringLiteral("/target.html"),
+                           QStringLiteral("/popup.html")}));
+    for (QWidget* top : QApplication::topLevelWidgets())
+        EXPECT_FALSE(top->isVisible() && top != &w && top->inherits("QWebEngineView"));
+    EXPECT_EQ(w.findChildren<QWebEngineView*>().size(), 1);
+    closeWindow();
+}
+
+// The browser's own menu has "Print", which prints the page through the
+// print dialog: here to a PDF file.
+TEST_F(BrowserWindowTest, ThePrintEntryOfTheBrowserMenuPrintsThePage)
+{
+    PageServer server;
+    server.page("/print.html", "<html><body><h1>Printable page</h1><p>Second line of the "
+                               "printout.</p></body></html>");
+    server.start();
+
+    TfrmMain& w = openInBrowserMode();
+    ctl<QToolButton>("ChangeBtn")->click();
+    enterAddress(server.url("/print.html"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return bodyText().contains(QStringLiteral("Printable page")); }, Patience));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return w.statusText() == QStringLiteral("Done."); }, Patience));
+
+    const QString pdf = dir.filePath(QStringLiteral("page.pdf"));
+    dialogs.printAnswers = {true};
+    dialogs.printToPdf = pdf;
+    // A right click in the page opens the engine's menu with Print added.
+    auto* view = ctl<QWebEngineView>("WebBrowser1");
+    QWidget* surface = view->focusProxy() ? view->focusProxy() : view;
+    QMenu* menu = nullptr;
+    auto findMenu = [&] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->isVisible() && top->objectName() == QLatin1String("BrowserMenu"))
+                menu = qobject_cast<QMenu*>(top);
+        return menu != nullptr;
+    };
+    QTest::mouseClick(surface, Qt::RightButton, {}, QPoint(40, 40));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return findMenu(); }, Patience));
+    auto* print = menu->findChild<QAction*>(QStringLiteral("PrintPage"));
+    ASSERT_NE(print, nullptr);
+    EXPECT_EQ(print->text(), QStringLiteral("Print"));
+    // The engine's own entries are still there.
+    EXPECT_GT(menu->actions().size(), 2);
+    print->trigger();
+    menu->close();
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialogs.printDialogs == 1; }, Patience));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return w.statusText() == QStringLiteral("Done."); }, Patience));
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    ASSERT_TRUE(text.waitForFinished(60000));
+    const QString printed = QString::fromUtf8(text.readAllStandardOutput());
+    EXPECT_TRUE(printed.contains(QStringLiteral("Printable page"))) << printed.toStdString();
+    EXPECT_TRUE(printed.contains(QStringLiteral("Second line of the printout.")))
+        << printed.toStdString();
+    closeWindow();
 }

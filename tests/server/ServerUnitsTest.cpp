@@ -119,10 +119,20 @@ TEST(ApertiumModes, ReadsModeLinesIntoNullFlushingStages)
                                         {QStringLiteral("-z"), QStringLiteral("/d/x y.bin")}}));
     EXPECT_EQ(stages[1].arguments, (QStringList{QStringLiteral("-z"), QStringLiteral("-g"),
                                                 QStringLiteral("/d/q.prob")}));
-    EXPECT_EQ(stages[2].arguments, (QStringList{QStringLiteral("-z"), QStringLiteral("-g"),
+    // The generator leaves unknown words unmarked, as "apertium -u" has it...
+    EXPECT_EQ(stages[2].arguments, (QStringList{QStringLiteral("-z"), QStringLiteral("-n"),
                                                 QStringLiteral("/d/gen.bin")}));
     EXPECT_EQ(stages[3].arguments,
               (QStringList{QStringLiteral("-z"), QStringLiteral("-p"), QStringLiteral("a b")}));
+
+    // ...unless asked to mark them; nothing else changes.
+    const auto marked =
+        ApertiumModes::parseModeLine(QStringLiteral("lt-proc a | lt-proc $1 /d/gen.bin"), &error,
+                                     ApertiumModes::Unknown::Marked);
+    ASSERT_EQ(marked.size(), 2);
+    EXPECT_EQ(marked[0].arguments, (QStringList{QStringLiteral("-z"), QStringLiteral("a")}));
+    EXPECT_EQ(marked[1].arguments, (QStringList{QStringLiteral("-z"), QStringLiteral("-g"),
+                                                QStringLiteral("/d/gen.bin")}));
 
     // Only plain pipelines are run; anything a shell would do is refused.
     for (const char* line : {"lt-proc x > out", "lt-proc $(rm -rf x)", "a | | b", "lt-proc 'open",

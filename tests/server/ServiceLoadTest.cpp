@@ -1,9 +1,10 @@
 // tarquell-service against slow and hostile clients on 127.0.0.1: held
 // connections that trickle or idle, deadlines that a trickle does not
-// reset, and connection floods past the caps. Each case is bounded in
-// connections and time; slow connections come from other loopback
-// addresses (127.0.0.2 and up) than the normal client (127.0.0.1). Last, a
-// flood of translations onto a stalled Apertium pipeline.
+// reset, a thousand idle connections from 127.0.0.1 itself, and
+// connection floods at the total cap. Each case is bounded in connections
+// and time; slow connections mostly come from other loopback addresses
+// (127.0.0.2 and up) than the normal client (127.0.0.1). Last, a flood of
+// translations onto a stalled Apertium pipeline.
 #include "ServiceProcess.h"
 #include "SoapTestMessages.h"
 
@@ -285,33 +286,80 @@ TEST_F(LoadedService, ConnectionsPastTheirDeadlineAreClosedThoughTheyTrickle)
     }
 }
 
-TEST_F(LoadedService, AFloodPastTheCapsIsClosedAtOnce)
+TEST_F(LoadedService, LocalClientsAreNotCappedAsOneAddress)
 {
-    start({QStringLiteral("--max-connections"), QStringLiteral("40"),
-           QStringLiteral("--max-per-address"), QStringLiteral("10"),
+    // Every local program comes from 127.0.0.1: a thousand idle connections
+    // from one of them do not shut out the next.
+    start({QStringLiteral("--max-per-address"), QStringLiteral("10"),
            QStringLiteral("--idle-timeout"), QStringLiteral("60"),
            QStringLiteral("--header-timeout"), QStringLiteral("60")});
-    // One address: ten are held, the other twenty closed.
-    Sockets one;
-    ASSERT_TRUE(one.open("127.0.0.2", service->port(), 30));
-    EXPECT_TRUE(waitFor([&] { return one.closedByPeer() == 20; }, std::chrono::seconds(10)))
-        << one.closedByPeer();
-    // Four more addresses fill the total of forty; the last ten are closed.
-    Sockets many;
-    for (const char* source : {"127.0.0.3", "127.0.0.4", "127.0.0.5", "127.0.0.6"})
-        ASSERT_TRUE(many.open(source, service->port(), 10));
-    EXPECT_TRUE(waitFor([&] { return many.closedByPeer() == 10; }, std::chrono::seconds(10)))
-        << many.closedByPeer();
-    // At the cap, a normal client is turned away at once, not queued.
+    Sockets idle;
+    ASSERT_TRUE(idle.open("127.0.0.1", service->port(), 1000));
+    ASSERT_TRUE(
+        waitFor([&] { return descriptors() >= descriptors0 + 1000; }, std::chrono::seconds(10)))
+        << descriptors();
+    EXPECT_TRUE(answersNormally());
+    EXPECT_EQ(idle.closedByPeer(), 0);
+    idle.closeAll();
+    expectRecovered();
+}
+
+TEST_F(LoadedService, AtTheCapTheConnectionIdleLongestMakesRoom)
+{
+    start({QStringLiteral("--max-connections"), QStringLiteral("40"),
+           QStringLiteral("--idle-timeout"), QStringLiteral("60"),
+           QStringLiteral("--header-timeout"), QStringLiteral("60")});
+    Sockets oldest;
+    ASSERT_TRUE(oldest.open("127.0.0.2", service->port(), 20));
+    ASSERT_TRUE(
+        waitFor([&] { return descriptors() >= descriptors0 + 20; }, std::chrono::seconds(10)));
+    Sockets newer;
+    ASSERT_TRUE(newer.open("127.0.0.3", service->port(), 20));
+    ASSERT_TRUE(
+        waitFor([&] { return descriptors() >= descriptors0 + 40; }, std::chrono::seconds(10)));
+    // At the cap: a normal client is answered, and one of the oldest goes
+    // for it (and for the second connection the check makes, another).
+    EXPECT_TRUE(answersNormally());
+    EXPECT_TRUE(waitFor([&] { return oldest.closedByPeer() >= 1; }, std::chrono::seconds(10)));
+    EXPECT_LE(oldest.closedByPeer(), 2);
+    // Ten more newcomers close ten more of the oldest, none of the newer.
+    const int before = oldest.closedByPeer();
+    Sockets newest;
+    ASSERT_TRUE(newest.open("127.0.0.4", service->port(), 10));
+    EXPECT_TRUE(
+        waitFor([&] { return oldest.closedByPeer() >= before + 10 - 2; }, std::chrono::seconds(10)))
+        << oldest.closedByPeer();
+    EXPECT_EQ(newer.closedByPeer(), 0);
+    EXPECT_EQ(newest.closedByPeer(), 0);
+    oldest.closeAll();
+    newer.closeAll();
+    newest.closeAll();
+    expectRecovered();
+}
+
+TEST_F(LoadedService, AtTheCapWithNoConnectionIdleANewcomerIsClosedAtOnce)
+{
+    start({QStringLiteral("--max-connections"), QStringLiteral("40"),
+           QStringLiteral("--idle-timeout"), QStringLiteral("60"),
+           QStringLiteral("--header-timeout"), QStringLiteral("60")});
+    // Forty requests under way, each at its first header line.
+    Sockets busy;
+    for (const char* source : {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5"})
+        ASSERT_TRUE(busy.open(source, service->port(), 10));
+    busy.sendAll(headerStart);
+    ASSERT_TRUE(
+        waitFor([&] { return descriptors() >= descriptors0 + 40; }, std::chrono::seconds(10)));
+    // Turned away at once, not queued; nobody under way is closed for it.
+    Sockets late;
+    ASSERT_TRUE(late.open("127.0.0.6", service->port(), 10));
+    EXPECT_TRUE(waitFor([&] { return late.closedByPeer() == 10; }, std::chrono::seconds(10)))
+        << late.closedByPeer();
     httplib::Client client("127.0.0.1", service->port());
     client.set_read_timeout(std::chrono::seconds(30));
-    const auto refused = client.Get("/sd/BabelFishService.wsdl");
-    EXPECT_FALSE(refused);
-    // The held ones stayed.
-    EXPECT_EQ(one.closedByPeer(), 20);
-    EXPECT_EQ(many.closedByPeer(), 10);
-    one.closeAll();
-    many.closeAll();
+    EXPECT_FALSE(client.Get("/sd/BabelFishService.wsdl"));
+    EXPECT_EQ(busy.closedByPeer(), 0);
+    busy.closeAll();
+    late.closeAll();
     expectRecovered();
 }
 
@@ -320,7 +368,8 @@ TEST(ServiceWork, AFloodOfTranslationsOnAStalledPipelineTakesNoneOfTheReading)
     if (!QFileInfo::exists(QStringLiteral("/usr/share/apertium/modes/eng-spa.mode")))
         GTEST_SKIP() << "Apertium with eng-spa is not installed (scripts/deps.sh)";
     raiseDescriptorLimit();
-    ServiceProcess service({QStringLiteral("--pipeline-timeout"), QStringLiteral("60000")},
+    ServiceProcess service({QStringLiteral("--pipelines"), QStringLiteral("1"),
+                            QStringLiteral("--pipeline-timeout"), QStringLiteral("60000")},
                            {QStringLiteral("TARQUELL_SERVICE_DEBUG=1")});
     ASSERT_TRUE(service.isRunning()) << service.error().toStdString();
     const auto first = service.post(babelFish(QStringLiteral("en_es"), QStringLiteral("The dog.")));

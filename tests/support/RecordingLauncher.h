@@ -14,16 +14,18 @@ public:
     {
         QString program;
         QStringList arguments;
+        QString workingDirectory;
     };
-    bool startProgram(const QString& program, const QStringList& arguments) override
+    bool startProgram(const QString& program, const QStringList& arguments,
+                      const QString& workingDirectory = QString()) override
     {
-        started.append({program, arguments});
+        started.append({program, arguments, workingDirectory});
         return succeeds;
     }
     bool openAddress(const QString& address) override
     {
         opened.append(address);
-        return succeeds;
+        return succeeds && !cannotOpen.contains(address);
     }
 
     // Documents: the watched start is recorded like any other; the test
@@ -31,13 +33,15 @@ public:
     bool startWatched(const QString& program, const QStringList& arguments,
                       std::function<void()> ended) override
     {
-        started.append({program, arguments});
+        started.append({program, arguments, QString()});
         if (succeeds)
             watchers.append(std::move(ended));
         return succeeds;
     }
 
     bool succeeds = true;
+    // Addresses the desktop has no application for: recorded, not opened.
+    QStringList cannotOpen;
     QList<Started> started;
     QStringList opened;
     QList<std::function<void()>> watchers; // documents

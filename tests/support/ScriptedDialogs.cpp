@@ -71,6 +71,8 @@ std::optional<FileChoice> ScriptedDialogs::openFileDialog(const QStringList& fil
                                                           int filterIndex)
 {
     filesAsked.append({false, filters, filterIndex, QString(), QString()});
+    if (whileOpenDialogShown)
+        whileOpenDialogShown();
     if (fileAnswers.empty())
         return std::nullopt;
     auto r = fileAnswers.front();

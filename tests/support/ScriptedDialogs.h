@@ -62,6 +62,8 @@ public:
     bool printDialog(QPrinter& printer) override;
     bool pageSetupDialog(QPrinter& printer) override;
     std::deque<std::optional<FileChoice>> fileAnswers;
+    // Runs while an open dialog is up, before it answers.
+    std::function<void()> whileOpenDialogShown;
     QList<FileAsked> filesAsked;
     std::deque<bool> printAnswers;
     QString printToPdf;

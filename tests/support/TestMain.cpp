@@ -1,3 +1,5 @@
+#include "QtTestFailures.h"
+
 #include <QApplication>
 #include <QTemporaryDir>
 #include <gmock/gmock.h>
@@ -8,6 +10,7 @@
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleMock(&argc, argv);
+    QtTestFailures::install();
     if (GTEST_FLAG_GET(list_tests))
         return RUN_ALL_TESTS();
 

@@ -1,10 +1,15 @@
 #include "web/browser/WebEngineBrowser.h"
 
+#include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QMenu>
 #include <QOpenGLContext>
 #include <QPointer>
+#include <QPrinter>
 #include <QUrl>
+#include <QWebEngineContextMenuRequest>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 
 // Qt Gui's own setter of the shared context, exported but declared only in
@@ -31,6 +36,51 @@ void ensureSharedContext()
     qt_gl_set_global_share_context(context);
 }
 
+// Stands in for the new window a link with a target (target="_blank") or
+// window.open asks for: its first address opens in the browser's own page
+// instead, and this page goes.
+class SameViewPage : public QWebEnginePage
+{
+public:
+    explicit SameViewPage(QWebEnginePage* target)
+        : QWebEnginePage(target->profile(), target), m_target(target)
+    {
+        // Where the engine does not ask about the new window's first
+        // navigation, its address still arrives.
+        connect(this, &QWebEnginePage::urlChanged, this, &SameViewPage::take);
+    }
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override
+    {
+        if (isMainFrame)
+            take(url);
+        return false;
+    }
+
+private:
+    void take(const QUrl& url)
+    {
+        if (m_taken || url.isEmpty() || url == QUrl(QStringLiteral("about:blank")))
+            return;
+        m_taken = true;
+        // Not from inside the engine's question: once it has returned. The
+        // browser's page announces it like any other navigation.
+        QPointer<QWebEnginePage> target = m_target;
+        QMetaObject::invokeMethod(
+            target,
+            [target, url] {
+                if (target)
+                    target->load(url);
+            },
+            Qt::QueuedConnection);
+        deleteLater();
+    }
+
+    QPointer<QWebEnginePage> m_target;
+    bool m_taken = false;
+};
+
 // Asks the window about every navigation, those of frames included.
 class AnnouncingPage : public QWebEnginePage
 {
@@ -45,6 +95,42 @@ protected:
     {
         return m_events.BeforeNavigate2(url.toString());
     }
+    // The browser has one view: new windows and tabs open in it.
+    QWebEnginePage* createWindow(WebWindowType) override { return new SameViewPage(this); }
+
+private:
+    BrowserEvents& m_events;
+};
+
+// The view with the engine's own menu plus "Print", which the window's
+// Print button points to in browser mode.
+class BrowserView : public QWebEngineView
+{
+public:
+    BrowserView(QWidget* parent, BrowserEvents& events) : QWebEngineView(parent), m_events(events)
+    {
+        // A page's script asks the same.
+        connect(this, &QWebEngineView::printRequested, this, [this] { m_events.PrintRequested(); });
+    }
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override
+    {
+        // The engine's menu needs the request it made; a menu asked for by
+        // other means gets Print alone.
+        QMenu* menu = lastContextMenuRequest() ? createStandardContextMenu() : new QMenu(this);
+        menu->setObjectName(QStringLiteral("BrowserMenu"));
+        menu->setAttribute(Qt::WA_DeleteOnClose, true);
+        if (!menu->isEmpty())
+            menu->addSeparator();
+        QAction* print = menu->addAction(QStringLiteral("Print"));
+        print->setObjectName(QStringLiteral("PrintPage"));
+        // Queued: the menu is gone before the print dialog opens.
+        connect(
+            print, &QAction::triggered, this, [this] { m_events.PrintRequested(); },
+            Qt::QueuedConnection);
+        menu->popup(event->globalPos());
+    }
 
 private:
     BrowserEvents& m_events;
@@ -53,7 +139,8 @@ private:
 class WebEngineBrowser : public BrowserPane
 {
 public:
-    WebEngineBrowser(QWidget* parent, BrowserEvents& events) : m_view(new QWebEngineView(parent))
+    WebEngineBrowser(QWidget* parent, BrowserEvents& events)
+        : m_view(new BrowserView(parent, events))
     {
         auto* page = new AnnouncingPage(events, m_view);
         m_view->setPage(page);
@@ -82,6 +169,29 @@ public:
     void Refresh() override { m_view->reload(); }
     void Stop() override { m_view->stop(); }
     QString LocationURL() const override { return m_view ? m_view->url().toString() : QString(); }
+    QString LocationName() const override { return m_view ? m_view->title() : QString(); }
+
+    void Print(QPrinter& printer, std::function<void(bool)> finished) override
+    {
+        // Printing to a PDF file writes the engine's own PDF, whose text
+        // stays text; a printer gets the pages as the engine renders them.
+        // Either way the engine says once when it is done.
+        auto connection = std::make_shared<QMetaObject::Connection>();
+        auto done = [connection, finished](bool ok) {
+            QObject::disconnect(*connection);
+            if (finished)
+                finished(ok);
+        };
+        const QString file = printer.outputFileName();
+        if (printer.outputFormat() == QPrinter::PdfFormat && !file.isEmpty()) {
+            *connection = QObject::connect(m_view, &QWebEngineView::pdfPrintingFinished, m_view,
+                                           [done](const QString&, bool ok) { done(ok); });
+            m_view->printToPdf(file, printer.pageLayout(), printer.pageRanges());
+            return;
+        }
+        *connection = QObject::connect(m_view, &QWebEngineView::printFinished, m_view, done);
+        m_view->print(&printer);
+    }
 
 private:
     QPointer<QWebEngineView> m_view;
