@@ -222,6 +222,12 @@ void DocumentTranslateController::translateDocument()
         const QByteArray data = DocumentTranslation::readDocument(input);
         showProgress(name, 0);
         m_barDelay->start();
+        // The bar is the translation's only: it goes when the call ends,
+        // before any question is asked.
+        const auto endBar = qScopeGuard([this] {
+            m_barDelay->stop();
+            m_bar->hide();
+        });
         EscapeWatcher escape([this] { m_client->cancel(); });
         qApp->installEventFilter(&escape);
         const auto removeFilter = qScopeGuard([&] { qApp->removeEventFilter(&escape); });
@@ -261,7 +267,6 @@ void DocumentTranslateController::translateDocument()
         m_status.setText(before);
         throw TarquellError(DocumentTranslation::failure(input, e.message()));
     }
-    m_bar->hide();
     m_status.setText(QStringLiteral("Done."));
     if (m_dialogs.messageBox(AppTitle::get(),
                              QStringLiteral("Done. The translation of %1 is saved as\n\n%2\n\n"
