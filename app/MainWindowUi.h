@@ -26,6 +26,7 @@ struct MainWindowUi
           *Help1 = nullptr;
     QAction *Opensourcefile1 = nullptr, *Open1 = nullptr, *Print1 = nullptr,
             *PrinterSetup1 = nullptr, *Exit1 = nullptr;
+    QAction* TranslateDocument1 = nullptr; // File > Translate Document..., Ctrl+Shift+T
     QAction *Undo1 = nullptr, *Redo1 = nullptr, *Copy1 = nullptr, *Cut1 = nullptr,
             *Paste1 = nullptr, *SelectAll1 = nullptr, *Find1 = nullptr, *Replace1 = nullptr;
     QAction* ranslateSinglethreaded1 = nullptr;

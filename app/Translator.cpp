@@ -2,6 +2,7 @@
 
 #include "app/BrowserController.h"
 #include "app/DocumentController.h"
+#include "app/DocumentTranslateController.h"
 #include "app/EditController.h"
 #include "app/GatewayController.h"
 #include "app/LanguageController.h"
@@ -117,6 +118,8 @@ void TfrmMain::createControllers()
     m_gateways = new GatewayController(this, ui, Settings, Gateway, *m_browser, *m_env.dialogs);
     m_documents = new DocumentController(this, ui, PaneMode, *m_status, *m_env.dialogs,
                                          *m_env.launcher, [this] { return isTranslating(); });
+    new DocumentTranslateController(this, ui, Settings, Services, *m_status, *m_env.dialogs,
+                                    *m_env.launcher, [this] { return isTranslating(); });
 }
 
 // --- start sequence ---

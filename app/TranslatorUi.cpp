@@ -168,6 +168,8 @@ void MainWindowUi::buildMenus(QMainWindow* frmMain)
     N1 = addMenu(MainMenu1, "N1", "&File");
     Opensourcefile1 = addItem(N1, "Opensourcefile1", "&Open Source Document ...");
     Open1 = addItem(N1, "Open1", "&Save Translated Document ...");
+    TranslateDocument1 = addItem(N1, "TranslateDocument1", "&Translate Document...",
+                                 QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));
     N1->addSeparator();
     Print1 = addItem(N1, "Print1", "Print ...", QKeySequence(Qt::CTRL | Qt::Key_P));
     PrinterSetup1 = addItem(N1, "PrinterSetup1", "Printer Setup");

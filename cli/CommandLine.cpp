@@ -73,7 +73,11 @@ CommandLine CommandLine::parse(const QStringList& arguments)
                          : languageArgument(arg, from);
         } else if (arg == QLatin1String("-t") || arg == QLatin1String("--to"))
             c.to = languageArgument(arg, value());
-        else if (arg == QLatin1String("--server"))
+        else if (arg == QLatin1String("-o") || arg == QLatin1String("--output")) {
+            c.output = value();
+            if (c.output.isEmpty())
+                throw TarquellError(QStringLiteral("%1 needs a file name").arg(arg));
+        } else if (arg == QLatin1String("--server"))
             c.server = numberArgument(arg, value(), 1, 3);
         else if (arg == QLatin1String("--piece"))
             c.piece = numberArgument(arg, value(), 1, 1 << 30);
@@ -95,10 +99,14 @@ QString CommandLine::usage()
         "Usage: tarquell-translate [-f LANG] [-t LANG] [OPTION...] [FILE...]\n"
         "Translates standard input, or each FILE in turn, and writes the translation\n"
         "to standard output, through the same services as Tarquell Translator.\n"
+        "Documents (.docx, .odt, .pptx, .xlsx, .rtf, .html, .epub, .srt, .doc and the\n"
+        "other types of the document service) are translated with their layout into\n"
+        "a file beside them: report.docx into report.es.docx.\n"
         "\n"
         "  -f, --from LANG   source language, a code or a name (default: the window's);\n"
         "                    auto detects the language of each input (-v tells which)\n"
         "  -t, --to LANG     destination language (default: the window's)\n"
+        "  -o, --output FILE write the translation of the one input to FILE\n"
         "  --server N        text server 1, 2 or 3 (default 1)\n"
         "  --piece N         send the text in pieces of N characters (3000 when N is\n"
         "                    100 or less), as the piecewise option of the window does\n"
@@ -107,8 +115,9 @@ QString CommandLine::usage()
         "  -h, --help        print this text\n"
         "\n"
         "Service locations, proxy and time-out come from the [Services] and\n"
-        "[Options] sections of TarquellTranslator.ini. When they are the default\n"
-        "ones and no local service answers, tarquell-service is started for the\n"
-        "length of the run. Exit status: 0 done, 1 a translation failed, 2 a wrong\n"
-        "command line or an unreadable file.\n");
+        "[Options] sections of TarquellTranslator.ini (documents: \"Document Service\").\n"
+        "When they are the default ones and no local service answers, tarquell-service\n"
+        "is started for the length of the run. A document that fails does not stop\n"
+        "the others. Exit status: 0 done, 1 a translation failed, 2 a wrong command\n"
+        "line or an unreadable file.\n");
 }

@@ -12,6 +12,7 @@ struct CommandLine
     int server = 1;    // text server 1..3
     int piece = 0;     // > 0: piecewise, with the window's piece-size rule
     QStringList files; // empty: standard input; "-" is standard input too
+    QString output;    // -o: where the one input's translation goes
     bool list = false;
     bool help = false;
     bool verbose = false;

@@ -44,6 +44,13 @@ QString LocalService::program()
 
 QString LocalService::locationFor(const QString& defaultLocation, bool verbose, QString* note)
 {
+    // One private service serves every location of the run.
+    if (!m_address.isEmpty()) {
+        QUrl url(defaultLocation);
+        url.setPort(m_address.section(QLatin1Char(':'), 1).toInt());
+        *note = QStringLiteral("using the tarquell-service started on %1").arg(m_address);
+        return url.toString();
+    }
     const QString service = program();
     if (!QFileInfo(service).isExecutable()) {
         *note = QStringLiteral("%1 is missing; using %2 as it is").arg(service, defaultLocation);

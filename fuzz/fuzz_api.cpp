@@ -23,6 +23,8 @@ LibreTranslateApi& api()
         options.filesParent = QDir::tempPath() + QStringLiteral("/fuzz-api-files");
         options.fileStoreBytes = 1024 * 1024;
         options.fileLifetime = std::chrono::seconds(1);
+        // Documents are fuzz_document's; LibreOffice is far too slow here.
+        options.documents.useOffice = false;
         return options;
     }());
     return instance;

@@ -63,6 +63,7 @@ const std::array<InterfaceTextRow, InterfaceTextControls>& interfaceTextTable()
         {"TextBtn", {"Text", "Texte", "Texto", "Texte", "Testo", "Texto", "テキスト", "文本"}},
         {"ChangeBtn", {"Change", "Changer", "Demudar", "ändern", "Cambia", "Mudança", "変更", "状态"}},
         {"LblAddress", {"Address", "Adresse", "Direcciones", "Adresse", "Indirizzo", "Endereço", "地址欄", "地址"}},
+        {"TranslateDocument1", {"&Translate Document...", "&Traduire un document...", "&Traducir documento...", "Dokument &übersetzen...", "&Traduci documento...", "&Traduzir documento...", "文書を翻訳...", "翻译文档(&T)..."}},
     }};
     // clang-format on
     return table;

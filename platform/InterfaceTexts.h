@@ -12,7 +12,7 @@ struct InterfaceLanguage;
 // order of its Interface-menu item. Everything not listed here keeps its
 // text whatever the language.
 inline constexpr int InterfaceTextLanguages = 8;
-inline constexpr int InterfaceTextControls = 54;
+inline constexpr int InterfaceTextControls = 55;
 
 struct InterfaceTextRow
 {

@@ -9,6 +9,7 @@ layer_of() {
   case "$1" in
     service/SoapXml.* | service/SoapNames.h) echo soapxml ;;
     server/LanguageDetector.*) echo detect ;;
+    server/documents/DocumentTypes.*) echo doctypes ;;
     platform/*) echo platform ;;
     service/*) echo client ;;
     translate/*) echo translate ;;
@@ -31,16 +32,17 @@ declare -A may=(
   [platform]="platform"
   [soapxml]="soapxml"
   [client]="client soapxml platform"
-  [translate]="translate client soapxml platform"
+  [translate]="translate client soapxml platform doctypes"
   [sysinfo]="sysinfo platform"
   [web]="web platform"
   [editor]="editor platform"
-  [ui]="ui translate client soapxml platform sysinfo web editor"
-  [browser]="browser ui translate client soapxml platform sysinfo web editor"
+  [ui]="ui translate client soapxml platform sysinfo web editor doctypes"
+  [browser]="browser ui translate client soapxml platform sysinfo web editor doctypes"
   [detect]="detect"
-  [server]="server soapxml platform detect"
+  [doctypes]="doctypes"
+  [server]="server soapxml platform detect doctypes"
   [tools]="tools editor web platform"
-  [cli]="cli translate client soapxml platform detect"
+  [cli]="cli translate client soapxml platform detect doctypes"
   [support]="support platform"
 )
 # A test area may include what the layers it tests may, and the shared test

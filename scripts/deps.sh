@@ -31,6 +31,11 @@ packages=(
   # documents: Word and OpenDocument files through LibreOffice Writer;
   # pdftotext/pdfinfo read the tests' printouts
   libreoffice-writer-nogui poppler-utils
+  # whole documents: archives through libzip; the tests have LibreOffice
+  # make workbooks and presentations too, the benchmark times apertium-apy
+  # beside us (in a network namespace of its own: iproute2's ip), and the
+  # fuzz seeds are zipped with zip
+  libzip-dev libreoffice-calc-nogui libreoffice-impress-nogui apertium-apy iproute2 zip
   # language detection for "auto" (CLD2); libexttextcat only for bench_detect's
   # comparison
   libcld2-dev libexttextcat-dev
@@ -58,4 +63,9 @@ echo "Installing: ${missing[*]}"
 if ! $line; then
   apt-get update
   $line
+fi
+# apertium-apy's package would start its server on every interface where
+# systemd runs; the tests and benchmarks start their own on loopback.
+if [[ " ${missing[*]} " == *" apertium-apy "* ]] && [[ -d /run/systemd/system ]]; then
+  systemctl disable --now apertium-apy.service >/dev/null 2>&1 || true
 fi

@@ -85,6 +85,36 @@ seed_fuzz_remote_replies() {
     printf '\x07%s' '.[][<html><head><title>]T.[][<\/title><\/head><body><p>]Hello[ <b>]big[<\/b> ]world\[1\]..[][<\/p>]' >"$dir/stream"
 }
 
+# The first byte picks the way in (see fuzz/fuzz_document.cpp): 0 an
+# archive read and rewritten, 1 a document's text, 2 XML, 3 subtitles,
+# 4 plain text, 5 streams.
+seed_fuzz_document() {
+    local dir=$1 tmp
+    tmp=$(mktemp -d)
+    mkdir -p "$tmp/docx/word" "$tmp/odt" "$tmp/epub/OEBPS"
+    printf '%s' '<Types/>' >"$tmp/docx/[Content_Types].xml"
+    printf '%s' '<?xml version="1.0"?><w:document xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><w:body><w:p><w:r><w:rPr><w:b/></w:rPr><w:t>Red house</w:t></w:r></w:p></w:body></w:document>' >"$tmp/docx/word/document.xml"
+    printf '%s' 'application/vnd.oasis.opendocument.text' >"$tmp/odt/mimetype"
+    printf '%s' '<office:document-content xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"><office:body><office:text><text:p>Big dog</text:p></office:text></office:body></office:document-content>' >"$tmp/odt/content.xml"
+    printf '%s' 'application/epub+zip' >"$tmp/epub/mimetype"
+    printf '%s' '<?xml version="1.0"?><!DOCTYPE html><html xmlns="http://www.w3.org/1999/xhtml"><body><p>The&nbsp;cat</p></body></html>' >"$tmp/epub/OEBPS/c1.xhtml"
+    for kind in docx odt epub; do
+        (
+            cd "$tmp/$kind"
+            # OpenDocument and EPUB: "mimetype" first and stored
+            [[ -f mimetype ]] && zip -q -X -0 "../$kind.zip" mimetype
+            zip -q -X -r "../$kind.zip" . -x mimetype
+        )
+        { printf '\x00'; cat "$tmp/$kind.zip"; } >"$dir/zip-$kind"
+        { printf '\x01'; cat "$tmp/$kind.zip"; } >"$dir/text-$kind"
+    done
+    { printf '\x02'; cat "$tmp/docx/word/document.xml"; } >"$dir/xml"
+    printf '\x03%s' $'1\r\n00:00:01,000 --> 00:00:02,000\r\n<i>Hello</i> {\\an8}world\r\n\r\n2\n00:00:03,000 --> 00:00:04,000\nBye\n' >"$dir/srt"
+    printf '\x04%s' $'The annual report\n\n  Red house\nBig dog\n' >"$dir/text"
+    printf '\x05%s' '.[][<w:t>]Red house.[][<\/w:t>]\[x\]' >"$dir/stream"
+    rm -rf "$tmp"
+}
+
 # The first byte picks text, HTML or a raw stream, the second the pair.
 seed_fuzz_pipeline() {
     local dir=$1

@@ -372,6 +372,21 @@ QString RoutingEngine::translateHtml(const TranslationMode& mode, const QString&
     });
 }
 
+bool RoutingEngine::takesHtml(const TranslationMode& mode) const
+{
+    if (localFirst(mode))
+        return m_local->takesHtml(mode);
+    std::lock_guard lock(m_mutex);
+    const std::optional<Route> route = findRoute(mode, {});
+    if (!route)
+        return false;
+    for (const Leg& leg : route->legs) {
+        if (leg.engine >= 0 && !m_remotes[static_cast<size_t>(leg.engine)].engine->takesStreams())
+            return true;
+    }
+    return false;
+}
+
 std::optional<QByteArray> RoutingEngine::translateFile(const TranslationMode& mode,
                                                        const QString& fileName,
                                                        const QByteArray& content)

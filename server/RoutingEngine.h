@@ -47,6 +47,7 @@ public:
     QString translate(const TranslationMode& mode, const QString& text) override;
     QByteArray translateStream(const TranslationMode& mode, const QByteArray& stream) override;
     QString translateHtml(const TranslationMode& mode, const QString& html) override;
+    bool takesHtml(const TranslationMode& mode) const override;
     std::optional<QByteArray> translateFile(const TranslationMode& mode, const QString& fileName,
                                             const QByteArray& content) override;
     bool canTranslate(const TranslationMode& mode) const override;

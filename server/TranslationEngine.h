@@ -24,6 +24,10 @@ public:
     // translateStream, then apertium-rehtml. An engine that takes HTML
     // itself does better by doing so.
     virtual QString translateHtml(const TranslationMode& mode, const QString& html);
+    // True where translateHtml does better for the mode than the HTML route
+    // (a server that takes HTML itself): callers that deformat documents on
+    // their own hand their HTML parts to translateHtml then.
+    virtual bool takesHtml(const TranslationMode&) const { return false; }
     // A whole file translated by the engine itself, when it can take files
     // of that kind (a server's own document translation); nullopt tells
     // the caller to deformat the file around translateStream or

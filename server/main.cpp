@@ -186,7 +186,10 @@ int main(int argc, char** argv)
     std::fflush(stdout);
 
     std::atomic<bool> finished{false};
-    const auto stopAll = [&servers] {
+    // Documents under way are given up at once: a stop must not wait for
+    // a long translation, and their working files go with them.
+    const auto stopAll = [&servers, &api] {
+        api.stop();
         for (const auto& server : servers)
             server->stop();
     };

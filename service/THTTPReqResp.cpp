@@ -118,6 +118,11 @@ THTTPReqResp::THTTPReqResp(QObject* parent)
 
 THTTPReqResp::~THTTPReqResp() = default;
 
+QNetworkProxy THTTPReqResp::proxyFromText(const QString& hostColonPort)
+{
+    return parseProxy(hostColonPort);
+}
+
 void THTTPReqResp::setProxy(const QString& hostColonPort)
 {
     m_proxy = hostColonPort.trimmed();

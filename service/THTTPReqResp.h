@@ -35,6 +35,9 @@ public:
     // "host:port"; empty: the system's proxy settings decide.
     void setProxy(const QString& hostColonPort);
     QString proxy() const { return m_proxy; }
+    // The HTTP proxy a "host:port" setting names (port 80 when none is
+    // given); the document client follows the same rule.
+    static QNetworkProxy proxyFromText(const QString& hostColonPort);
     void setAgent(const QString& agent) { m_agent = agent; }
     QString agent() const { return m_agent; }
     // Transfer time-out of every exchange in milliseconds; <= 0: none.

@@ -22,6 +22,8 @@ const QString ServiceLocations::Defaults[3] = {
     QStringLiteral("http://127.0.0.1:8731/vx_engine/wsdl.vep?translate.wsdl"),
 };
 
+const QString ServiceLocations::DefaultDocumentService = QStringLiteral("http://127.0.0.1:8731/");
+
 void MainSettings::loadOptions(const ProfileFile& file)
 {
     MultiThreading = file.readBool(Options, QStringLiteral("MultiThreading"), false);
@@ -101,5 +103,10 @@ ServiceLocations ServiceLocations::read(const ProfileFile& file)
     // the shell: no web site or support address unless one is configured
     s.homePage = file.readString(Services, QStringLiteral("Home Page"), QString()).trimmed();
     s.supportMail = file.readString(Services, QStringLiteral("Support Mail"), QString()).trimmed();
+    s.documentService =
+        file.readString(Services, QStringLiteral("Document Service"), DefaultDocumentService)
+            .trimmed();
+    if (s.documentService.isEmpty())
+        s.documentService = DefaultDocumentService;
     return s;
 }

@@ -60,4 +60,10 @@ struct ServiceLocations
     // address ("Support Mail"), same section; empty while not configured ---
     QString homePage;
     QString supportMail;
+
+    // --- documents: the service that translates whole documents
+    // ("Document Service", LibreTranslate's API), same section; an empty
+    // value keeps the default, the local service ---
+    QString documentService = DefaultDocumentService;
+    static const QString DefaultDocumentService;
 };

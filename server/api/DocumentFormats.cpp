@@ -1,54 +1,8 @@
 #include "DocumentFormats.h"
 
-#include "HtmlPage.h"
+#include "documents/DocumentTypes.h"
 
-#include <QRegularExpression>
-
-namespace {
-// The text of a file: UTF-8 or UTF-16 by its byte order mark, else UTF-8
-// when it is valid UTF-8, else windows-1252.
-QString decodeText(const QByteArray& bytes)
-{
-    return HtmlPage::decode(bytes.toStdString(), std::string(), HtmlPage::Kind::Text);
-}
-
-class TextDocument : public DocumentTranslator
-{
-public:
-    QStringList extensions() const override { return {QStringLiteral(".txt")}; }
-    QString sampleText(const QByteArray& document) const override { return decodeText(document); }
-    Result translate(TranslationEngine& engine, const TranslationMode& mode,
-                     const QByteArray& document, const QString& extension) const override
-    {
-        return {engine.translate(mode, decodeText(document)).toUtf8(),
-                QStringLiteral("text/plain; charset=utf-8"), extension};
-    }
-};
-
-class HtmlDocument : public DocumentTranslator
-{
-public:
-    QStringList extensions() const override
-    {
-        return {QStringLiteral(".html"), QStringLiteral(".htm")};
-    }
-    QString sampleText(const QByteArray& document) const override
-    {
-        return HtmlPage::decode(document.toStdString(), std::string(), HtmlPage::Kind::Html);
-    }
-    Result translate(TranslationEngine& engine, const TranslationMode& mode,
-                     const QByteArray& document, const QString& extension) const override
-    {
-        QString html = engine.translateHtml(mode, sampleText(document));
-        // The translation is written in UTF-8, whatever the page declared.
-        static const QRegularExpression declared(
-            QStringLiteral("(<meta\\b[^>]*\\bcharset\\s*=\\s*[\"']?)([A-Za-z0-9_:.+-]+)"),
-            QRegularExpression::CaseInsensitiveOption);
-        html.replace(declared, QStringLiteral("\\1utf-8"));
-        return {html.toUtf8(), QStringLiteral("text/html; charset=utf-8"), extension};
-    }
-};
-} // namespace
+#include <algorithm>
 
 QString fileExtension(const QString& fileName)
 {
@@ -60,35 +14,18 @@ QString fileExtension(const QString& fileName)
     return fileName.mid(dot).toLower();
 }
 
-void DocumentFormats::add(std::unique_ptr<DocumentTranslator> translator)
+namespace DocumentFormats {
+QStringList extensions()
 {
-    m_translators.push_back(std::move(translator));
+    QStringList list;
+    for (const QString& extension : DocumentTypes::supportedExtensions())
+        list << QLatin1Char('.') + extension;
+    return list;
 }
 
-const DocumentTranslator* DocumentFormats::forFile(const QString& fileName) const
+bool takes(const QString& fileName)
 {
     const QString extension = fileExtension(fileName);
-    if (extension.isEmpty())
-        return nullptr;
-    for (const auto& translator : m_translators) {
-        if (translator->extensions().contains(extension))
-            return translator.get();
-    }
-    return nullptr;
+    return !extension.isEmpty() && !DocumentTypes::mimeTypeOf(extension.mid(1)).isEmpty();
 }
-
-QStringList DocumentFormats::extensions() const
-{
-    QStringList all;
-    for (const auto& translator : m_translators)
-        all += translator->extensions();
-    return all;
-}
-
-DocumentFormats DocumentFormats::standard()
-{
-    DocumentFormats formats;
-    formats.add(std::make_unique<TextDocument>());
-    formats.add(std::make_unique<HtmlDocument>());
-    return formats;
-}
+} // namespace DocumentFormats

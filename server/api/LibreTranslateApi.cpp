@@ -6,6 +6,7 @@
 #include "LanguageDetector.h"
 #include "ServerLogging.h"
 #include "ServiceFault.h"
+#include "documents/DocumentError.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -16,6 +17,13 @@
 
 namespace {
 const std::string downloadPrefix = "/download_file/";
+const std::string progressPrefix = "/translate_file/progress/";
+const std::string cancelPrefix = "/translate_file/cancel/";
+
+bool startsWith(const std::string& path, const std::string& prefix)
+{
+    return path.rfind(prefix, 0) == 0;
+}
 
 // As LibreTranslate sends them, so that pages and browser extensions may
 // call the service.
@@ -31,7 +39,8 @@ const std::vector<std::pair<std::string, std::string>> corsHeaders = {
 // The method each path takes.
 const char* methodOf(const std::string& path)
 {
-    if (path == "/translate" || path == "/detect" || path == "/translate_file")
+    if (path == "/translate" || path == "/detect" || path == "/translate_file" ||
+        startsWith(path, cancelPrefix))
         return "POST";
     return "GET";
 }
@@ -166,21 +175,110 @@ QByteArray digest(const QByteArray& key)
 
 LibreTranslateApi::LibreTranslateApi(TranslationEngine& engine, Options options)
     : m_engine(engine), m_options(std::move(options)),
-      m_formats(DocumentFormats::standard()),
-      m_files(m_options.filesParent, m_options.fileStoreBytes, m_options.fileLifetime)
+      m_files(m_options.filesParent, m_options.fileStoreBytes, m_options.fileLifetime),
+      m_documents(engine, m_options.documents)
 {
 }
+
+LibreTranslateApi::~LibreTranslateApi()
+{
+    stop();
+}
+
+void LibreTranslateApi::stop()
+{
+    {
+        std::lock_guard lock(m_turnMutex);
+        m_stopping = true;
+    }
+    m_turnFree.notify_all();
+    m_documents.cancelAll();
+}
+
+// A document's turn: at most documentJobs translate at once, as many wait.
+// Registers its progress under the request's progress_id for the time it
+// runs.
+class LibreTranslateApi::DocumentTurn
+{
+public:
+    DocumentTurn(LibreTranslateApi& api, const QString& id) : m_api(api), m_id(id)
+    {
+        m_progress = std::make_shared<DocumentProgress>();
+        std::unique_lock lock(api.m_turnMutex);
+        const int jobs = std::max(1, api.m_options.documentJobs);
+        if (api.m_stopping)
+            throw ApiError(503, QStringLiteral("The service is stopping"));
+        if (api.m_documentsRunning >= jobs && api.m_documentsWaiting >= jobs)
+            throw ApiError(503, QStringLiteral("The service is translating other documents; try "
+                                               "again shortly"));
+        if (!id.isEmpty()) {
+            if (std::erase(api.m_cancelledEarly, id) > 0)
+                m_progress->cancelled = true;
+            if (!api.m_progress.emplace(id, m_progress).second)
+                throw ApiError::invalid(QStringLiteral(
+                    "Invalid request: a translation with this progress_id is under way"));
+        }
+        ++api.m_documentsWaiting;
+        api.m_turnFree.wait(lock, [&] {
+            return api.m_documentsRunning < jobs || api.m_stopping || m_progress->cancelled;
+        });
+        --api.m_documentsWaiting;
+        if (api.m_stopping || m_progress->cancelled) {
+            forget();
+            throw DocumentError(DocumentError::Kind::Cancelled,
+                                QStringLiteral("The document's translation was cancelled"));
+        }
+        ++api.m_documentsRunning;
+        m_progress->started = true;
+    }
+    ~DocumentTurn()
+    {
+        {
+            std::lock_guard lock(m_api.m_turnMutex);
+            --m_api.m_documentsRunning;
+            forget();
+        }
+        m_api.m_turnFree.notify_all();
+    }
+    DocumentTurn(const DocumentTurn&) = delete;
+    DocumentTurn& operator=(const DocumentTurn&) = delete;
+
+    DocumentControl control() const
+    {
+        DocumentControl control;
+        std::shared_ptr<DocumentProgress> progress = m_progress;
+        control.cancelled = [progress] { return progress->cancelled.load(); };
+        control.progress = [progress](qint64 done, qint64 total) {
+            progress->total = total;
+            progress->done = done;
+        };
+        return control;
+    }
+
+private:
+    // With the lock held.
+    void forget()
+    {
+        if (!m_id.isEmpty())
+            m_api.m_progress.erase(m_id);
+    }
+
+    LibreTranslateApi& m_api;
+    QString m_id;
+    std::shared_ptr<DocumentProgress> m_progress;
+};
 
 bool LibreTranslateApi::isApiPath(const std::string& path)
 {
     return path == "/translate" || path == "/languages" || path == "/detect" ||
            path == "/translate_file" || path == "/frontend/settings" || path == "/download_file" ||
-           path.rfind(downloadPrefix, 0) == 0;
+           startsWith(path, downloadPrefix) || startsWith(path, progressPrefix) ||
+           startsWith(path, cancelPrefix);
 }
 
 size_t LibreTranslateApi::bodyCap(const std::string& method, const std::string& path)
 {
-    if (method != "POST" || std::string(methodOf(path)) != "POST")
+    if (method != "POST" || std::string(methodOf(path)) != "POST" || startsWith(path, cancelPrefix))
         return 0;
     // The multipart framing around the largest file, and a few fields.
     return path == "/translate_file" ? uploadBytes + 64 * 1024 : textBodyBytes;
@@ -189,7 +287,10 @@ size_t LibreTranslateApi::bodyCap(const std::string& method, const std::string& 
 bool LibreTranslateApi::answersAtOnce(const std::string& method, const std::string& path)
 {
     const std::string wanted = methodOf(path);
-    return method == "OPTIONS" || !(method == wanted || (wanted == "GET" && method == "HEAD"));
+    // A document's progress and its cancel take a lock for a moment: they
+    // must not wait behind the translations they are about.
+    return method == "OPTIONS" || !(method == wanted || (wanted == "GET" && method == "HEAD")) ||
+           startsWith(path, progressPrefix) || startsWith(path, cancelPrefix);
 }
 
 LibreTranslateApi::Reply LibreTranslateApi::error(unsigned status, const QString& message)
@@ -320,6 +421,10 @@ LibreTranslateApi::Reply LibreTranslateApi::answer(const Request& request)
             return languages();
         if (path == "/frontend/settings")
             return settings();
+        if (startsWith(path, progressPrefix))
+            return documentProgress(path);
+        if (startsWith(path, cancelPrefix))
+            return cancelDocument(path);
         return downloadFile(path);
     } catch (const ApiError& e) {
         return error(e.status(), e.message());
@@ -464,6 +569,38 @@ LibreTranslateApi::Reply LibreTranslateApi::detect(const Request& request)
     return jsonReply(QJsonDocument(found));
 }
 
+namespace {
+// The answer to a document the translator did not translate.
+ApiError apiErrorOf(const DocumentError& e)
+{
+    switch (e.kind()) {
+    case DocumentError::Kind::Unsupported:
+    case DocumentError::Kind::NoPair:
+    case DocumentError::Kind::Refused:
+        return ApiError::invalid(e.message());
+    case DocumentError::Kind::TooLarge:
+        return ApiError(413, e.message());
+    case DocumentError::Kind::Cancelled:
+        return ApiError(503, e.message());
+    case DocumentError::Kind::TimedOut:
+    case DocumentError::Kind::Failed:
+        break;
+    }
+    return ApiError(500, e.message());
+}
+
+// The download's type; for text, the encoding it is written in.
+QString contentTypeOf(const TranslatedDocument& document)
+{
+    const QString& type = document.mimeType;
+    if (!type.startsWith(QLatin1String("text/")) && type != QLatin1String("application/x-subrip") &&
+        type != QLatin1String("application/xhtml+xml"))
+        return type;
+    const bool utf16 = document.file.startsWith("\xFF\xFE") || document.file.startsWith("\xFE\xFF");
+    return type + (utf16 ? QStringLiteral("; charset=utf-16") : QStringLiteral("; charset=utf-8"));
+}
+} // namespace
+
 LibreTranslateApi::Reply LibreTranslateApi::translateFile(const Request& request)
 {
     const ApiRequest::Params params = ApiRequest::read(request.contentType, bodyOf(request),
@@ -480,43 +617,110 @@ LibreTranslateApi::Reply LibreTranslateApi::translateFile(const Request& request
     const ApiRequest::File& file = *params.file;
     if (file.fileName.isEmpty())
         throw ApiError::invalid(QStringLiteral("Invalid request: empty file"));
-    const DocumentTranslator* translator = m_formats.forFile(file.fileName);
-    if (!translator)
+    if (!DocumentFormats::takes(file.fileName))
         throw ApiError::invalid(QStringLiteral("Invalid request: file format not supported"));
     if (static_cast<size_t>(file.data.size()) > uploadBytes)
         throw ApiError(413, QStringLiteral("Invalid request: the file is larger than %1 MiB")
                                 .arg(uploadBytes / (1024 * 1024)));
+    const QString progressId = textField(params.fields, "progress_id");
+    if (!progressId.isEmpty() && !FileStore::isId(progressId))
+        throw ApiError::invalid(QStringLiteral(
+            "Invalid request: progress_id must be 32 lower-case hexadecimal digits"));
 
-    QString from = source;
-    if (source == QLatin1String("auto")) {
-        const QList<LanguageDetector::Guess> guesses =
-            LanguageDetector::detect(translator->sampleText(file.data));
-        if (guesses.isEmpty())
-            throw ApiError::invalid(QStringLiteral(
-                "Invalid request: the language of the file cannot be detected; give it as "
-                "the source parameter"));
-        from = guesses.front().code;
-    }
-    const LanguageTable table = languageTable();
-    if (!isSupported(table, from))
-        throw ApiError::invalid(QStringLiteral("%1 is not supported").arg(from));
-    if (!isSupported(table, target))
-        throw ApiError::invalid(QStringLiteral("%1 is not supported").arg(target));
-    const TranslationMode mode = checkedMode(from, target);
-
-    const QString extension = fileExtension(file.fileName);
-    const DocumentTranslator::Result result =
-        translator->translate(m_engine, mode, file.data, extension);
-    const QString name = downloadName(file.fileName, target, result.extension);
-    QString id;
     try {
-        id = m_files.put(result.document, name, result.contentType);
-    } catch (const TarquellError& e) {
-        throw ApiError(503, e.message());
+        const DocumentTurn turn(*this, progressId);
+        const DocumentControl control = turn.control();
+        QString from = source;
+        std::optional<Detected> detected;
+        if (source == QLatin1String("auto")) {
+            const QList<LanguageDetector::Guess> guesses = LanguageDetector::detect(
+                m_documents.detectText(file.data, file.fileName, 20000, control));
+            if (guesses.isEmpty())
+                throw ApiError::invalid(QStringLiteral(
+                    "Invalid request: the language of the file cannot be detected; give it as "
+                    "the source parameter"));
+            from = guesses.front().code;
+            detected = Detected{guesses.front().code, guesses.front().confidence};
+        }
+        const LanguageTable table = languageTable();
+        if (!isSupported(table, from))
+            throw ApiError::invalid(QStringLiteral("%1 is not supported").arg(from));
+        if (!isSupported(table, target))
+            throw ApiError::invalid(QStringLiteral("%1 is not supported").arg(target));
+        // A document already in the language asked for comes back as it is.
+        TranslatedDocument translated;
+        if (from == target) {
+            const QString extension = fileExtension(file.fileName).mid(1);
+            translated = {file.data, file.fileName, DocumentTranslator::mimeTypeOf(extension),
+                          extension};
+        } else {
+            translated =
+                m_documents.translate(file.data, file.fileName, checkedMode(from, target), control);
+        }
+        const QString format = QLatin1Char('.') + translated.formatGiven;
+        const QString name = downloadName(file.fileName, target, format);
+        QString id;
+        try {
+            id = m_files.put(translated.file, name, contentTypeOf(translated));
+        } catch (const TarquellError& e) {
+            throw ApiError(503, e.message());
+        }
+        const QString url = request.origin + QString::fromStdString(downloadPrefix) + id +
+                            QLatin1Char('/') + QString::fromLatin1(QUrl::toPercentEncoding(name));
+        // translatedFileFormat is ours: the type the file is given as, which
+        // is not the one sent where that cannot be written (".docx" for a
+        // WordPerfect file).
+        QJsonObject answer{{QStringLiteral("translatedFileUrl"), url},
+                           {QStringLiteral("translatedFileFormat"), format}};
+        if (detected)
+            answer.insert(QStringLiteral("detectedLanguage"),
+                          detectedObject(detected->code, detected->confidence));
+        return jsonReply(QJsonDocument(answer));
+    } catch (const DocumentError& e) {
+        qCInfo(lcServer).noquote() << "api: document not translated:" << e.message();
+        throw apiErrorOf(e);
     }
-    const QString url = request.origin + QString::fromStdString(downloadPrefix) + id +
-                        QLatin1Char('/') + QString::fromLatin1(QUrl::toPercentEncoding(name));
-    return jsonReply(QJsonDocument(QJsonObject{{QStringLiteral("translatedFileUrl"), url}}));
+}
+
+LibreTranslateApi::Reply LibreTranslateApi::documentProgress(const std::string& path)
+{
+    const QString id = QString::fromUtf8(path.substr(progressPrefix.size()));
+    std::shared_ptr<DocumentProgress> progress;
+    {
+        std::lock_guard lock(m_turnMutex);
+        const auto it = m_progress.find(id);
+        if (it != m_progress.end())
+            progress = it->second;
+    }
+    if (!progress)
+        throw ApiError(404, QStringLiteral("No document translation runs under this id"));
+    return jsonReply(QJsonDocument(
+        QJsonObject{{QStringLiteral("state"),
+                     progress->started ? QStringLiteral("translating") : QStringLiteral("waiting")},
+                    {QStringLiteral("done"), static_cast<double>(progress->done.load())},
+                    {QStringLiteral("total"), static_cast<double>(progress->total.load())}}));
+}
+
+LibreTranslateApi::Reply LibreTranslateApi::cancelDocument(const std::string& path)
+{
+    const QString id = QString::fromUtf8(path.substr(cancelPrefix.size()));
+    if (!FileStore::isId(id))
+        throw ApiError::invalid(QStringLiteral("Invalid request: not a progress_id"));
+    {
+        std::lock_guard lock(m_turnMutex);
+        const auto it = m_progress.find(id);
+        if (it != m_progress.end()) {
+            it->second->cancelled = true;
+        } else if (std::find(m_cancelledEarly.begin(), m_cancelledEarly.end(), id) ==
+                   m_cancelledEarly.end()) {
+            // Its request may still be on its way or in the queue.
+            m_cancelledEarly.push_back(id);
+            if (m_cancelledEarly.size() > 64)
+                m_cancelledEarly.pop_front();
+        }
+    }
+    m_turnFree.notify_all();
+    return jsonReply(QJsonDocument(QJsonObject{{QStringLiteral("cancelled"), true}}));
 }
 
 LibreTranslateApi::Reply LibreTranslateApi::downloadFile(const std::string& path)
@@ -590,7 +794,7 @@ LibreTranslateApi::Reply LibreTranslateApi::settings() const
         {QStringLiteral("suggestions"), false},
         {QStringLiteral("filesTranslation"), true},
         {QStringLiteral("supportedFilesFormat"),
-         QJsonArray::fromStringList(m_formats.extensions())},
+         QJsonArray::fromStringList(DocumentFormats::extensions())},
         {QStringLiteral("language"),
          QJsonObject{{QStringLiteral("source"),
                       QJsonObject{{QStringLiteral("code"), QStringLiteral("auto")},

@@ -3,13 +3,20 @@
 #include "DocumentFormats.h"
 #include "FileStore.h"
 #include "TranslationEngine.h"
+#include "documents/DocumentTranslator.h"
 
 #include <QByteArray>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QSet>
 #include <QString>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -38,6 +45,12 @@ public:
         QString filesParent = FileStore::defaultParent();
         qint64 fileStoreBytes = 512LL * 1024 * 1024;
         std::chrono::seconds fileLifetime{30 * 60};
+        // Whole documents: where their working files go, LibreOffice's
+        // profile, the limits. At most documentJobs are translated at once
+        // and as many wait for their turn; one more is answered 503, so
+        // that documents never take every thread text requests need.
+        DocumentTranslator::Options documents;
+        int documentJobs = 2;
     };
 
     struct Request
@@ -69,6 +82,11 @@ public:
     static constexpr size_t uploadBytes = 64 * 1024 * 1024;
 
     LibreTranslateApi(TranslationEngine& engine, Options options);
+    ~LibreTranslateApi();
+
+    // Ends the document translations under way (as cancelled) and refuses
+    // new ones: the service is stopping.
+    void stop();
 
     // True for the paths this API answers.
     static bool isApiPath(const std::string& path);
@@ -94,9 +112,17 @@ public:
     static QString downloadName(const QString& uploaded, const QString& target,
                                 const QString& extension);
 
-    const DocumentFormats& formats() const { return m_formats; }
-
 private:
+    // One document translation with a progress_id, as its progress reads.
+    struct DocumentProgress
+    {
+        std::atomic<qint64> done{0};
+        std::atomic<qint64> total{0};
+        std::atomic<bool> started{false};
+        std::atomic<bool> cancelled{false};
+    };
+    class DocumentTurn;
+
     struct Detected
     {
         QString code;
@@ -107,6 +133,8 @@ private:
     Reply detect(const Request& request);
     Reply translateFile(const Request& request);
     Reply downloadFile(const std::string& path);
+    Reply documentProgress(const std::string& path);
+    Reply cancelDocument(const std::string& path);
     Reply languages() const;
     Reply settings() const;
 
@@ -120,6 +148,16 @@ private:
 
     TranslationEngine& m_engine;
     const Options m_options;
-    DocumentFormats m_formats;
     FileStore m_files;
+    DocumentTranslator m_documents;
+
+    std::mutex m_turnMutex;
+    std::condition_variable m_turnFree;
+    int m_documentsRunning = 0;
+    int m_documentsWaiting = 0;
+    bool m_stopping = false;
+    std::map<QString, std::shared_ptr<DocumentProgress>> m_progress;
+    // Ids cancelled before their request was read: the translation is
+    // not begun when it comes. The last few only.
+    std::deque<QString> m_cancelledEarly;
 };

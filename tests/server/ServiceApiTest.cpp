@@ -239,11 +239,20 @@ TEST_F(ApiService, RefusesWithLibreTranslatesTexts)
                     "--x\r\nContent-Disposition: form-data; name=\"target\"\r\n\r\nes\r\n--x--",
                     "multipart/form-data; boundary=x");
     EXPECT_EQ(a.error(), s("Invalid request: empty file"));
-    for (const char* name : {"report.docx", "noextension", ".txt", "a.pdf"}) {
+    for (const char* name : {"report.xyz", "noextension", ".txt", "a.pdf"}) {
         a = upload(name, "x", {{"source", "en", "", ""}, {"target", "es", "", ""}});
         EXPECT_EQ(a.status, 400) << name;
         EXPECT_EQ(a.error(), s("Invalid request: file format not supported")) << name;
     }
+    // A type that is taken, but a file that is not one.
+    a = upload("report.docx", "x", {{"source", "en", "", ""}, {"target", "es", "", ""}});
+    EXPECT_EQ(a.status, 400);
+    EXPECT_EQ(a.error(), s("The file is not a valid Word document: it is not a zip archive"));
+    a = upload(
+        "report.docx", "x",
+        {{"source", "en", "", ""}, {"target", "es", "", ""}, {"progress_id", "../x", "", ""}});
+    EXPECT_EQ(a.error(),
+              s("Invalid request: progress_id must be 32 lower-case hexadecimal digits"));
     a = upload("a.txt", "x", {{"target", "es", "", ""}});
     EXPECT_EQ(a.error(), s("Invalid request: missing source parameter"));
     a = upload("a.txt", "x", {{"source", "en", "", ""}, {"target", "xx", "", ""}});
@@ -295,8 +304,11 @@ TEST_F(ApiService, ListsLanguagesAndSettings)
     EXPECT_EQ(settings.value("charLimit"), -1);
     EXPECT_EQ(settings.value("filesTranslation"), true);
     EXPECT_EQ(settings.value("apiKeys"), false);
-    EXPECT_EQ(settings.value("supportedFilesFormat"),
-              (QJsonArray{s(".txt"), s(".html"), s(".htm")}));
+    const QJsonArray formats = settings.value("supportedFilesFormat").toArray();
+    for (const char* format : {".docx", ".odt", ".pptx", ".xlsx", ".rtf", ".html", ".htm", ".txt",
+                               ".epub", ".srt", ".doc", ".odp", ".ods"})
+        EXPECT_TRUE(formats.contains(s(format))) << format;
+    EXPECT_FALSE(formats.contains(s(".pdf")));
     EXPECT_EQ(settings.value("language").toObject().value(s("source")).toObject().value(s("code")),
               s("auto"));
 
@@ -339,8 +351,9 @@ TEST_F(ApiService, TranslatesFilesAndGivesThemOutOnce)
     const auto res = service.client().Get(path);
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 200);
-    // Windows-1252 in, UTF-8 out.
-    EXPECT_EQ(res->body, "[fr_en] Café au lait\n");
+    // Windows-1252 in, UTF-8 out, with a byte order mark that tells
+    // editors so.
+    EXPECT_EQ(res->body, "\xEF\xBB\xBF[fr_en] Café au lait\n");
     EXPECT_EQ(res->get_header_value("Content-Type"), "text/plain; charset=utf-8");
     EXPECT_EQ(res->get_header_value("Content-Disposition"),
               "attachment; filename=\"notes.en.txt\"; filename*=UTF-8''notes.en.txt");

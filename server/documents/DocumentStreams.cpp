@@ -1,0 +1,266 @@
+#include "DocumentStreams.h"
+
+#include "ApertiumStream.h"
+#include "DocumentError.h"
+#include "TranslationEngine.h"
+
+#include <QRandomGenerator>
+#include <QRegularExpression>
+
+DocumentRun::DocumentRun(const DocumentControl& control, std::chrono::milliseconds limit,
+                         const std::atomic<bool>* stopping)
+    : m_control(control), m_stopping(stopping)
+{
+    const auto own = DocumentControl::Clock::now() + limit;
+    m_deadline = std::min(own, control.deadline);
+}
+
+bool DocumentRun::cancelled() const
+{
+    return (m_stopping && m_stopping->load()) || (m_control.cancelled && m_control.cancelled());
+}
+
+void DocumentRun::check() const
+{
+    if (cancelled())
+        throw DocumentError(DocumentError::Kind::Cancelled,
+                            QStringLiteral("The document's translation was cancelled"));
+    if (DocumentControl::Clock::now() >= m_deadline)
+        throw DocumentError(DocumentError::Kind::TimedOut,
+                            QStringLiteral("The document's translation took too long and was "
+                                           "stopped"));
+}
+
+std::chrono::milliseconds DocumentRun::left(std::chrono::milliseconds cap) const
+{
+    check();
+    const auto rest = std::chrono::duration_cast<std::chrono::milliseconds>(
+        m_deadline - DocumentControl::Clock::now());
+    return std::max(std::chrono::milliseconds(1), std::min(rest, cap));
+}
+
+void DocumentRun::progress(qint64 done, qint64 total) const
+{
+    if (m_control.progress)
+        m_control.progress(done, total);
+}
+
+namespace DocumentStreams {
+namespace {
+bool isSpecial(char16_t c)
+{
+    switch (c) {
+    case '\\':
+    case '[':
+    case ']':
+    case '^':
+    case '$':
+    case '@':
+    case '/':
+    case '<':
+    case '>':
+    case '{':
+    case '}':
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isBlank(char16_t c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+DocumentError lost(const QString& what)
+{
+    return DocumentError(
+        DocumentError::Kind::Failed,
+        QStringLiteral("The translation could not be put back into the %1").arg(what));
+}
+} // namespace
+
+QList<QByteArray> pieces(const QByteArray& stream)
+{
+    QList<QByteArray> result;
+    qsizetype start = 0;
+    while (stream.size() - start > pieceBytes) {
+        // An unescaped '[' is never inside a superblank: "[]" is one.
+        qsizetype cut = stream.indexOf(".[]", start + pieceBytes);
+        while (cut > 0 && stream[cut - 1] == '\\') // an escaped full stop is text
+            cut = stream.indexOf(".[]", cut + 1);
+        if (cut < 0)
+            break;
+        result << stream.mid(start, cut + 3 - start);
+        start = cut + 3;
+    }
+    result << stream.mid(start);
+    return result;
+}
+
+QByteArray translate(TranslationEngine& engine, const TranslationMode& mode,
+                     const QByteArray& stream, const DocumentRun& run)
+{
+    QByteArray clean = stream;
+    clean.replace('\0', QByteArray());
+    const QList<QByteArray> parts = pieces(clean);
+    QByteArray out;
+    out.reserve(clean.size() + clean.size() / 4);
+    qint64 done = 0;
+    for (const QByteArray& piece : parts) {
+        run.check();
+        out += engine.translateStream(mode, piece);
+        done += piece.size();
+        run.progress(done, clean.size());
+    }
+    return out;
+}
+
+QByteArray textToStream(QStringView text, bool tags)
+{
+    QString out;
+    out.reserve(text.size() + text.size() / 8 + 4);
+    const auto escaped = [&out](QStringView part) {
+        for (const QChar c : part) {
+            if (isSpecial(c.unicode()))
+                out += QLatin1Char('\\');
+            if (c.unicode() != 0)
+                out += c;
+        }
+    };
+    for (qsizetype i = 0; i < text.size();) {
+        const char16_t c = text[i].unicode();
+        if (isBlank(c)) {
+            qsizetype end = i;
+            while (end < text.size() && isBlank(text[end].unicode()))
+                ++end;
+            if (end - i == 1 && c == ' ') {
+                out += QLatin1Char(' ');
+            } else {
+                out += QLatin1Char('[');
+                out += text.mid(i, end - i);
+                out += QLatin1Char(']');
+            }
+            i = end;
+            continue;
+        }
+        if (tags && (c == '<' || c == '{')) {
+            const QChar close = c == '<' ? QLatin1Char('>') : QLatin1Char('}');
+            const qsizetype end = text.indexOf(close, i + 1);
+            if (end > i && end - i < 256 && !text.mid(i, end - i).contains(QLatin1Char('\n'))) {
+                out += QLatin1Char('[');
+                escaped(text.mid(i, end + 1 - i));
+                out += QLatin1Char(']');
+                i = end + 1;
+                continue;
+            }
+        }
+        if (c == '~') {
+            // A tilde asks the post-generator for work; as text it rides
+            // in a superblank.
+            out += QLatin1String("[~]");
+        } else if (isSpecial(c)) {
+            out += QLatin1Char('\\');
+            out += QChar(c);
+        } else if (c != 0) {
+            out += QChar(c);
+        }
+        ++i;
+    }
+    out += QLatin1String(".[]");
+    return out.toUtf8();
+}
+
+QStringList translateTexts(TranslationEngine& engine, const TranslationMode& mode,
+                           const QStringList& texts, bool tags, const DocumentRun& run)
+{
+    QStringList result = texts;
+    const QByteArray mark = "[tq" + nonce() + '-';
+    qint64 total = 0;
+    for (const QString& t : texts)
+        total += t.size();
+    qint64 done = 0;
+    qsizetype next = 0;
+    while (next < texts.size()) {
+        run.check();
+        QByteArray stream;
+        QList<qsizetype> batch;
+        for (; next < texts.size() && stream.size() < pieceBytes; ++next) {
+            if (texts[next].trimmed().isEmpty())
+                continue;
+            stream += textToStream(texts[next], tags);
+            stream += mark + QByteArray::number(next) + ']';
+            batch << next;
+            done += texts[next].size();
+        }
+        if (batch.isEmpty())
+            break;
+        const QByteArray out = engine.translateStream(mode, stream);
+        qsizetype from = 0;
+        for (const qsizetype index : batch) {
+            const QByteArray separator = mark + QByteArray::number(index) + ']';
+            const qsizetype at = out.indexOf(separator, from);
+            if (at < 0)
+                throw lost(QStringLiteral("subtitles"));
+            result[index] = ApertiumStream::fromStream(out.mid(from, at - from));
+            from = at + separator.size();
+        }
+        run.progress(done, total);
+    }
+    return result;
+}
+
+QString translateText(TranslationEngine& engine, const TranslationMode& mode, const QString& text,
+                      const DocumentRun& run)
+{
+    // Paragraphs apart, each a sentence end of its own (as a heading over a
+    // blank line is); the blank lines between them stay as they were.
+    static const QRegularExpression gap(QStringLiteral("\\n[ \\t\\r\\f\\v]*\\n\\s*"));
+    QStringList paragraphs;
+    QStringList gaps;
+    qsizetype from = 0;
+    for (auto it = gap.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        paragraphs << text.mid(from, m.capturedStart() - from);
+        gaps << m.captured();
+        from = m.capturedEnd();
+    }
+    paragraphs << text.mid(from);
+    const QStringList translated = translateTexts(engine, mode, paragraphs, false, run);
+    QString out;
+    out.reserve(text.size() + text.size() / 4);
+    for (qsizetype i = 0; i < translated.size(); ++i) {
+        out += translated[i];
+        if (i < gaps.size())
+            out += gaps[i];
+    }
+    return out;
+}
+
+QString streamText(const QByteArray& stream, qsizetype maxChars)
+{
+    const QString in = QString::fromUtf8(stream);
+    QString out;
+    for (qsizetype i = 0; i < in.size() && out.size() < maxChars; ++i) {
+        const QChar c = in[i];
+        if (c == QLatin1Char('\\') && i + 1 < in.size()) {
+            out += in[++i];
+        } else if (c == QLatin1Char('[')) {
+            qsizetype j = i + 1;
+            while (j < in.size() && in[j] != QLatin1Char(']'))
+                j += in[j] == QLatin1Char('\\') ? 2 : 1;
+            if (!out.isEmpty() && !out.back().isSpace())
+                out += QLatin1Char(' ');
+            i = j;
+        } else {
+            out += c;
+        }
+    }
+    return out.left(maxChars);
+}
+
+QByteArray nonce()
+{
+    return QByteArray::number(QRandomGenerator::system()->generate64(), 36);
+}
+} // namespace DocumentStreams

@@ -1,0 +1,193 @@
+#include "OfficeConverter.h"
+
+#include "DocumentError.h"
+#include "DocumentStreams.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QUrl>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <mutex>
+#include <poll.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace OfficeConverter {
+namespace {
+// A second soffice on the same profile would hand its work to the first
+// and end at once: conversions in this process take turns.
+std::timed_mutex& officeMutex()
+{
+    static std::timed_mutex m;
+    return m;
+}
+
+DocumentError failed(const QString& why)
+{
+    return DocumentError(DocumentError::Kind::Failed, why);
+}
+
+struct Child
+{
+    pid_t pid = -1;
+    int out = -1;
+    ~Child()
+    {
+        if (out >= 0)
+            ::close(out);
+        if (pid > 0) {
+            ::kill(-pid, SIGKILL);
+            int status = 0;
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+        }
+    }
+};
+} // namespace
+
+QString program()
+{
+    QString found = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    if (found.isEmpty() &&
+        QFileInfo(QStringLiteral("/usr/lib/libreoffice/program/soffice")).isExecutable())
+        found = QStringLiteral("/usr/lib/libreoffice/program/soffice");
+    return found;
+}
+
+QString convert(const QString& input, const QString& target, const QString& outDir,
+                const QString& profile, const DocumentRun& run, std::chrono::milliseconds timeout)
+{
+    const QString soffice = program();
+    if (soffice.isEmpty())
+        throw DocumentError(DocumentError::Kind::Unsupported,
+                            QStringLiteral("LibreOffice is needed to translate this kind of "
+                                           "document and is not installed"));
+    std::unique_lock lock(officeMutex(), std::defer_lock);
+    while (!lock.try_lock_for(std::chrono::milliseconds(200)))
+        run.check();
+    QDir().mkpath(profile);
+
+    std::vector<std::string> words{soffice.toStdString(),
+                                   (QStringLiteral("-env:UserInstallation=") +
+                                    QUrl::fromLocalFile(profile).toString(QUrl::FullyEncoded))
+                                       .toStdString(),
+                                   "--headless",
+                                   "--invisible",
+                                   "--norestore",
+                                   "--nologo",
+                                   "--nolockcheck",
+                                   "--nodefault",
+                                   "--convert-to",
+                                   target.toStdString(),
+                                   "--outdir",
+                                   QFile::encodeName(outDir).toStdString(),
+                                   QFile::encodeName(input).toStdString()};
+    std::vector<char*> argv;
+    for (std::string& w : words)
+        argv.push_back(w.data());
+    argv.push_back(nullptr);
+
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
+        throw failed(QStringLiteral("LibreOffice could not be started"));
+    const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attr;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attr);
+    posix_spawn_file_actions_adddup2(&actions, devNull, STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+    sigset_t none;
+    sigemptyset(&none);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    for (int sig : {SIGPIPE, SIGTERM, SIGINT, SIGHUP})
+        sigaddset(&defaults, sig);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &defaults);
+    // A group of its own, so that its helpers (oosplash, soffice.bin) end
+    // with it.
+    posix_spawnattr_setpgroup(&attr, 0);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF |
+                                        POSIX_SPAWN_SETPGROUP);
+    Child child;
+    const int error = posix_spawn(&child.pid, argv[0], &actions, &attr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    ::close(pipeFds[1]);
+    if (devNull >= 0)
+        ::close(devNull);
+    child.out = pipeFds[0];
+    if (error != 0) {
+        child.pid = -1;
+        throw failed(QStringLiteral("LibreOffice could not be started"));
+    }
+
+    const auto until = std::min(run.deadline(), DocumentControl::Clock::now() + timeout);
+    QByteArray said;
+    int status = 0;
+    bool ended = false;
+    while (!ended) {
+        if (run.cancelled() || DocumentControl::Clock::now() >= until) {
+            ::kill(-child.pid, SIGKILL);
+            while (::waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            child.pid = -1;
+            run.check();
+            throw DocumentError(DocumentError::Kind::TimedOut,
+                                QStringLiteral("LibreOffice did not finish the conversion within "
+                                               "%1 seconds")
+                                    .arg(timeout.count() / 1000));
+        }
+        pollfd fd{child.out, POLLIN, 0};
+        if (child.out >= 0 && ::poll(&fd, 1, 100) > 0) {
+            char buffer[4096];
+            const ssize_t n = ::read(child.out, buffer, sizeof buffer);
+            if (n > 0 && said.size() < 65536)
+                said.append(buffer, n);
+            if (n == 0) {
+                ::close(child.out);
+                child.out = -1;
+            }
+        } else if (child.out < 0) {
+            ::usleep(50000);
+        }
+        const pid_t done = ::waitpid(child.pid, &status, WNOHANG);
+        if (done == child.pid) {
+            ended = true;
+            // Its helpers may linger in the group.
+            ::kill(-child.pid, SIGKILL);
+            child.pid = -1;
+        }
+    }
+
+    const QString base = QFileInfo(input).completeBaseName();
+    const QString extension = target.section(QLatin1Char(':'), 0, 0);
+    const QString result = QDir(outDir).filePath(base + QLatin1Char('.') + extension);
+    if (!QFileInfo(result).isFile()) {
+        // soffice tells of a document it cannot load on its output, not in
+        // its exit code.
+        QString why = QString::fromLocal8Bit(said).trimmed();
+        const qsizetype nl = why.lastIndexOf(QLatin1Char('\n'));
+        if (nl >= 0)
+            why = why.mid(nl + 1);
+        throw DocumentError(DocumentError::Kind::Refused,
+                            QStringLiteral("LibreOffice could not convert the document") +
+                                (why.isEmpty()
+                                     ? QString()
+                                     : QStringLiteral(" (") + why.left(300) + QLatin1Char(')')));
+    }
+    return result;
+}
+} // namespace OfficeConverter
