@@ -31,25 +31,44 @@ bool isBlank(char16_t c)
 }
 } // namespace
 
-QByteArray toStream(const QString& text)
+QByteArray toStream(QStringView text, bool inlineTags)
 {
     QString out;
     out.reserve(text.size() + text.size() / 8 + 4);
+    const auto escaped = [&out](QStringView part) {
+        for (const QChar c : part) {
+            if (isSpecial(c.unicode()))
+                out += QLatin1Char('\\');
+            if (c.unicode() != 0)
+                out += c;
+        }
+    };
     for (qsizetype i = 0; i < text.size();) {
         const char16_t c = text[i].unicode();
         if (isBlank(c)) {
             qsizetype end = i;
             while (end < text.size() && isBlank(text[end].unicode()))
                 ++end;
-            if (end - i == 1 && c == ' ')
+            if (end - i == 1 && c == ' ') {
                 out += QLatin1Char(' ');
-            else {
+            } else {
                 out += QLatin1Char('[');
-                out += QStringView(text).mid(i, end - i);
+                out += text.mid(i, end - i);
                 out += QLatin1Char(']');
             }
             i = end;
             continue;
+        }
+        if (inlineTags && (c == '<' || c == '{')) {
+            const QChar close = c == '<' ? QLatin1Char('>') : QLatin1Char('}');
+            const qsizetype end = text.indexOf(close, i + 1);
+            if (end > i && end - i < 256 && !text.mid(i, end - i).contains(QLatin1Char('\n'))) {
+                out += QLatin1Char('[');
+                escaped(text.mid(i, end + 1 - i));
+                out += QLatin1Char(']');
+                i = end + 1;
+                continue;
+            }
         }
         if (c == '~') {
             // A tilde asks the post-generator for work; as text it rides
@@ -65,6 +84,24 @@ QByteArray toStream(const QString& text)
     }
     out += QLatin1String(".[]");
     return out.toUtf8();
+}
+
+QList<QByteArray> blockPieces(const QByteArray& stream, qsizetype minBytes)
+{
+    QList<QByteArray> result;
+    qsizetype start = 0;
+    while (stream.size() - start > minBytes) {
+        // An unescaped '[' is never inside a superblank: "[]" is one.
+        qsizetype cut = stream.indexOf(".[]", start + minBytes);
+        while (cut > 0 && stream[cut - 1] == '\\') // an escaped full stop is text
+            cut = stream.indexOf(".[]", cut + 1);
+        if (cut < 0)
+            break;
+        result << stream.mid(start, cut + 3 - start);
+        start = cut + 3;
+    }
+    result << stream.mid(start);
+    return result;
 }
 
 QString fromStream(const QByteArray& stream)

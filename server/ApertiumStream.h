@@ -12,7 +12,9 @@ namespace ApertiumStream {
 // single space into a superblank ("[\n\n]") and ends with ".[]": a full
 // stop of our own that lets the last sentence leave the tagger, removed
 // again by fromStream. NUL characters are dropped: they end a stream.
-QByteArray toStream(const QString& text);
+// With inlineTags, short tags on one line ("<i>", "{\an8}", as subtitles
+// carry them) ride in superblanks too, so that they come back as written.
+QByteArray toStream(QStringView text, bool inlineTags = false);
 // The text of a translated stream: escapes undone, superblanks opened,
 // the full stop that toStream added taken out again.
 QString fromStream(const QByteArray& stream);
@@ -40,6 +42,11 @@ enum class Guard {
 };
 QByteArray guard(const QByteArray& stream, Guard kind = Guard::Entry);
 QByteArray unguard(const QByteArray& stream);
+
+// A stream cut after the "[]" superblanks that follow a full stop (where a
+// deformatter or toStream ended a block, and the tagger lets the sentence
+// go), each piece at least minBytes long where the stream allows.
+QList<QByteArray> blockPieces(const QByteArray& stream, qsizetype minBytes);
 
 // The superblanks of a stream ("[<p>]", escapes kept), in order: what
 // must come back from a pipeline, moved perhaps, but never changed.

@@ -24,7 +24,4 @@ constexpr std::chrono::milliseconds filterTimeout{30000};
 // it itself.
 QString translate(TranslationEngine& engine, const TranslationMode& mode, const QString& html,
                   qsizetype pieceBytes = streamPiece);
-// The stream cut after the "[]" superblanks that follow a full stop, in
-// pieces of at least maxBytes where the stream allows.
-QList<QByteArray> pieces(const QByteArray& stream, qsizetype maxBytes = streamPiece);
 } // namespace HtmlRoute

@@ -47,31 +47,6 @@ void DocumentRun::progress(qint64 done, qint64 total) const
 
 namespace DocumentStreams {
 namespace {
-bool isSpecial(char16_t c)
-{
-    switch (c) {
-    case '\\':
-    case '[':
-    case ']':
-    case '^':
-    case '$':
-    case '@':
-    case '/':
-    case '<':
-    case '>':
-    case '{':
-    case '}':
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool isBlank(char16_t c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
 DocumentError lost(const QString& what)
 {
     return DocumentError(
@@ -82,20 +57,7 @@ DocumentError lost(const QString& what)
 
 QList<QByteArray> pieces(const QByteArray& stream)
 {
-    QList<QByteArray> result;
-    qsizetype start = 0;
-    while (stream.size() - start > pieceBytes) {
-        // An unescaped '[' is never inside a superblank: "[]" is one.
-        qsizetype cut = stream.indexOf(".[]", start + pieceBytes);
-        while (cut > 0 && stream[cut - 1] == '\\') // an escaped full stop is text
-            cut = stream.indexOf(".[]", cut + 1);
-        if (cut < 0)
-            break;
-        result << stream.mid(start, cut + 3 - start);
-        start = cut + 3;
-    }
-    result << stream.mid(start);
-    return result;
+    return ApertiumStream::blockPieces(stream, pieceBytes);
 }
 
 QByteArray translate(TranslationEngine& engine, const TranslationMode& mode,
@@ -118,57 +80,7 @@ QByteArray translate(TranslationEngine& engine, const TranslationMode& mode,
 
 QByteArray textToStream(QStringView text, bool tags)
 {
-    QString out;
-    out.reserve(text.size() + text.size() / 8 + 4);
-    const auto escaped = [&out](QStringView part) {
-        for (const QChar c : part) {
-            if (isSpecial(c.unicode()))
-                out += QLatin1Char('\\');
-            if (c.unicode() != 0)
-                out += c;
-        }
-    };
-    for (qsizetype i = 0; i < text.size();) {
-        const char16_t c = text[i].unicode();
-        if (isBlank(c)) {
-            qsizetype end = i;
-            while (end < text.size() && isBlank(text[end].unicode()))
-                ++end;
-            if (end - i == 1 && c == ' ') {
-                out += QLatin1Char(' ');
-            } else {
-                out += QLatin1Char('[');
-                out += text.mid(i, end - i);
-                out += QLatin1Char(']');
-            }
-            i = end;
-            continue;
-        }
-        if (tags && (c == '<' || c == '{')) {
-            const QChar close = c == '<' ? QLatin1Char('>') : QLatin1Char('}');
-            const qsizetype end = text.indexOf(close, i + 1);
-            if (end > i && end - i < 256 && !text.mid(i, end - i).contains(QLatin1Char('\n'))) {
-                out += QLatin1Char('[');
-                escaped(text.mid(i, end + 1 - i));
-                out += QLatin1Char(']');
-                i = end + 1;
-                continue;
-            }
-        }
-        if (c == '~') {
-            // A tilde asks the post-generator for work; as text it rides
-            // in a superblank.
-            out += QLatin1String("[~]");
-        } else if (isSpecial(c)) {
-            out += QLatin1Char('\\');
-            out += QChar(c);
-        } else if (c != 0) {
-            out += QChar(c);
-        }
-        ++i;
-    }
-    out += QLatin1String(".[]");
-    return out.toUtf8();
+    return ApertiumStream::toStream(text, tags);
 }
 
 QStringList translateTexts(TranslationEngine& engine, const TranslationMode& mode,
