@@ -1,5 +1,6 @@
 #include "app/DocumentController.h"
 
+#include "app/EscapeWatcher.h"
 #include "app/MainWindowUi.h"
 #include "app/StatusLine.h"
 #include "editor/DocumentFile.h"
@@ -41,29 +42,6 @@ QString native(const QString& path)
 {
     return QDir::toNativeSeparators(path);
 }
-
-// Esc during the wait for the conversion: ends it as cancelled. Esc is the
-// one key the blocking wait lets through.
-class EscapeWatcher : public QObject
-{
-public:
-    explicit EscapeWatcher(std::function<void()> pressed) : m_pressed(std::move(pressed)) {}
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress)
-            return false;
-        if (static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape)
-            return false;
-        // Taken here, so the Translate command's Esc shortcut stays quiet.
-        event->accept();
-        if (event->type() == QEvent::KeyPress)
-            m_pressed();
-        return true;
-    }
-
-private:
-    std::function<void()> m_pressed;
-};
 
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "app/DocumentTranslateController.h"
 
+#include "app/EscapeWatcher.h"
 #include "app/MainWindowUi.h"
 #include "app/StatusLine.h"
 #include "platform/AppTitle.h"
@@ -25,29 +26,6 @@
 #include <QUrl>
 
 namespace {
-// Esc while the document is being translated ends it. Esc is the one key
-// the blocking wait lets through; it is taken here, so that the Translate
-// command's own Esc stays quiet.
-class EscapeWatcher : public QObject
-{
-public:
-    explicit EscapeWatcher(std::function<void()> pressed) : m_pressed(std::move(pressed)) {}
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress)
-            return false;
-        if (static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape)
-            return false;
-        event->accept();
-        if (event->type() == QEvent::KeyPress)
-            m_pressed();
-        return true;
-    }
-
-private:
-    std::function<void()> m_pressed;
-};
-
 QString native(const QString& path)
 {
     return QDir::toNativeSeparators(path);
