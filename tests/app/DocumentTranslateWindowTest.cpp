@@ -2,6 +2,7 @@
 // seam answers, tarquell-service (Apertium) translates, the launcher seam
 // records the translated document being opened.
 #include "ServiceProcess.h"
+#include "TestFiles.h"
 #include "WindowFixture.h"
 
 #include "platform/AppTitle.h"
@@ -23,12 +24,6 @@ namespace {
 QString s(const char* text)
 {
     return QString::fromUtf8(text);
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 const QByteArray page = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head><body>"

@@ -2,6 +2,7 @@
 // the document service (tarquell-service with Apertium, run by the test)
 // into a file beside it, in turn, a broken one not stopping the others.
 #include "ServiceProcess.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,12 +17,6 @@ namespace {
 QString s(const char* text)
 {
     return QString::fromUtf8(text);
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 struct Outcome

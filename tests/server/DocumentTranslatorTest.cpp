@@ -6,6 +6,7 @@
 #include "documents/DocumentTranslator.h"
 #include "ApertiumEngine.h"
 #include "ApertiumModes.h"
+#include "TestFiles.h"
 #include "documents/DocumentError.h"
 #include "documents/XmlGuard.h"
 #include "documents/ZipPackage.h"
@@ -36,26 +37,6 @@ inline void PrintTo(const QString& s, std::ostream* os)
 QT_END_NAMESPACE
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
-    f.write(data);
-}
-
-QString plainText(QString html)
-{
-    html.remove(QRegularExpression(QStringLiteral("<[^>]*>")));
-    html.replace(QStringLiteral("&nbsp;"), QStringLiteral(" "));
-    return html.simplified();
-}
 
 // Every text node of an XML document, joined.
 QString xmlText(const QByteArray& xml)

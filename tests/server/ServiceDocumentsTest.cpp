@@ -5,6 +5,7 @@
 // that take documents their own way (a LibreTranslate stand-in).
 #include "FakeLibreTranslate.h"
 #include "ServiceProcess.h"
+#include "TestFiles.h"
 #include "documents/ZipPackage.h"
 
 #include <QDir>
@@ -32,26 +33,6 @@ namespace {
 QString s(const char* text)
 {
     return QString::fromUtf8(text);
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
-    f.write(data);
-}
-
-QString plainText(QString html)
-{
-    html.remove(QRegularExpression(s("<[^>]*>")));
-    html.replace(s("&nbsp;"), s(" "));
-    return html.simplified();
 }
 
 // English prose every Debian system has.
