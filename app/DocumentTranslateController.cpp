@@ -70,7 +70,6 @@ DocumentTranslateController::DocumentTranslateController(QWidget* window, MainWi
     m_bar->setMaximumWidth(160);
     m_bar->setMaximumHeight(ui.StatusBar1->fontMetrics().height() + 4);
     m_bar->setTextVisible(true);
-    m_bar->setAccessibleName(QStringLiteral("Document translation progress"));
     ui.StatusBar1->addPermanentWidget(m_bar);
     m_bar->hide();
     // Only a document that takes more than a second shows the bar.
@@ -114,6 +113,13 @@ void DocumentTranslateController::TranslateDocument1Click()
     if (m_running)
         return; // the status line goes on saying what is being done
     runGuarded(m_dialogs, [this] { translateDocument(); });
+    emit runEnded();
+}
+
+void DocumentTranslateController::cancel()
+{
+    if (m_running)
+        m_client->cancel();
 }
 
 void DocumentTranslateController::showProgress(const QString& name, int percent)
@@ -206,7 +212,7 @@ void DocumentTranslateController::translateDocument()
             m_barDelay->stop();
             m_bar->hide();
         });
-        EscapeWatcher escape([this] { m_client->cancel(); });
+        EscapeWatcher escape([this] { cancel(); });
         qApp->installEventFilter(&escape);
         const auto removeFilter = qScopeGuard([&] { qApp->removeEventFilter(&escape); });
         result = m_client->translate(input, data, source, target,
@@ -214,6 +220,8 @@ void DocumentTranslateController::translateDocument()
                                          showProgress(name, DocumentClient::percentOf(p));
                                      });
     } catch (const SilentAbort&) {
+        // The service stops too, before the window may close.
+        m_client->awaitCancel(2000);
         m_status.setText(QStringLiteral("Translation cancelled."));
         throw;
     } catch (const DocumentServiceDown&) {

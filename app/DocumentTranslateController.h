@@ -34,11 +34,17 @@ public:
     ~DocumentTranslateController() override;
 
     bool isRunning() const { return m_running; }
+    // Ends the translation under way, as Esc does.
+    void cancel();
     // What the window says when the document service does not answer.
     static QString notRunningText(const QString& url);
 
 public slots:
     void TranslateDocument1Click();
+
+signals:
+    // The command has ended, however it ended.
+    void runEnded();
 
 private:
     void translateDocument();

@@ -96,19 +96,19 @@ void TfrmMain::createControllers()
     m_translate = new TranslateController(this, ui, Settings, TextServer, m_components, *m_status,
                                           *m_env.dialogs);
     // A close asked for during a run happens once the call has returned.
-    connect(m_translate, &TranslateController::runEnded, this, [this] {
+    const auto closeIfPending = [this] {
         if (m_closePending) {
             m_closePending = false;
             close();
         }
-    });
+    };
+    connect(m_translate, &TranslateController::runEnded, this, closeIfPending);
     m_languages = new LanguageController(this, ui, Settings, Gateway);
     m_viewer = new ViewerController(this, ui, Settings, PaneMode, *m_env.dialogs, *m_env.launcher);
     m_editor = new EditController(this, ui, *m_env.dialogs);
     // the shell: options, interface languages, about box and launchers
     m_options = new OptionsController(this, ui, Settings, *m_status, *m_env.dialogs,
                                       [this] { return isTranslating(); });
-    m_interface = new InterfaceController(this, ui, Settings);
     m_about = new AboutController(this, ui, Services, *m_status, *m_env.dialogs, *m_env.launcher,
                                   [this] { return isTranslating(); });
     m_about->setSettingsFile(settingsPath());
@@ -118,8 +118,12 @@ void TfrmMain::createControllers()
     m_gateways = new GatewayController(this, ui, Settings, Gateway, *m_browser, *m_env.dialogs);
     m_documents = new DocumentController(this, ui, PaneMode, *m_status, *m_env.dialogs,
                                          *m_env.launcher, [this] { return isTranslating(); });
-    new DocumentTranslateController(this, ui, Settings, Services, *m_status, *m_env.dialogs,
-                                    *m_env.launcher, [this] { return isTranslating(); });
+    m_documentTranslate =
+        new DocumentTranslateController(this, ui, Settings, Services, *m_status, *m_env.dialogs,
+                                        *m_env.launcher, [this] { return isTranslating(); });
+    connect(m_documentTranslate, &DocumentTranslateController::runEnded, this, closeIfPending);
+    // Last: it names the controls the others add (the document progress bar).
+    m_interface = new InterfaceController(this, ui, Settings);
 }
 
 // --- start sequence ---
@@ -236,6 +240,14 @@ void TfrmMain::closeEvent(QCloseEvent* event)
     // more is sent, and the window closes when the command has ended.
     if (m_translate->isTranslating()) {
         m_translate->stopAfterCurrentCall();
+        m_closePending = true;
+        event->ignore();
+        return;
+    }
+    // A document may take minutes: closing ends its translation, here and
+    // in the service.
+    if (m_documentTranslate->isRunning()) {
+        m_documentTranslate->cancel();
         m_closePending = true;
         event->ignore();
         return;

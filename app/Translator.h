@@ -1,8 +1,8 @@
 #pragma once
 
-#include "translate/MainSettings.h"
 #include "app/BrowserPane.h"
 #include "app/MainWindowUi.h"
+#include "translate/MainSettings.h"
 #include "web/Gateways.h"
 
 #include <QMainWindow>
@@ -13,6 +13,7 @@ class EditController;
 class BrowserController;
 class GatewayController;
 class DocumentController;
+class DocumentTranslateController;
 class IDialogs;
 class ILauncher;
 class LanguageController;
@@ -110,6 +111,7 @@ private:
     BrowserController* m_browser = nullptr;
     GatewayController* m_gateways = nullptr;
     DocumentController* m_documents = nullptr; // documents: open, save, print
+    DocumentTranslateController* m_documentTranslate = nullptr;
     bool m_closePending = false;
     bool m_settingsWritten = false;
 };

@@ -99,6 +99,7 @@ const std::array<InterfaceTextRow, InterfaceNameControls>& interfaceNameTable()
         {"CBServer", {"Web translation server", "Serveur de traduction web", "Servidor de traducción web", "Webübersetzungsserver", "Server di traduzione web", "Servidor de tradução web", "ウェブ翻訳サーバー", "网页翻译服务器"}},
         {"Memo1", {"Source text", "Texte source", "Texto de origen", "Ausgangstext", "Testo di origine", "Texto de origem", "原文", "原文"}},
         {"Memo2", {"Translation", "Traduction", "Traducción", "Übersetzung", "Traduzione", "Tradução", "訳文", "译文"}},
+        {"DocumentProgress", {"Document translation progress", "Progression de la traduction du document", "Progreso de la traducción del documento", "Fortschritt der Dokumentübersetzung", "Avanzamento della traduzione del documento", "Progresso da tradução do documento", "文書の翻訳の進み具合", "文档翻译进度"}},
     }};
     // clang-format on
     return table;

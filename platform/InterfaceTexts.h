@@ -38,7 +38,7 @@ QList<InterfaceText> interfaceTexts(const QString& stored);
 // The names that screen readers say for the window's controls without a
 // caption of their own: the glyph buttons (whose tool tip says the same),
 // the language and gateway boxes and the two panes. Same columns as above.
-inline constexpr int InterfaceNameControls = 12;
+inline constexpr int InterfaceNameControls = 13;
 const std::array<InterfaceTextRow, InterfaceNameControls>& interfaceNameTable();
 // The names of one language, in table order; empty when it has none.
 QList<InterfaceText> interfaceNames(const QString& stored);

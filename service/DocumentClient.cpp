@@ -271,7 +271,21 @@ void DocumentClient::cancel()
             request(urlOf(QStringLiteral("translate_file/cancel/") + m_progressId), m_timeout),
             QByteArray());
         connect(stop, &QNetworkReply::finished, stop, &QObject::deleteLater);
+        m_stop = stop;
     }
+}
+
+void DocumentClient::awaitCancel(int timeoutMs)
+{
+    if (!m_stop || m_stop->isFinished())
+        return;
+    QEventLoop loop;
+    QTimer bound;
+    bound.setSingleShot(true);
+    connect(&bound, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(m_stop, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    bound.start(timeoutMs);
+    execBlockingUserInput(loop);
 }
 
 void DocumentClient::pollProgress(const QString& id, const ProgressSink& progress)

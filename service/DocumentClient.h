@@ -82,6 +82,10 @@ public:
     // Ends the call in flight with SilentAbort and asks the service to
     // stop its translation. Does nothing outside a call.
     void cancel();
+    // Waits, at most timeoutMs, until the service has taken the cancel
+    // that cancel() sent, so that a program about to quit does not leave
+    // the service translating for nobody.
+    void awaitCancel(int timeoutMs);
     bool isBusy() const { return m_busy; }
 
     // Largest file sent (the service takes no larger) and taken back.
@@ -115,4 +119,5 @@ private:
     QString m_progressId;
     QPointer<QNetworkReply> m_reply;
     QPointer<QNetworkReply> m_poll;
+    QPointer<QNetworkReply> m_stop; // the cancel sent to the service
 };

@@ -4,6 +4,7 @@
 #include "WindowFixture.h"
 
 #include "platform/InterfaceLanguages.h"
+#include "platform/InterfaceTexts.h"
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
@@ -100,6 +101,13 @@ TEST_F(WindowTest, EveryControlAndMenuItemOfTheWindowHasANameInEveryLanguage)
         EXPECT_EQ(unnamedControls(window.get()), QStringList())
             << joined(unnamedControls(window.get())).toStdString();
         EXPECT_EQ(unnamedItems(window.get()), QStringList());
+        // Every named control is there when the names are given, also those
+        // a controller adds late (the document progress bar).
+        for (const InterfaceText& name : interfaceNames(QString::fromUtf8(l.stored))) {
+            auto* control = window->findChild<QWidget*>(name.control);
+            ASSERT_TRUE(control) << name.control.toStdString();
+            EXPECT_EQ(control->accessibleName(), name.text) << name.control.toStdString();
+        }
         // The browser row's glyph button says what it does, by name and tip.
         EXPECT_FALSE(reTranslate->accessibleName().isEmpty());
         EXPECT_EQ(reTranslate->toolTip(), reTranslate->accessibleName());

@@ -19,6 +19,7 @@
 #include <QTcpServer>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 
 namespace {
 QString s(const char* text)
@@ -58,6 +59,30 @@ protected:
         dialogs.fileAnswers.push_back(FileChoice{save, 1});
     }
     void translateDocument() { ctl<QAction>("TranslateDocument1")->trigger(); }
+    // Several seconds of work for the service's pool of pipelines.
+    static QByteArray severalSecondsOfText()
+    {
+        QByteArray text;
+        for (int i = 0; i < 5; ++i) {
+            for (const char* name : {"GPL-3", "Apache-2.0", "LGPL-2.1"})
+                text += readAll(s("/usr/share/common-licenses/") + s(name));
+        }
+        return text;
+    }
+    // Runs inside the command's wait: once the progress bar shows a figure
+    // past the start, does what it is given, once.
+    void onceUnderWay(QTimer& watch, std::function<void()> act)
+    {
+        auto* bar = ctl<QProgressBar>("DocumentProgress");
+        watch.setInterval(20);
+        QObject::connect(&watch, &QTimer::timeout, [&watch, bar, act = std::move(act)] {
+            if (bar->isVisible() && bar->maximum() == 100 && bar->value() > 5) {
+                watch.stop();
+                act();
+            }
+        });
+        watch.start();
+    }
     QString errorShown() const
     {
         for (const ScriptedDialogs::Shown& shown : dialogs.shown) {
@@ -144,13 +169,7 @@ TEST_F(DocumentTranslateWindow, ShowsProgressAndEscCancels)
     ServiceProcess service({});
     ASSERT_TRUE(service.isRunning()) << service.error().toStdString();
     openOn(service.url(s("/")));
-    // Several seconds of work for the service's pool of pipelines.
-    QByteArray text;
-    for (int i = 0; i < 5; ++i) {
-        for (const char* name : {"GPL-3", "Apache-2.0", "LGPL-2.1"})
-            text += readAll(s("/usr/share/common-licenses/") + s(name));
-    }
-    const QString original = file("licences.txt", text);
+    const QString original = file("licences.txt", severalSecondsOfText());
     const QString output = dir.filePath(s("licences.es.txt"));
     answerFiles(original, output);
 
@@ -158,18 +177,11 @@ TEST_F(DocumentTranslateWindow, ShowsProgressAndEscCancels)
     QSignalSpy status(window.get(), &TfrmMain::statusTextChanged);
     auto* bar = ctl<QProgressBar>("DocumentProgress");
     bool barSeen = false;
-    // Runs inside the command's wait: once the bar shows a figure past
-    // the start, Esc.
     QTimer watch;
-    watch.setInterval(20);
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (bar->isVisible() && bar->maximum() == 100 && bar->value() > 5) {
-            barSeen = true;
-            watch.stop();
-            QTest::keyClick(window.get(), Qt::Key_Escape);
-        }
+    onceUnderWay(watch, [&] {
+        barSeen = true;
+        QTest::keyClick(window.get(), Qt::Key_Escape);
     });
-    watch.start();
     translateDocument();
     watch.stop();
 
@@ -187,6 +199,38 @@ TEST_F(DocumentTranslateWindow, ShowsProgressAndEscCancels)
             figure || (m.hasMatch() && m.captured(1).toInt() > 5 && m.captured(1).toInt() < 95);
     }
     EXPECT_TRUE(figure) << "no progress figure in the status line";
+}
+
+// Closing the window mid-way ends the translation in the service too, and
+// then the window closes: the service is not left translating for nobody.
+TEST_F(DocumentTranslateWindow, ClosingTheWindowCancelsTheTranslationInTheService)
+{
+    if (!QFile::exists(s("/usr/share/apertium/modes/eng-spa.mode")))
+        GTEST_SKIP() << "Apertium with eng-spa is not installed (scripts/deps.sh)";
+    ServiceProcess service({}, {}, ServiceProcess::Log::Kept);
+    ASSERT_TRUE(service.isRunning()) << service.error().toStdString();
+    openOn(service.url(s("/")));
+    const QString original = file("licences.txt", severalSecondsOfText());
+    const QString output = dir.filePath(s("licences.es.txt"));
+    answerFiles(original, output);
+
+    bool closeAsked = false;
+    QTimer watch;
+    onceUnderWay(watch, [&] {
+        closeAsked = true;
+        window->close();
+    });
+    translateDocument();
+
+    ASSERT_TRUE(closeAsked);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(errorShown(), QString());
+    EXPECT_FALSE(QFile::exists(output));
+    // The service's log says its translation ended cancelled.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return service.log().contains(s("The document's translation was cancelled")); },
+        10000))
+        << service.log().toStdString();
 }
 
 // The service not running is said before any file is asked for, with the

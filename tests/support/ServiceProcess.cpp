@@ -9,7 +9,8 @@ QString ServiceProcess::program()
     return QStringLiteral(TARQUELL_BUILD_DIR "/server/tarquell-service");
 }
 
-ServiceProcess::ServiceProcess(const QStringList& arguments, const QStringList& environment)
+ServiceProcess::ServiceProcess(const QStringList& arguments, const QStringList& environment,
+                               Log log)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const QString& entry : environment) {
@@ -18,7 +19,8 @@ ServiceProcess::ServiceProcess(const QStringList& arguments, const QStringList& 
     }
     m_process.setProcessEnvironment(env);
     // The service's own diagnostics show up in the test log.
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.setProcessChannelMode(log == Log::Forwarded ? QProcess::ForwardedErrorChannel
+                                                          : QProcess::SeparateChannels);
     // Each --listen adds an address: the free port only when none is given.
     const bool listens = arguments.contains(QStringLiteral("--listen"));
     m_process.start(program(), (listens ? QStringList()
@@ -49,6 +51,12 @@ ServiceProcess::~ServiceProcess()
 {
     if (m_process.state() != QProcess::NotRunning)
         terminate();
+}
+
+QString ServiceProcess::log()
+{
+    m_log += QString::fromUtf8(m_process.readAllStandardError());
+    return m_log;
 }
 
 QString ServiceProcess::url(const QString& path) const

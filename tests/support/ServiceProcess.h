@@ -14,7 +14,10 @@
 class ServiceProcess
 {
 public:
-    explicit ServiceProcess(const QStringList& arguments, const QStringList& environment = {});
+    // Its log goes to the test's standard error, or is kept for log().
+    enum class Log { Forwarded, Kept };
+    explicit ServiceProcess(const QStringList& arguments, const QStringList& environment = {},
+                            Log log = Log::Forwarded);
     ~ServiceProcess();
     ServiceProcess(const ServiceProcess&) = delete;
     ServiceProcess& operator=(const ServiceProcess&) = delete;
@@ -39,9 +42,13 @@ public:
     // with code 0.
     bool terminate();
     QProcess& process() { return m_process; }
+    // With Log::Kept: what it has written to standard error so far (the
+    // event loop must have run for it to arrive).
+    QString log();
 
 private:
     QProcess m_process;
     QString m_error;
+    QString m_log;
     int m_port = 0;
 };
