@@ -5,10 +5,14 @@
 
 #include <httplib.h>
 
+#include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <netdb.h>
+#include <optional>
 #include <sys/socket.h>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -19,14 +23,71 @@ bool isRedirect(int status)
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
+// Lookups given up at a deadline and still running; beyond this many, a
+// name is not looked up until some of them have ended.
+constexpr int MaxAbandonedLookups = 32;
+std::atomic<int> abandonedLookups{0};
+
+// A name is looked up on a thread of its own, so that the lookup counts
+// against the fetch's deadline: the C library's resolver has time-outs of
+// its own that add up to tens of seconds per name. A lookup past the
+// deadline is left to end by itself. Nothing when the deadline came first.
+std::optional<HostResolver::Lookup>
+lookUpWithin(const QUrl& url, const std::shared_ptr<const HostResolver>& resolver,
+             const std::string& host, Clock::time_point deadline)
+{
+    // A numeric address needs no name service.
+    if (TargetAddress::numeric(host))
+        return resolver->resolve(host);
+    if (abandonedLookups.load() >= MaxAbandonedLookups)
+        throw FetchFailure(FetchFailure::Kind::TooSlow,
+                           QStringLiteral("The page %1 cannot be fetched now: too many host names "
+                                          "that do not answer are being looked up. Try again in "
+                                          "a minute.")
+                               .arg(url.toDisplayString()));
+    struct State
+    {
+        std::mutex mutex;
+        std::condition_variable ended;
+        bool done = false;
+        bool abandoned = false;
+        HostResolver::Lookup lookup;
+    };
+    auto state = std::make_shared<State>();
+    try {
+        std::thread([state, resolver, host] {
+            HostResolver::Lookup lookup = resolver->resolve(host);
+            std::lock_guard lock(state->mutex);
+            state->lookup = std::move(lookup);
+            state->done = true;
+            if (state->abandoned)
+                --abandonedLookups;
+            state->ended.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        return resolver->resolve(host); // no thread to be had: look it up here
+    }
+    std::unique_lock lock(state->mutex);
+    if (!state->ended.wait_until(lock, deadline, [&] { return state->done; })) {
+        state->abandoned = true;
+        ++abandonedLookups;
+        return std::nullopt;
+    }
+    return std::move(state->lookup);
+}
+
 // The host's addresses, each checked against the rules: a host that does
 // not resolve is told apart from one that does not answer, and one with any
-// address the rules refuse is not fetched at all.
-std::vector<TargetAddress> resolveAndCheck(const QUrl& url, const std::string& host, int port,
-                                           const FetchTargets& targets,
-                                           const HostResolver& resolver)
+// address the rules refuse is not fetched at all. Nothing when the lookup
+// did not end by the deadline.
+std::optional<std::vector<TargetAddress>>
+resolveAndCheck(const QUrl& url, const std::string& host, int port, const FetchTargets& targets,
+                const std::shared_ptr<const HostResolver>& resolver, Clock::time_point deadline)
 {
-    const HostResolver::Lookup lookup = resolver.resolve(host);
+    const std::optional<HostResolver::Lookup> found = lookUpWithin(url, resolver, host, deadline);
+    if (!found)
+        return std::nullopt;
+    const HostResolver::Lookup& lookup = *found;
     if (lookup.addresses.empty()) {
         const int rc = lookup.error;
         if (rc == EAI_NONAME || rc == EAI_NODATA || rc == EAI_FAIL)
@@ -164,8 +225,9 @@ void checkScheme(const QUrl& url)
 
 FetchedPage fetchPage(const QUrl& start, const FetchLimits& limits, const FetchTargets& targets)
 {
-    static const HostResolver systemResolver;
-    const HostResolver& resolver = targets.resolver ? *targets.resolver : systemResolver;
+    static const auto systemResolver = std::make_shared<const HostResolver>();
+    const std::shared_ptr<const HostResolver> resolver =
+        targets.resolver ? targets.resolver : systemResolver;
     const Clock::time_point deadline = Clock::now() + limits.timeout;
     const auto tooSlow = [&](const QUrl& url) {
         return FetchFailure(FetchFailure::Kind::TooSlow,
@@ -183,8 +245,11 @@ FetchedPage fetchPage(const QUrl& start, const FetchLimits& limits, const FetchT
             zone != std::string::npos && host.find(':') != std::string::npos)
             host = host.substr(0, zone) + '%' + host.substr(zone + 3);
         const int port = url.port(https ? 443 : 80);
-        const std::vector<TargetAddress> addresses =
-            resolveAndCheck(url, host, port, targets, resolver);
+        const std::optional<std::vector<TargetAddress>> checked =
+            resolveAndCheck(url, host, port, targets, resolver, deadline);
+        if (!checked)
+            throw tooSlow(start);
+        const std::vector<TargetAddress>& addresses = *checked;
 
         QString path = url.path(QUrl::FullyEncoded);
         if (path.isEmpty())
@@ -199,7 +264,7 @@ FetchedPage fetchPage(const QUrl& start, const FetchLimits& limits, const FetchT
         for (size_t n = 0; n < addresses.size(); ++n) {
             if (Clock::now() >= deadline)
                 throw tooSlow(start);
-            a = attempt(host, port, https, resolver.route(addresses[n]), target, deadline, limits);
+            a = attempt(host, port, https, resolver->route(addresses[n]), target, deadline, limits);
             if (a.status != 0 || a.late || a.result.error() != httplib::Error::Connection)
                 break;
         }

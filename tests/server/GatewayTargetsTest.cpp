@@ -17,11 +17,16 @@
 #include <QNetworkInterface>
 #include <arpa/inet.h>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <gtest/gtest.h>
 #include <map>
+#include <mutex>
 #include <netdb.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 using PageTargets::Range;
@@ -363,6 +368,70 @@ TEST(GatewayTargets, RefusesEverySpellingOfThisMachineAndPrivateNetworksAndRedir
         EXPECT_TRUE(a.translated);
         EXPECT_EQ(a.body, "[en_es] The house is red.");
     }
+}
+
+// A name service that does not answer holds a fetch no longer than its
+// deadline, and lookups left running are bounded.
+TEST(GatewayTargets, AHostNameThatIsNotAnsweredEndsAtTheFetchDeadline)
+{
+    struct StuckResolver : HostResolver
+    {
+        Lookup resolve(const std::string& host) const override
+        {
+            if (host != "stuck.test")
+                return HostResolver::resolve(host);
+            std::unique_lock lock(mutex);
+            released.wait(lock, [this] { return free; });
+            return {{}, EAI_NONAME};
+        }
+        void release()
+        {
+            std::lock_guard lock(mutex);
+            free = true;
+            released.notify_all();
+        }
+        mutable std::mutex mutex;
+        mutable std::condition_variable released;
+        bool free = false;
+    };
+    const auto resolver = std::make_shared<StuckResolver>();
+    const FetchTargets targets{{}, resolver};
+    const auto fetch = [&](int ms) {
+        FetchLimits limits;
+        limits.timeout = std::chrono::milliseconds(ms);
+        try {
+            fetchPage(QUrl(QStringLiteral("http://stuck.test/")), limits, targets);
+        } catch (const FetchFailure& e) {
+            return std::make_pair(e.kind(), e.message().toStdString());
+        }
+        return std::make_pair(FetchFailure::Kind::Status, std::string("fetched"));
+    };
+    const auto started = std::chrono::steady_clock::now();
+    const auto first = fetch(300);
+    // Without the bound it would wait until the resolver is released.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+    EXPECT_EQ(first.first, FetchFailure::Kind::TooSlow);
+    EXPECT_NE(first.second.find("did not arrive within"), std::string::npos) << first.second;
+
+    // 32 lookups left running: the next name is not looked up at all.
+    std::vector<std::thread> more;
+    for (int i = 0; i < 31; ++i)
+        more.emplace_back([&] { fetch(50); });
+    for (std::thread& t : more)
+        t.join();
+    const auto crowded = fetch(5000);
+    EXPECT_NE(crowded.second.find("too many host names"), std::string::npos) << crowded.second;
+
+    // Once the lookups end, names are looked up again.
+    resolver->release();
+    std::string last;
+    for (int i = 0; i < 100; ++i) {
+        last = fetch(2000).second;
+        if (last.find("too many") == std::string::npos)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_NE(last.find("there is no host named stuck.test"), std::string::npos) << last;
 }
 
 TEST(GatewayTargets, TheServiceRefusesLocalPagesAndServesItsPagesWithTheirPolicies)
