@@ -55,7 +55,7 @@ struct Argv
 pid_t spawnStage(const ApertiumStage& stage, int in, int out, int* error)
 {
     Argv argv(stage);
-    return spawnChild(argv.words[0].c_str(), argv.pointers.data(), in, out, true, false, error);
+    return spawnChild(argv.words[0].c_str(), argv.pointers.data(), in, out, -1, true, false, error);
 }
 } // namespace
 

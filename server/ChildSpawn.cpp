@@ -5,7 +5,7 @@
 #include <spawn.h>
 #include <unistd.h>
 
-pid_t spawnChild(const char* program, char* const argv[], int in, int out, bool ownGroup,
+pid_t spawnChild(const char* program, char* const argv[], int in, int out, int err, bool ownGroup,
                  bool searchPath, int* error)
 {
     posix_spawn_file_actions_t actions;
@@ -14,6 +14,8 @@ pid_t spawnChild(const char* program, char* const argv[], int in, int out, bool 
     posix_spawnattr_init(&attr);
     posix_spawn_file_actions_adddup2(&actions, in, STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
+    if (err >= 0)
+        posix_spawn_file_actions_adddup2(&actions, err, STDERR_FILENO);
     posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
     sigset_t none;
     sigemptyset(&none);

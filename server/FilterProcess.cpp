@@ -56,7 +56,7 @@ QByteArray runFilter(const QString& program, const QStringList& arguments, const
     Fd childIn{in[0]}, toChild{in[1]}, fromChild{out[0]}, childOut{out[1]};
 
     int spawnError = 0;
-    const pid_t pid = spawnChild(words[0].c_str(), argv.data(), childIn.fd, childOut.fd, false,
+    const pid_t pid = spawnChild(words[0].c_str(), argv.data(), childIn.fd, childOut.fd, -1, false,
                                  true, &spawnError);
     if (spawnError != 0)
         throw TarquellError(QStringLiteral("%1 could not be started: %2")

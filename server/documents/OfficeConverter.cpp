@@ -3,6 +3,8 @@
 #include "DocumentError.h"
 #include "DocumentStreams.h"
 
+#include "ChildSpawn.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,13 +15,10 @@
 #include <fcntl.h>
 #include <mutex>
 #include <poll.h>
-#include <spawn.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace OfficeConverter {
 namespace {
@@ -100,31 +99,12 @@ QString convert(const QString& input, const QString& target, const QString& outD
     if (::pipe2(pipeFds, O_CLOEXEC) != 0)
         throw failed(QStringLiteral("LibreOffice could not be started"));
     const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attr;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawnattr_init(&attr);
-    posix_spawn_file_actions_adddup2(&actions, devNull, STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
-    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-    sigset_t none;
-    sigemptyset(&none);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    for (int sig : {SIGPIPE, SIGTERM, SIGINT, SIGHUP})
-        sigaddset(&defaults, sig);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
+    Child child;
+    int error = 0;
     // A group of its own, so that its helpers (oosplash, soffice.bin) end
     // with it.
-    posix_spawnattr_setpgroup(&attr, 0);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF |
-                                        POSIX_SPAWN_SETPGROUP);
-    Child child;
-    const int error = posix_spawn(&child.pid, argv[0], &actions, &attr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
+    child.pid =
+        spawnChild(argv[0], argv.data(), devNull, pipeFds[1], pipeFds[1], true, false, &error);
     ::close(pipeFds[1]);
     if (devNull >= 0)
         ::close(devNull);
