@@ -11,6 +11,7 @@
 #include "ServiceProcess.h"
 #include "TestHttpServer.h"
 #include "TranslationEngine.h"
+#include "WaitFor.h"
 #include "WebGateway.h"
 
 #include <QHostAddress>
@@ -425,12 +426,12 @@ TEST(GatewayTargets, AHostNameThatIsNotAnsweredEndsAtTheFetchDeadline)
     // Once the lookups end, names are looked up again.
     resolver->release();
     std::string last;
-    for (int i = 0; i < 100; ++i) {
-        last = fetch(2000).second;
-        if (last.find("too many") == std::string::npos)
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    EXPECT_TRUE(waitFor(
+        [&] {
+            last = fetch(2000).second;
+            return last.find("too many") == std::string::npos;
+        },
+        std::chrono::seconds(5)));
     EXPECT_NE(last.find("there is no host named stuck.test"), std::string::npos) << last;
 }
 

@@ -6,6 +6,7 @@
 #include "FakeLibreTranslate.h"
 #include "ServiceProcess.h"
 #include "TestFiles.h"
+#include "WaitFor.h"
 #include "documents/ZipPackage.h"
 
 #include <QDir>
@@ -303,14 +304,12 @@ TEST_F(ServiceDocuments, StoppingEndsDocumentsAndRemovesTheirFiles)
     const std::string docx = readAll(path("big.docx")).toStdString();
     auto posted = std::async(std::launch::async,
                              [&] { return service.upload("big.docx", docx, "en", "es", id); });
-    bool started = false;
-    for (int i = 0; i < 2000 && !started; ++i) {
-        const Answer p = service.get("/translate_file/progress/" + id);
-        started = p.status == 200 && p.json().value(s("done")).toDouble() > 0;
-        if (!started)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ASSERT_TRUE(started);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const Answer p = service.get("/translate_file/progress/" + id);
+            return p.status == 200 && p.json().value(s("done")).toDouble() > 0;
+        },
+        std::chrono::seconds(20)));
     EXPECT_TRUE(service.process.terminate());
     const Answer a = posted.get();
     EXPECT_EQ(a.status, 503) << a.body;

@@ -7,6 +7,7 @@
 // translations onto a stalled Apertium pipeline.
 #include "ServiceProcess.h"
 #include "SoapTestMessages.h"
+#include "WaitFor.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -25,18 +26,6 @@ using namespace SoapTestMessages;
 
 namespace {
 using Clock = std::chrono::steady_clock;
-
-// Waits, up to a bound, for a condition; true when it held.
-bool waitFor(const std::function<bool()>& condition, std::chrono::seconds bound)
-{
-    const auto end = Clock::now() + bound;
-    while (!condition()) {
-        if (Clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
 
 int countEntries(const QString& dir)
 {
