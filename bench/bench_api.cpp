@@ -7,7 +7,7 @@
 //
 // Prints medians (and the 95th percentile for single requests) in
 // milliseconds; detection in the process in microseconds.
-#include "LanguageDetector.h"
+#include "common/LanguageDetector.h"
 
 #include <httplib.h>
 

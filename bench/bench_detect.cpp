@@ -6,7 +6,7 @@
 // time per text.
 //
 //   bench_detect [--data DIR]   (default: tests/server/data of the sources)
-#include "LanguageDetector.h"
+#include "common/LanguageDetector.h"
 
 #include <QCoreApplication>
 #include <QFile>

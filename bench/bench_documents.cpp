@@ -9,11 +9,11 @@
 // Run it through bench/documents.sh, which gives it a network namespace of
 // its own: apertium-apy listens on every interface, and there only
 // loopback exists.
-#include "ApertiumEngine.h"
-#include "ApertiumModes.h"
-#include "documents/DocumentError.h"
-#include "documents/DocumentTranslator.h"
-#include "documents/ZipPackage.h"
+#include "server/apertium/ApertiumEngine.h"
+#include "server/apertium/ApertiumModes.h"
+#include "server/documents/DocumentError.h"
+#include "server/documents/DocumentTranslator.h"
+#include "server/documents/ZipPackage.h"
 
 #include <QCoreApplication>
 #include <QDir>

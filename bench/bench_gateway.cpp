@@ -8,7 +8,7 @@
 // addresses before each fetch, in this process: its median per page.
 //
 //   bench_gateway [--service PATH] [--rounds N] [--kb N]
-#include "PageTargets.h"
+#include "server/net/PageTargets.h"
 
 #include <httplib.h>
 

@@ -9,10 +9,10 @@
 //    client, calls alternating, medians and the ratio.
 //
 //   bench_routing [--calls N]
-#include "ApertiumEngine.h"
-#include "ApertiumModes.h"
 #include "ApyProcess.h"
-#include "RoutingEngine.h"
+#include "server/apertium/ApertiumEngine.h"
+#include "server/apertium/ApertiumModes.h"
+#include "server/remote/RoutingEngine.h"
 
 #include <httplib.h>
 

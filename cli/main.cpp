@@ -3,7 +3,7 @@
 #include "cli/LanguageList.h"
 #include "cli/LocalService.h"
 #include "cli/StreamTranslateView.h"
-#include "server/LanguageDetector.h"
+#include "common/LanguageDetector.h"
 
 #include "platform/CommandGuard.h"
 #include "platform/ConfigPaths.h"

@@ -3,11 +3,11 @@
 // /detect and /translate_file (on a stand-in engine), language detection
 // and the download names. The first byte picks the route, the second the
 // Content-Type; the rest is the body.
-#include "LanguageDetector.h"
-#include "TranslationEngine.h"
-#include "api/ApiError.h"
-#include "api/ApiRequest.h"
-#include "api/LibreTranslateApi.h"
+#include "common/LanguageDetector.h"
+#include "server/api/ApiError.h"
+#include "server/api/ApiRequest.h"
+#include "server/api/LibreTranslateApi.h"
+#include "server/engine/TranslationEngine.h"
 
 #include <QDir>
 #include <cstddef>

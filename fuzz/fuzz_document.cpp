@@ -1,12 +1,12 @@
 // Documents as they arrive: the archive reader (entry checks, bounded
 // inflation, rewriting), the XML guard, and the text and subtitle routes
 // with a deterministic engine. The first byte picks the way in.
-#include "TranslationEngine.h"
-#include "documents/DocumentError.h"
-#include "documents/DocumentStreams.h"
-#include "documents/DocumentTranslator.h"
-#include "documents/XmlGuard.h"
-#include "documents/ZipPackage.h"
+#include "server/documents/DocumentError.h"
+#include "server/documents/DocumentStreams.h"
+#include "server/documents/DocumentTranslator.h"
+#include "server/documents/XmlGuard.h"
+#include "server/documents/ZipPackage.h"
+#include "server/engine/TranslationEngine.h"
 
 #include <QDir>
 #include <cstddef>

@@ -5,9 +5,9 @@
 // an http or https page with a host, two languages, and a link prefix that
 // leads back to the same gateway; and that the page's host, as an
 // address, is judged without failing.
-#include "GatewayRequest.h"
-#include "HostCheck.h"
-#include "PageTargets.h"
+#include "server/gateway/GatewayRequest.h"
+#include "server/http/HostCheck.h"
+#include "server/net/PageTargets.h"
 
 #include <QString>
 #include <QUrl>

@@ -5,7 +5,7 @@
 // that only http and https addresses go through the gateway, that writing
 // out letters never lengthens the page, that a page gets a <base> unless it
 // has one, and that escaped text holds no markup.
-#include "HtmlPage.h"
+#include "server/engine/HtmlPage.h"
 
 #include <QString>
 #include <QUrl>

@@ -5,10 +5,10 @@
 // the short deadline), a stage that dies or reports a fault, a part whose
 // markers do not come back, or a superblank lost, added or garbled on the
 // way: Apertium moves superblanks with the words, but never changes one.
-#include "ApertiumEngine.h"
-#include "ApertiumStream.h"
-#include "FilterProcess.h"
-#include "ServiceFault.h"
+#include "server/apertium/ApertiumEngine.h"
+#include "server/engine/ApertiumStream.h"
+#include "server/engine/FilterProcess.h"
+#include "server/engine/ServiceFault.h"
 
 #include <QByteArray>
 #include <QString>

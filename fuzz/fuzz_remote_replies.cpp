@@ -3,8 +3,8 @@
 // what a reader accepts holds what the service relies on, and that the
 // stream cutting a remote leg's output goes through gives back what it was
 // given.
-#include "RemoteReplies.h"
-#include "TextPieces.h"
+#include "server/remote/RemoteReplies.h"
+#include "server/remote/TextPieces.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,10 +1,10 @@
 // tarquell-service's request reader on any bytes. Besides crashes it checks
 // that a call it accepts is answered with a reply that reads back to the
 // same text, and that the text survives the Apertium stream format.
-#include "ApertiumStream.h"
-#include "ServiceFault.h"
-#include "SoapReply.h"
-#include "SoapRequest.h"
+#include "server/engine/ApertiumStream.h"
+#include "server/engine/ServiceFault.h"
+#include "server/soap/SoapReply.h"
+#include "server/soap/SoapRequest.h"
 #include "service/SoapXml.h"
 
 #include <QByteArray>

@@ -8,8 +8,8 @@ cd "$(dirname "$0")/.."
 layer_of() {
   case "$1" in
     service/SoapXml.* | service/SoapNames.h) echo soapxml ;;
-    server/LanguageDetector.*) echo detect ;;
-    server/documents/DocumentTypes.*) echo doctypes ;;
+    common/LanguageDetector.*) echo detect ;;
+    common/DocumentTypes.*) echo doctypes ;;
     platform/*) echo platform ;;
     service/*) echo client ;;
     translate/*) echo translate ;;
@@ -73,7 +73,7 @@ while IFS= read -r file; do
       status=1
     fi
   done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$file")
-done < <(find platform service translate sysinfo web editor app server tools cli tests \
+done < <(find platform common service translate sysinfo web editor app server tools cli tests \
   \( -name '*.h' -o -name '*.cpp' \) 2>/dev/null | sort)
 
 if [[ $status -eq 0 ]]; then echo "layering: every include stays within its layer"; fi

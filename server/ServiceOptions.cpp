@@ -1,4 +1,4 @@
-#include "ServiceOptions.h"
+#include "server/ServiceOptions.h"
 
 #include "platform/Errors.h"
 

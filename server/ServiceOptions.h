@@ -1,8 +1,8 @@
 #pragma once
 
-#include "EngineSettings.h"
-#include "ListenAddress.h"
-#include "ServiceLimits.h"
+#include "server/http/ServiceLimits.h"
+#include "server/net/ListenAddress.h"
+#include "server/remote/EngineSettings.h"
 
 #include <QString>
 #include <QStringList>

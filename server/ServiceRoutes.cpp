@@ -1,14 +1,14 @@
 // The routes of ServiceServer: what each kind of request is answered with,
 // once its HTTP front has read it whole.
-#include "ServiceRequest.h"
+#include "server/http/ServiceRequest.h"
 
-#include "ServerLogging.h"
-#include "ServiceFault.h"
-#include "SoapReply.h"
-#include "SoapRequest.h"
-#include "WebGateway.h"
-#include "WsdlDocuments.h"
-#include "api/LibreTranslateApi.h"
+#include "server/ServerLogging.h"
+#include "server/api/LibreTranslateApi.h"
+#include "server/engine/ServiceFault.h"
+#include "server/gateway/WebGateway.h"
+#include "server/soap/SoapReply.h"
+#include "server/soap/SoapRequest.h"
+#include "server/soap/WsdlDocuments.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

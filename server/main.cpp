@@ -1,14 +1,14 @@
 // tarquell-service: the local SOAP translation service.
-#include "ApertiumEngine.h"
-#include "RoutingEngine.h"
-#include "ServerLogging.h"
-#include "ServiceOptions.h"
-#include "ServiceServer.h"
-#include "TranslationEngine.h"
-#include "WsdlDocuments.h"
-#include "api/LibreTranslateApi.h"
 #include "platform/ConfigPaths.h"
 #include "platform/ProfileFile.h"
+#include "server/ServerLogging.h"
+#include "server/ServiceOptions.h"
+#include "server/apertium/ApertiumEngine.h"
+#include "server/api/LibreTranslateApi.h"
+#include "server/engine/TranslationEngine.h"
+#include "server/http/ServiceServer.h"
+#include "server/remote/RoutingEngine.h"
+#include "server/soap/WsdlDocuments.h"
 
 #include <QHostAddress>
 #include <atomic>

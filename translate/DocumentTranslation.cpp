@@ -1,7 +1,7 @@
 #include "translate/DocumentTranslation.h"
 
+#include "common/DocumentTypes.h"
 #include "platform/Errors.h"
-#include "server/documents/DocumentTypes.h"
 #include "service/DocumentClient.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "ApiRequest.h"
+#include "server/api/ApiRequest.h"
 
-#include "ApiError.h"
+#include "server/api/ApiError.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
-#include "DocumentFormats.h"
+#include "server/api/DocumentFormats.h"
 
-#include "documents/DocumentTypes.h"
+#include "common/DocumentTypes.h"
 
 #include <algorithm>
 

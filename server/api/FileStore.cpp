@@ -1,4 +1,4 @@
-#include "FileStore.h"
+#include "server/api/FileStore.h"
 
 #include "platform/Errors.h"
 

@@ -1,12 +1,12 @@
-#include "LibreTranslateApi.h"
+#include "server/api/LibreTranslateApi.h"
 
-#include "ApertiumStream.h"
-#include "ApiError.h"
-#include "ApiRequest.h"
-#include "LanguageDetector.h"
-#include "ServerLogging.h"
-#include "ServiceFault.h"
-#include "documents/DocumentError.h"
+#include "common/LanguageDetector.h"
+#include "server/ServerLogging.h"
+#include "server/api/ApiError.h"
+#include "server/api/ApiRequest.h"
+#include "server/documents/DocumentError.h"
+#include "server/engine/ApertiumStream.h"
+#include "server/engine/ServiceFault.h"
 
 #include <QCryptographicHash>
 #include <QFile>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "DocumentFormats.h"
-#include "FileStore.h"
-#include "TranslationEngine.h"
-#include "documents/DocumentTranslator.h"
+#include "server/api/DocumentFormats.h"
+#include "server/api/FileStore.h"
+#include "server/documents/DocumentTranslator.h"
+#include "server/engine/TranslationEngine.h"
 
 #include <QByteArray>
 #include <QJsonArray>

@@ -1,7 +1,7 @@
-#include "ApertiumFilters.h"
+#include "server/documents/ApertiumFilters.h"
 
-#include "DocumentError.h"
-#include "FilterProcess.h"
+#include "server/documents/DocumentError.h"
+#include "server/engine/FilterProcess.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DocumentStreams.h"
+#include "server/documents/DocumentStreams.h"
 
 #include <QByteArray>
 #include <QList>

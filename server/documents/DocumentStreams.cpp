@@ -1,8 +1,8 @@
-#include "DocumentStreams.h"
+#include "server/documents/DocumentStreams.h"
 
-#include "ApertiumStream.h"
-#include "DocumentError.h"
-#include "TranslationEngine.h"
+#include "server/documents/DocumentError.h"
+#include "server/engine/ApertiumStream.h"
+#include "server/engine/TranslationEngine.h"
 
 #include <QRandomGenerator>
 #include <QRegularExpression>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LanguageModes.h"
+#include "server/engine/LanguageModes.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,14 +1,14 @@
-#include "DocumentTranslator.h"
+#include "server/documents/DocumentTranslator.h"
 
-#include "ApertiumFilters.h"
-#include "DocumentError.h"
-#include "DocumentTypes.h"
-#include "HtmlPage.h"
-#include "OfficeConverter.h"
-#include "ServiceFault.h"
-#include "TranslationEngine.h"
-#include "XmlGuard.h"
-#include "ZipPackage.h"
+#include "common/DocumentTypes.h"
+#include "server/documents/ApertiumFilters.h"
+#include "server/documents/DocumentError.h"
+#include "server/documents/OfficeConverter.h"
+#include "server/documents/XmlGuard.h"
+#include "server/documents/ZipPackage.h"
+#include "server/engine/HtmlPage.h"
+#include "server/engine/ServiceFault.h"
+#include "server/engine/TranslationEngine.h"
 
 #include <QDir>
 #include <QFile>

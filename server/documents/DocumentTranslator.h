@@ -1,8 +1,8 @@
 #pragma once
 
-#include "DocumentLimits.h"
-#include "DocumentStreams.h"
-#include "LanguageModes.h"
+#include "server/documents/DocumentLimits.h"
+#include "server/documents/DocumentStreams.h"
+#include "server/engine/LanguageModes.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,9 +1,9 @@
-#include "OfficeConverter.h"
+#include "server/documents/OfficeConverter.h"
 
-#include "DocumentError.h"
-#include "DocumentStreams.h"
+#include "server/documents/DocumentError.h"
+#include "server/documents/DocumentStreams.h"
 
-#include "ChildSpawn.h"
+#include "server/engine/ChildSpawn.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "XmlGuard.h"
+#include "server/documents/XmlGuard.h"
 
 #include <QXmlStreamReader>
 

@@ -1,6 +1,6 @@
-#include "ZipPackage.h"
+#include "server/documents/ZipPackage.h"
 
-#include "DocumentError.h"
+#include "server/documents/DocumentError.h"
 
 #include <QSet>
 #include <cstdlib>

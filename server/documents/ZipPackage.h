@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DocumentLimits.h"
+#include "server/documents/DocumentLimits.h"
 
 #include <QByteArray>
 #include <QHash>

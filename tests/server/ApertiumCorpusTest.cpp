@@ -3,11 +3,11 @@
 // other escaped character of a blank is, ordinary pages come out as
 // Apertium's own "apertium -u -f html" writes them, and a long text cut into
 // parts translated in parallel is the text translated in one piece.
-#include "ApertiumEngine.h"
-#include "ApertiumStream.h"
-#include "FilterProcess.h"
 #include "QtPrinters.h"
-#include "ServiceFault.h"
+#include "server/apertium/ApertiumEngine.h"
+#include "server/engine/ApertiumStream.h"
+#include "server/engine/FilterProcess.h"
+#include "server/engine/ServiceFault.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // What makes a stream safe for a long-lived pipeline, and how a long
 // stream is cut: pure byte work, checked without Apertium.
-#include "ApertiumStream.h"
-#include "ConnectionCaps.h"
+#include "server/engine/ApertiumStream.h"
+#include "server/http/ConnectionCaps.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>

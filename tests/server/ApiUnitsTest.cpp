@@ -3,11 +3,11 @@
 // short texts of the ten languages.
 #include "QtPrinters.h"
 
-#include "LanguageDetector.h"
-#include "api/ApiError.h"
-#include "api/ApiRequest.h"
-#include "api/FileStore.h"
-#include "api/LibreTranslateApi.h"
+#include "common/LanguageDetector.h"
+#include "server/api/ApiError.h"
+#include "server/api/ApiRequest.h"
+#include "server/api/FileStore.h"
+#include "server/api/LibreTranslateApi.h"
 
 #include <QDir>
 #include <QFile>

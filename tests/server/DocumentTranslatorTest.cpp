@@ -3,13 +3,13 @@
 // Apertium engine in this process, opened again by LibreOffice to see what
 // came through. LibreOffice is slow to start, so the documents are made
 // once and the results opened in as few runs as can be.
-#include "documents/DocumentTranslator.h"
-#include "ApertiumEngine.h"
-#include "ApertiumModes.h"
+#include "server/documents/DocumentTranslator.h"
 #include "TestFiles.h"
-#include "documents/DocumentError.h"
-#include "documents/XmlGuard.h"
-#include "documents/ZipPackage.h"
+#include "server/apertium/ApertiumEngine.h"
+#include "server/apertium/ApertiumModes.h"
+#include "server/documents/DocumentError.h"
+#include "server/documents/XmlGuard.h"
+#include "server/documents/ZipPackage.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

@@ -5,14 +5,14 @@
 // Every connection goes to 127.0.0.1: where a test name or address stands
 // for a machine elsewhere, the test's resolver routes it here, so a check
 // that failed shows as a request to the test's own server.
-#include "HostCheck.h"
-#include "PageFetcher.h"
-#include "PageTargets.h"
 #include "ServiceProcess.h"
 #include "TestHttpServer.h"
-#include "TranslationEngine.h"
 #include "WaitFor.h"
-#include "WebGateway.h"
+#include "server/engine/TranslationEngine.h"
+#include "server/gateway/PageFetcher.h"
+#include "server/gateway/WebGateway.h"
+#include "server/http/HostCheck.h"
+#include "server/net/PageTargets.h"
 
 #include <QHostAddress>
 #include <QNetworkInterface>

@@ -3,12 +3,12 @@
 // client against a server that answers LibreTranslate's documented API.
 #include "FakeLibreTranslate.h"
 #include "LoopbackPort.h"
-#include "RemoteEngine.h"
 #include "RemoteTestCertificate.h"
-#include "ServiceOptions.h"
 #include "TestHttpServer.h"
-#include "TextPieces.h"
 #include "platform/ProfileFile.h"
+#include "server/ServiceOptions.h"
+#include "server/remote/RemoteEngine.h"
+#include "server/remote/TextPieces.h"
 
 #include <QFile>
 #include <QTemporaryDir>

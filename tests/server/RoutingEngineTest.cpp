@@ -1,8 +1,8 @@
 // The routing engine's choices, with engines of our own in place of the
 // local pairs and the servers: which engine takes each mode, the pivot
 // across engines, what happens when a server fails or changes its mind.
-#include "RoutingEngine.h"
-#include "ServiceFault.h"
+#include "server/remote/RoutingEngine.h"
+#include "server/engine/ServiceFault.h"
 
 #include <QTest>
 #include <gtest/gtest.h>

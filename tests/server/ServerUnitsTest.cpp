@@ -1,13 +1,13 @@
 // The service's pure parts: the request reader, the Apertium stream format,
 // mode files, translation modes and listen addresses.
-#include "ApertiumModes.h"
-#include "ApertiumStream.h"
-#include "LanguageModes.h"
-#include "ListenAddress.h"
 #include "QtPrinters.h"
-#include "ServiceFault.h"
-#include "SoapRequest.h"
 #include "SoapTestMessages.h"
+#include "server/apertium/ApertiumModes.h"
+#include "server/engine/ApertiumStream.h"
+#include "server/engine/LanguageModes.h"
+#include "server/engine/ServiceFault.h"
+#include "server/net/ListenAddress.h"
+#include "server/soap/SoapRequest.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -7,7 +7,7 @@
 #include "ServiceProcess.h"
 #include "TestFiles.h"
 #include "WaitFor.h"
-#include "documents/ZipPackage.h"
+#include "server/documents/ZipPackage.h"
 
 #include <QDir>
 #include <QFile>

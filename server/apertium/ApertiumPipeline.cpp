@@ -1,0 +1,270 @@
+#include "server/apertium/ApertiumPipeline.h"
+
+#include "server/engine/ApertiumStream.h"
+#include "server/engine/ChildSpawn.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+using Clock = ApertiumPipeline::Clock;
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+void closeFd(int& fd)
+{
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
+// argv for posix_spawn, built before anything is started.
+struct Argv
+{
+    std::vector<std::string> words;
+    std::vector<char*> pointers;
+
+    explicit Argv(const ApertiumStage& stage)
+    {
+        words.push_back(stage.program.toStdString());
+        for (const QString& a : stage.arguments)
+            words.push_back(a.toStdString());
+        for (std::string& w : words)
+            pointers.push_back(w.data());
+        pointers.push_back(nullptr);
+    }
+};
+
+// Starts one stage reading from `in` and writing to `out`, in a process
+// group of its own so that a Ctrl-C meant for the terminal reaches the
+// service, which then stops its pipelines in order.
+pid_t spawnStage(const ApertiumStage& stage, int in, int out, int* error)
+{
+    Argv argv(stage);
+    return spawnChild(argv.words[0].c_str(), argv.pointers.data(), in, out, -1, true, false, error);
+}
+} // namespace
+
+ApertiumPipeline::ApertiumPipeline(const ApertiumMode& mode) : m_mode(mode) {}
+
+ApertiumPipeline::~ApertiumPipeline()
+{
+    stop();
+}
+
+QList<pid_t> ApertiumPipeline::pids() const
+{
+    std::lock_guard lock(m_publishedMutex);
+    return m_published;
+}
+
+void ApertiumPipeline::publishPidsLocked()
+{
+    std::lock_guard lock(m_publishedMutex);
+    m_published = m_pids;
+}
+
+void ApertiumPipeline::stop()
+{
+    std::lock_guard lock(m_mutex);
+    stopLocked();
+}
+
+QByteArray ApertiumPipeline::translate(const QByteArray& stream, Clock::time_point deadline)
+{
+    std::lock_guard lock(m_mutex);
+    if (!runningLocked()) {
+        stopLocked();
+        startLocked();
+    }
+    // The marker is a superblank, which every stage passes on untouched;
+    // its number tells this call's answer from anything older. The guard
+    // leaves no NUL in the stream, and no unclosed superblank the marker
+    // could fall into.
+    const QByteArray marker = "[tarquell-" + QByteArray::number(++m_calls) + ']';
+    QByteArray input = ApertiumStream::guard(stream, ApertiumStream::Guard::Continuation);
+    input += '\0' + marker + '\0';
+    try {
+        return exchangeLocked(input, '\0' + marker + '\0', deadline);
+    } catch (const PipelineFailure&) {
+        stopLocked();
+        throw;
+    }
+}
+
+bool ApertiumPipeline::runningLocked()
+{
+    if (m_pids.isEmpty())
+        return false;
+    bool all = true;
+    for (pid_t& pid : m_pids) {
+        if (pid <= 0) {
+            all = false;
+            continue;
+        }
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid) {
+            pid = -1; // reaped
+            all = false;
+        }
+    }
+    return all;
+}
+
+void ApertiumPipeline::startLocked()
+{
+    const qsizetype n = m_mode.stages.size();
+    // n + 1 pipes: ours into the first stage, between stages, the last stage
+    // back to us. All close on exec; the children get theirs by dup2.
+    std::vector<int> fds;
+    const auto closeAll = [&fds] {
+        for (int& fd : fds)
+            closeFd(fd);
+    };
+    for (qsizetype i = 0; i <= n; ++i) {
+        int p[2];
+        if (::pipe2(p, O_CLOEXEC) != 0) {
+            const int error = errno;
+            closeAll();
+            throw PipelineFailure(QStringLiteral("Apertium (%1) could not be started: %2")
+                                      .arg(m_mode.name, systemError(error)));
+        }
+        fds.push_back(p[0]);
+        fds.push_back(p[1]);
+    }
+    // Pipe i is fds[2i] (read end) and fds[2i + 1] (write end).
+    for (qsizetype i = 0; i < n; ++i) {
+        int error = 0;
+        const pid_t pid = spawnStage(m_mode.stages[i], fds[2 * i], fds[2 * (i + 1) + 1], &error);
+        if (pid < 0) {
+            closeAll();
+            stopLocked();
+            throw PipelineFailure(
+                QStringLiteral("Apertium (%1) could not be started: %2: %3")
+                    .arg(m_mode.name, m_mode.stages[i].program, systemError(error)));
+        }
+        m_pids << pid;
+    }
+    publishPidsLocked();
+    m_toPipeline = fds[1];
+    m_fromPipeline = fds[2 * n];
+    fds[1] = -1;
+    fds[2 * n] = -1;
+    closeAll();
+    for (int fd : {m_toPipeline, m_fromPipeline})
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+}
+
+void ApertiumPipeline::stopLocked()
+{
+    // Closing the first stage's input lets the chain drain and end by
+    // itself; what is still there shortly after is made to end.
+    closeFd(m_toPipeline);
+    closeFd(m_fromPipeline);
+    for (pid_t pid : std::as_const(m_pids)) {
+        if (pid > 0) {
+            ::kill(pid, SIGTERM);
+            ::kill(pid, SIGCONT);
+        }
+    }
+    const auto deadline = Clock::now() + std::chrono::milliseconds(500);
+    for (pid_t& pid : m_pids) {
+        while (pid > 0) {
+            int status = 0;
+            const pid_t r = ::waitpid(pid, &status, WNOHANG);
+            if (r == pid || (r < 0 && errno != EINTR)) {
+                pid = -1;
+            } else if (Clock::now() >= deadline) {
+                ::kill(pid, SIGKILL);
+                while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+                }
+                pid = -1;
+            } else if (r == 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        }
+    }
+    m_pids.clear();
+    publishPidsLocked();
+}
+
+QByteArray ApertiumPipeline::exchangeLocked(const QByteArray& input, const QByteArray& terminator,
+                                            Clock::time_point deadline)
+{
+    const auto allowed =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const auto failed = [this](const QString& why) {
+        return PipelineFailure(
+            QStringLiteral("The Apertium translator (%1) %2; it will be restarted for the next "
+                           "request")
+                .arg(m_mode.name, why));
+    };
+    qsizetype written = 0;
+    QByteArray output;
+    char buffer[65536];
+    for (;;) {
+        pollfd fds[2];
+        nfds_t count = 0;
+        const bool writing = written < input.size();
+        if (writing)
+            fds[count++] = {m_toPipeline, POLLOUT, 0};
+        const nfds_t readIndex = count;
+        fds[count++] = {m_fromPipeline, POLLIN, 0};
+
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            throw failed(
+                QStringLiteral("gave no answer within %1 ms").arg(std::max<qint64>(0, allowed)));
+        const int ready = ::poll(fds, count, static_cast<int>(left.count()) + 1);
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            throw failed(QStringLiteral("could not be waited for: %1").arg(systemError(errno)));
+        }
+        if (ready == 0)
+            continue; // the deadline check above ends the call
+
+        if (writing && fds[0].revents != 0) {
+            const qsizetype chunk = std::min<qsizetype>(input.size() - written, 65536);
+            const ssize_t n = ::write(m_toPipeline, input.constData() + written, chunk);
+            if (n > 0) {
+                written += n;
+            } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+                throw failed(QStringLiteral("stopped taking text (%1)").arg(systemError(errno)));
+            }
+        }
+        if (fds[readIndex].revents != 0) {
+            const ssize_t n = ::read(m_fromPipeline, buffer, sizeof buffer);
+            if (n == 0)
+                throw failed(QStringLiteral("stopped unexpectedly"));
+            if (n < 0) {
+                if (errno == EAGAIN || errno == EINTR)
+                    continue;
+                throw failed(QStringLiteral("could not be read (%1)").arg(systemError(errno)));
+            }
+            const qsizetype from = std::max<qsizetype>(0, output.size() - terminator.size());
+            output.append(buffer, n);
+            const qsizetype end = output.indexOf(terminator, from);
+            if (end >= 0) {
+                // Anything before an earlier NUL is not this call's.
+                const qsizetype start = end > 0 ? output.lastIndexOf('\0', end - 1) + 1 : 0;
+                return output.mid(start, end - start);
+            }
+        }
+    }
+}
