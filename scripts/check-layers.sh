@@ -19,6 +19,7 @@ layer_of() {
     editor/*) echo editor ;;
     app/*) echo ui ;;
     server/*) echo server ;;
+    tools/Vantudict/*) echo vantudict ;;
     tools/*) echo tools ;;
     cli/*) echo cli ;;
     tests/support/*) echo support ;;
@@ -42,6 +43,8 @@ declare -A may=(
   [doctypes]="doctypes"
   [server]="server soapxml platform detect doctypes"
   [tools]="tools editor web platform"
+  # the dictionary stands alone: its lookups know nothing of the translator
+  [vantudict]="vantudict platform"
   [cli]="cli translate client soapxml platform detect doctypes"
   [support]="support platform"
 )
@@ -49,7 +52,7 @@ declare -A may=(
 # support. The service's tests drive it through our own client.
 declare -A test_area=(
   [platform]=platform [service]=client [translate]=translate [sysinfo]=sysinfo
-  [web]=web [editor]=editor [app]=ui [browser]=browser [server]="server client" [tools]=tools
+  [web]=web [editor]=editor [app]=ui [browser]=browser [server]="server client" [tools]="tools vantudict"
   [cli]="cli"
 )
 

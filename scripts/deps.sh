@@ -41,6 +41,25 @@ packages=(
   libcld2-dev libexttextcat-dev
   # LibreTranslate's npm client runs against the service in the tests
   nodejs
+  # Vantudict, the dictionary: every FreeDict dictionary Debian has among
+  # the ten languages (none for Chinese or Korean), read directly; zlib for
+  # dictzip's chunks; Hunspell's stems; Apertium's bilingual dictionaries
+  # through lttoolbox (its headers need libxml2's and ICU's). The tests start
+  # dictd on loopback with a database made by dictfmt and dictzip; the
+  # benchmark compares with dict.
+  dict-freedict-deu-eng dict-freedict-deu-fra dict-freedict-deu-ita dict-freedict-deu-por
+  dict-freedict-deu-rus dict-freedict-deu-spa dict-freedict-eng-deu dict-freedict-eng-fra
+  dict-freedict-eng-ita dict-freedict-eng-jpn dict-freedict-eng-por dict-freedict-eng-rus
+  dict-freedict-eng-spa dict-freedict-fra-deu dict-freedict-fra-eng dict-freedict-fra-ita
+  dict-freedict-fra-jpn dict-freedict-fra-por dict-freedict-fra-rus dict-freedict-fra-spa
+  dict-freedict-ita-deu dict-freedict-ita-eng dict-freedict-ita-jpn dict-freedict-ita-por
+  dict-freedict-ita-rus dict-freedict-ita-spa dict-freedict-jpn-deu dict-freedict-jpn-eng
+  dict-freedict-jpn-fra dict-freedict-jpn-rus dict-freedict-por-deu dict-freedict-por-eng
+  dict-freedict-por-fra dict-freedict-por-spa dict-freedict-spa-deu dict-freedict-spa-eng
+  dict-freedict-spa-por
+  zlib1g-dev libhunspell-dev lttoolbox-dev libxml2-dev libicu-dev
+  hunspell-en-us hunspell-de-de hunspell-fr hunspell-es hunspell-it hunspell-pt-pt hunspell-ru
+  dictd dict dictfmt dictzip
 )
 # npm comes with some builds of nodejs; Debian's own is a package apart.
 command -v npm >/dev/null || packages+=(npm)
@@ -68,4 +87,9 @@ fi
 # systemd runs; the tests and benchmarks start their own on loopback.
 if [[ " ${missing[*]} " == *" apertium-apy "* ]] && [[ -d /run/systemd/system ]]; then
   systemctl disable --now apertium-apy.service >/dev/null 2>&1 || true
+fi
+# dictd's package starts its daemon where systemd runs; the tests and the
+# benchmark start their own on loopback, and the dictionary needs none.
+if [[ " ${missing[*]} " == *" dictd "* ]] && [[ -d /run/systemd/system ]]; then
+  systemctl disable --now dictd.service >/dev/null 2>&1 || true
 fi

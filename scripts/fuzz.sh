@@ -127,6 +127,38 @@ seed_fuzz_pipeline() {
     printf '\001\003<html><head><title>A page</title><style>p{x:1}</style></head><body><h1>The news ^ today</h1><p>The house is big. The dog is red! Is the car new? Yes.</p><pre>2^10 = 1024</pre><ul><li>One item.</li><li>Two ^ items.</li></ul><p>Mr. Smith said: "The end." The end.</p><script>if (a^b) {}</script></body></html>' >"$dir/page"
 }
 
+# Vantudict: real FreeDict files where Debian's packages put them (a query
+# line, then the index), a dictzip file made by dictzip, and a DICT
+# conversation.
+seed_fuzz_dict_index() {
+    local dir=$1 f
+    for f in /usr/share/dictd/freedict-eng-rus.index /usr/share/dictd/freedict-spa-por.index; do
+        [[ -f $f ]] || continue
+        { printf 'house\n'; head -c 20000 "$f"; } >"$dir/$(basename "$f")"
+    done
+    printf '%s\n%s' 'Haus' $'00databaseallchars\tA\tB\n\tA\tB\nhaus\tBA\tC\nhaus\tZZ\tD\nhaus…\tA\tB\n' >"$dir/allchars"
+}
+seed_fuzz_dictzip() {
+    local dir=$1 tmp
+    tmp=$(mktemp -d)
+    if command -v dictzip >/dev/null; then
+        for n in 200 90000; do
+            seq 1 "$n" >"$tmp/t$n.dict"
+            dictzip "$tmp/t$n.dict"
+            { printf '\x10\x00\x00\x00\x40\x00\x00\x00'; cat "$tmp/t$n.dict.dz"; } >"$dir/dictzip-$n"
+        done
+    fi
+    [[ -f /usr/share/dictd/freedict-eng-rus.dict.dz ]] &&
+        { printf '\x00\x01\x00\x00\x00\x02\x00\x00'; cat /usr/share/dictd/freedict-eng-rus.dict.dz; } >"$dir/eng-rus"
+    rm -rf "$tmp"
+}
+seed_fuzz_dict_reply() {
+    local dir=$1
+    printf '\x07%s' $'220 dictd 1.13.0 <auth.mime> <1.2@host>\r\n250 ok\r\n110 2 databases present\r\nfd-eng-deu "English-German FreeDict Dictionary"\r\ntest "Test"\r\n.\r\n250 ok\r\n150 2 definitions retrieved\r\n151 "house" fd-eng-deu "English-German"\r\nhouse /ha\xca\x8as/ <n>\r\n1. Haus <neut>\r\n      "build a house"  - ein Haus bauen\r\n..dot stuffed\r\n see: {houses}\r\n.\r\n151 "house" test "Test"\r\nhouse\r\n   Haus\r\n.\r\n250 ok [d/m/c = 2/0/20; 0.000r 0.000u 0.000s]\r\n' >"$dir/define"
+    printf '\xff%s' $'552 no match [d/m/c = 0/0/0; 0.000r 0.000u 0.000s]\r\n' >"$dir/nomatch"
+    printf '\x00%s' $'530 access denied\r\n' >"$dir/denied"
+}
+
 cmake --preset fuzz >/dev/null
 mapfile -t all < <(cd fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')
 targets=("$@")
