@@ -32,14 +32,11 @@ void Parser::endLevel()
             continue;
         }
         l.text += decode(std::exchange(bytes, {}), cp);
-        char16_t c = v;
-        if (!isByte && cp < 0 && c >= 0xF020 && c <= 0xF0FF)
-            if (const char16_t mapped = TextDecoding::symbolFontChar(
-                    cp == SymbolCodePage ? TextDecoding::SymbolFont::Symbol
-                                         : TextDecoding::SymbolFont::Wingdings,
-                    static_cast<unsigned char>(c & 0xFF)))
-                c = mapped;
-        l.text += QChar(c);
+        const char32_t mapped = isByte ? 0 : symbolUnicode(cp, v);
+        if (mapped)
+            l.text += QString::fromUcs4(&mapped, 1);
+        else
+            l.text += QChar(v);
     }
     l.text += decode(bytes, cp);
     l.units.clear();
@@ -181,8 +178,9 @@ QString Parser::fieldShows(Field& f)
             font = TextDecoding::symbolFontNamed(name);
         }
         if (font != TextDecoding::SymbolFont::None && (code < 256 || (code & 0xFF00) == 0xF000))
-            if (const char16_t c = TextDecoding::symbolFontChar(font, code & 0xFF))
-                return QString(QChar(c));
+            if (const char32_t c =
+                    TextDecoding::symbolFontChar(font, static_cast<unsigned char>(code & 0xFF)))
+                return QString::fromUcs4(&c, 1);
         if (unicode || code > 255)
             return QString(QChar(char16_t(code)));
         return decode(QByteArray(1, char(code)), currentCodePage());

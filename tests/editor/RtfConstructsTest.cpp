@@ -122,7 +122,14 @@ INSTANTIATE_TEST_SUITE_P(
              Fonts + "{\\*\\listtable{\\list{\\listlevel\\levelnfc3\\levelstartat2147483647"
                      "{\\leveltext\\'7f\\'00\\'05\\'08;}}\\listid1}}{\\*\\listoverridetable"
                      "{\\listoverride\\listid1\\ls1}}\\pard\\ls1\\ilvl8 x\\par\\pard\\ls1 y\\par}",
-             QStringLiteral("x\n1000000000;\ty")}),
+             QStringLiteral("x\n1000000000;\ty")},
+        // A list table inside a level's text would replace the list being
+        // read under the level.
+        Case{"list_table_inside_level_text",
+             Fonts + "{\\*\\listtable{\\list{\\listlevel\\levelnfc0{\\leveltext\\'02\\'00."
+                     "{\\*\\listtable{\\list\\listid2}}x;}}\\listid1}}{\\*\\listoverridetable"
+                     "{\\listoverride\\listid1\\ls1}}\\pard\\ls1 a\\par}",
+             QStringLiteral("1.\ta")}),
     caseName);
 
 TEST(RtfNumberFormats, AsWordNumbers)
