@@ -278,6 +278,7 @@ private:
     // lists
     void endLevel();
     std::optional<QString> listLabel(const ParaState& p);
+    void paragraphInListText();
     // footnotes
     void emitMark(bool endnote);
     // fields

@@ -102,6 +102,31 @@ std::optional<QString> Parser::listLabel(const ParaState& p)
     return label;
 }
 
+// AbiWord writes the whole paragraph inside \listtext: the number, a tab,
+// the text and the paragraph mark. What follows the first tab is the
+// paragraph's text, and the rest of the group is ordinary text.
+void Parser::paragraphInListText()
+{
+    Sink& s = out();
+    QString text = s.hasListText ? take(s.listText) : QString();
+    const qsizetype tab = text.indexOf(u'\t');
+    s.listText = Collected{};
+    collect(s.listText, QStringView(text).left(tab + 1));
+    s.hasListText = tab >= 0;
+    text.remove(0, tab + 1);
+    for (auto it = m_stack.rbegin(); it != m_stack.rend() && it->dest == Dest::ListLabel; ++it)
+        it->dest = Dest::Body;
+    const CharState state = g().chr;
+    g().chr = s.listTextState;
+    g().chr.hidden = false;
+    if (text.isEmpty())
+        beginContent(s.hasListText);
+    else
+        addText(text);
+    g().chr = state;
+    endParagraph();
+}
+
 // --- footnotes ---
 
 void Parser::emitMark(bool endnote)

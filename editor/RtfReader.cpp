@@ -588,6 +588,10 @@ void Parser::word(const QByteArray& name, bool hasParam, int param)
             addChar(s.c);
             return;
         }
+    if (dest == Dest::ListLabel && (name == "par" || name == "sect")) {
+        paragraphInListText();
+        return;
+    }
     if (dest != Dest::Body)
         return;
     if (name == "par" || name == "sect") {

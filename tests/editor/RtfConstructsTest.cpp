@@ -109,6 +109,12 @@ INSTANTIATE_TEST_SUITE_P(
              Fonts + "{\\pntext\\f1\\'b7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\'b7}}"
                      "first\\par{\\pntext\\f0 2.\\tab}second\\par}",
              QStringLiteral("\u2022\tfirst\n2.\tsecond")},
+        // AbiWord writes the whole paragraph inside \\listtext.
+        Case{"abiword_paragraph_inside_listtext",
+             Fonts + "{\\listtext\\pard\\fi-226\\li226{\\f0\\fs24{\\*\\listtag0}1.\\tab A list "
+                     "item}{\\f0\\fs24{\\*\\listtag0}\\par}\n}{\\listtext\\pard{\\f0 \\tab "
+                     "Second}{\\par}}{\\listtext\\pard{\\v hidden\\par}}\\pard After\\par}",
+             QStringLiteral("1.\tA list item\n\tSecond\n\nAfter")},
         // An empty item takes its number but shows none.
         Case{"empty_item_counts", Lists + "\\pard\\ls2 \\par\\pard\\ls2 x\\par}",
              QStringLiteral("\nCH II\tx")},
