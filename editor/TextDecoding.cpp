@@ -135,7 +135,10 @@ SymbolFont symbolFontNamed(const QString& name)
                  {"Wingdings", SymbolFont::Wingdings},
                  {"Wingdings 2", SymbolFont::Wingdings2},
                  {"Wingdings 3", SymbolFont::Wingdings3},
-                 {"Webdings", SymbolFont::Webdings}};
+                 {"Webdings", SymbolFont::Webdings},
+                 // URW's fonts with Symbol's characters, which Linux writers name
+                 {"Standard Symbols L", SymbolFont::Symbol},
+                 {"Standard Symbols PS", SymbolFont::Symbol}};
     const QString n = name.simplified();
     for (const auto& f : fonts)
         if (n.compare(QLatin1StringView(f.name), Qt::CaseInsensitive) == 0)

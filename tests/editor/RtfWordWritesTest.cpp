@@ -215,6 +215,11 @@ INSTANTIATE_TEST_SUITE_P(
              Head + "{\\f11 \\'50}{\\f11 \\'54}{\\f12 \\'c6}{\\f12 \\'71}\\par}",
              QStringLiteral("\U0001F5F8\u2612\U0001F846\u25bc")},
         Case{"webdings", Head + "{\\f13 \\'61\\'72}\\par}", QStringLiteral("\u2714\U0001F5D9")},
+        // LibreOffice on Linux names URW's copy of Symbol.
+        Case{"standard_symbols",
+             "{\\rtf1\\ansi{\\fonttbl{\\f7\\fnil\\fprq2\\fcharset2 Standard Symbols L;}}\\f7 "
+             "\\u61603 ? a\\par}",
+             QStringLiteral("\u2264 \u03b1")},
         // The associated fonts of a run: \loch\f10 draws the byte.
         Case{"associated_font_of_a_run",
              Head + "{\\rtlch\\fcs1 \\af0 \\ltrch\\fcs0 \\hich\\af10\\dbch\\af31505\\loch\\f10 "
