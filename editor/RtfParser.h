@@ -48,9 +48,26 @@ constexpr qsizetype MaxFields = 32;
 // paragraph's written number.
 constexpr qsizetype MaxCollected = 1024;
 constexpr qsizetype MaxFormItems = 64;
-// Code pages of the symbol fonts, which are drawn from tables of our own.
-constexpr int SymbolCodePage = -1;
-constexpr int WingdingsCodePage = -2;
+// The symbol fonts are drawn from tables of our own: their code page is
+// the font's number, negated.
+constexpr int symbolCodePage(TextDecoding::SymbolFont font)
+{
+    return -int(font);
+}
+
+// What a symbol font draws for a byte, or for the private-use character
+// U+F020 to U+F0FF that Word writes for that byte; 0 when the code page is
+// not a symbol font's or the font draws nothing we know there.
+inline char32_t symbolByte(int codePage, unsigned char byte)
+{
+    return codePage < 0 ? TextDecoding::symbolFontChar(TextDecoding::SymbolFont(-codePage), byte)
+                        : 0;
+}
+inline char32_t symbolUnicode(int codePage, char32_t c)
+{
+    return c >= 0xF020 && c <= 0xF0FF ? symbolByte(codePage, static_cast<unsigned char>(c & 0xFF))
+                                      : 0;
+}
 
 enum class Dest {
     Body,
@@ -261,6 +278,7 @@ private:
     // lists
     void endLevel();
     std::optional<QString> listLabel(const ParaState& p);
+    void paragraphInListText();
     // footnotes
     void emitMark(bool endnote);
     // fields

@@ -10,10 +10,8 @@ int Parser::codePageOf(const CharState& s) const
         auto it = m_fonts.find(s.font);
         if (it != m_fonts.end()) {
             const FontEntry& e = it->second;
-            if (e.symbol == TextDecoding::SymbolFont::Symbol)
-                return SymbolCodePage;
-            if (e.symbol == TextDecoding::SymbolFont::Wingdings)
-                return WingdingsCodePage;
+            if (e.symbol != TextDecoding::SymbolFont::None)
+                return symbolCodePage(e.symbol);
             if (e.codePage)
                 return e.codePage;
             // A Western font is Windows-1252 whatever the system's code page
@@ -49,14 +47,11 @@ QString Parser::decode(const QByteArray& bytes, int codePage)
         }
     if (codePage < 0) {
         // A symbol font: its own characters, else the byte as Windows-1252.
-        const auto font = codePage == SymbolCodePage ? TextDecoding::SymbolFont::Symbol
-                                                     : TextDecoding::SymbolFont::Wingdings;
         QString s;
         s.reserve(bytes.size());
         for (char c : bytes) {
-            const auto b = static_cast<unsigned char>(c);
-            if (const char16_t mapped = TextDecoding::symbolFontChar(font, b))
-                s += QChar(mapped);
+            if (const char32_t mapped = symbolByte(codePage, static_cast<unsigned char>(c)))
+                s += QString::fromUcs4(&mapped, 1);
             else
                 s += decode(QByteArray(1, c), 1252);
         }
@@ -114,6 +109,8 @@ void Parser::addBytes(const char* p, qsizetype n)
         colorTableText(QByteArray(p, n));
         return;
     case Dest::LevelText: {
+        if (m_list.levels.empty())
+            return; // a list begun inside the level's text took its place
         auto& units = m_list.levels.back().units;
         for (qsizetype i = 0; i < n && units.size() < MaxLevelUnits; ++i)
             units.emplace_back(true, char16_t(static_cast<unsigned char>(p[i])));

@@ -32,14 +32,11 @@ void Parser::endLevel()
             continue;
         }
         l.text += decode(std::exchange(bytes, {}), cp);
-        char16_t c = v;
-        if (!isByte && cp < 0 && c >= 0xF020 && c <= 0xF0FF)
-            if (const char16_t mapped = TextDecoding::symbolFontChar(
-                    cp == SymbolCodePage ? TextDecoding::SymbolFont::Symbol
-                                         : TextDecoding::SymbolFont::Wingdings,
-                    static_cast<unsigned char>(c & 0xFF)))
-                c = mapped;
-        l.text += QChar(c);
+        const char32_t mapped = isByte ? 0 : symbolUnicode(cp, v);
+        if (mapped)
+            l.text += QString::fromUcs4(&mapped, 1);
+        else
+            l.text += QChar(v);
     }
     l.text += decode(bytes, cp);
     l.units.clear();
@@ -103,6 +100,31 @@ std::optional<QString> Parser::listLabel(const ParaState& p)
             label += u' ';
     }
     return label;
+}
+
+// AbiWord writes the whole paragraph inside \listtext: the number, a tab,
+// the text and the paragraph mark. What follows the first tab is the
+// paragraph's text, and the rest of the group is ordinary text.
+void Parser::paragraphInListText()
+{
+    Sink& s = out();
+    QString text = s.hasListText ? take(s.listText) : QString();
+    const qsizetype tab = text.indexOf(u'\t');
+    s.listText = Collected{};
+    collect(s.listText, QStringView(text).left(tab + 1));
+    s.hasListText = tab >= 0;
+    text.remove(0, tab + 1);
+    for (auto it = m_stack.rbegin(); it != m_stack.rend() && it->dest == Dest::ListLabel; ++it)
+        it->dest = Dest::Body;
+    const CharState state = g().chr;
+    g().chr = s.listTextState;
+    g().chr.hidden = false;
+    if (text.isEmpty())
+        beginContent(s.hasListText);
+    else
+        addText(text);
+    g().chr = state;
+    endParagraph();
 }
 
 // --- footnotes ---
@@ -181,8 +203,9 @@ QString Parser::fieldShows(Field& f)
             font = TextDecoding::symbolFontNamed(name);
         }
         if (font != TextDecoding::SymbolFont::None && (code < 256 || (code & 0xFF00) == 0xF000))
-            if (const char16_t c = TextDecoding::symbolFontChar(font, code & 0xFF))
-                return QString(QChar(c));
+            if (const char32_t c =
+                    TextDecoding::symbolFontChar(font, static_cast<unsigned char>(code & 0xFF)))
+                return QString::fromUcs4(&c, 1);
         if (unicode || code > 255)
             return QString(QChar(char16_t(code)));
         return decode(QByteArray(1, char(code)), currentCodePage());

@@ -355,14 +355,13 @@ bool Parser::structureWord(const QByteArray& name)
         grp.dest = Dest::Skip;
         return true;
     }
+    // The document's tables, never one inside a list or its level text.
     if (name == "listtable") {
-        if (dest != Dest::Skip)
-            grp.dest = Dest::ListTable;
+        grp.dest = dest == Dest::Body ? Dest::ListTable : Dest::Skip;
         return true;
     }
     if (name == "listoverridetable") {
-        if (dest != Dest::Skip)
-            grp.dest = Dest::OverrideTable;
+        grp.dest = dest == Dest::Body ? Dest::OverrideTable : Dest::Skip;
         return true;
     }
     if (name == "list" || name == "listoverride") {
@@ -493,18 +492,14 @@ void Parser::word(const QByteArray& name, bool hasParam, int param)
             return;
         const int v = param < 0 ? param + 65536 : param;
         if (v >= 0 && v <= 0xFFFF) {
-            char16_t c = static_cast<char16_t>(v);
-            // A symbol font's characters written as \u: U+F020 and on.
-            const int cp = currentCodePage();
-            if (cp < 0 && c >= 0xF020 && c <= 0xF0FF)
-                if (const char16_t mapped = TextDecoding::symbolFontChar(
-                        cp == SymbolCodePage ? TextDecoding::SymbolFont::Symbol
-                                             : TextDecoding::SymbolFont::Wingdings,
-                        static_cast<unsigned char>(c & 0xFF)))
-                    c = mapped;
+            const char16_t c = static_cast<char16_t>(v);
             if (g().dest == Dest::LevelText) {
-                if (m_list.levels.back().units.size() < MaxLevelUnits)
+                // The level's font is known when the level ends.
+                if (!m_list.levels.empty() && m_list.levels.back().units.size() < MaxLevelUnits)
                     m_list.levels.back().units.emplace_back(false, c);
+            } else if (const char32_t mapped = symbolUnicode(currentCodePage(), c)) {
+                // A symbol font's character written as \u: U+F020 and on.
+                addText(QString::fromUcs4(&mapped, 1));
             } else {
                 addChar(c);
             }
@@ -593,6 +588,10 @@ void Parser::word(const QByteArray& name, bool hasParam, int param)
             addChar(s.c);
             return;
         }
+    if (dest == Dest::ListLabel && (name == "par" || name == "sect")) {
+        paragraphInListText();
+        return;
+    }
     if (dest != Dest::Body)
         return;
     if (name == "par" || name == "sect") {

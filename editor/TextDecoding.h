@@ -22,12 +22,14 @@ QByteArray codecNameForCodePage(int codePage);
 int codePageForCharset(int charset);
 
 // Fonts that draw pictures and Greek letters at the places of ordinary
-// letters: a "\'b7" in Symbol is a bullet, an "a" an alpha.
-enum class SymbolFont { None, Symbol, Wingdings };
+// letters: a "\'b7" in Symbol is a bullet, an "a" an alpha, a "\'fd" in
+// Wingdings a checked box.
+enum class SymbolFont { None, Symbol, Wingdings, Wingdings2, Wingdings3, Webdings };
 SymbolFont symbolFontNamed(const QString& name);
 
 // The Unicode character such a font draws for the byte, or 0 when it has
-// none we know (the byte is then read as ordinary text).
-char16_t symbolFontChar(SymbolFont font, unsigned char byte);
+// none we know (the byte is then read as ordinary text). Many lie beyond
+// the 16-bit range.
+char32_t symbolFontChar(SymbolFont font, unsigned char byte);
 
 } // namespace TextDecoding

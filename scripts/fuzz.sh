@@ -44,6 +44,9 @@ RTF
     cat >"$dir/lists" <<'RTF'
 {\rtf1\ansi{\fonttbl{\f0\fcharset0 T;}{\f1\fcharset2 Symbol;}}{\*\listtable{\list{\listlevel\levelnfc1\levelstartat1{\leveltext\'04CH \'00;}}{\listlevel\levelnfc22\levellegal\levelfollow1{\leveltext\'03\'00.\'01;}}\listid7}{\list{\listlevel\levelnfc23{\leveltext\'01\u-3913 ?;}\f1}\listid8}}{\*\listoverridetable{\listoverride\listid7\ls1}{\listoverride\listid8\listoverridecount1{\lfolevel\listoverridestartat\levelstartat4}\ls2}}\pard{\listtext CH I\tab}\ls1 a\par\pard\ls1\ilvl1 b\par\pard\ls2 c\par{\pntext\f1\'b7\tab}d\par}
 RTF
+    cat >"$dir/word_frames_symbols_checkboxes" <<'RTF'
+{\rtf1\ansi{\fonttbl{\f0\fcharset0 T;}{\f10\fnil\fcharset2 Wingdings;}{\f11\fcharset2 Wingdings 2;}{\f12\fcharset2 Wingdings 3;}{\f13\fcharset2 Webdings;}}\pard\phmrg\posx0\pvmrg\posy0\absw4320\absh-1440\dxfrtext180 framed\par\pard\dropcapli3\dropcapt1 O\par{\f10 \'fd\u-3843\'fd}{\f11 \'54}{\f12 \'71}{\f13 \'61}\trowd\cellx100 a\cell\row{\field{\*\fldinst {FORMCHECKBOX }{{\*\datafield 65}{\*\formfield{\fftype1\ffres25\ffdefres1{\*\ffname C}}}}}{\fldrslt }}{\listtext\pard{\f0 1.\tab item}{\par}}{\*\listtable{\list{\listlevel{\leveltext\'02\'00.{\*\listtable{\list\listid2}}x;}}\listid1}}\par}
+RTF
     cat >"$dir/boxes_notes_fields" <<'RTF'
 {\rtf1\ansi\ansicpg1255{\fonttbl{\f0\fcharset0 T;}{\f1\fcharset177 D;}}\ftnnalc\aftnnrlc A{\super\chftn}{\footnote\pard{\super\chftn} n}{\shp{\*\shpinst{\sp{\sn shapeType}{\sv 202}}{\shptxt\pard box\par}}{\shprslt{\*\do\dptxbx{\dptxbxtext old}}}}B\chftn{\footnote\ftnalt e}{\field{\*\fldinst {FORMDROPDOWN }{\*\formfield{\fftype2\ffres1{\*\ffl x}{\*\ffl y}}}}{\fldrslt }}{\field{\*\fldinst MACROBUTTON m Click}}{\field{\*\fldinst SYMBOL 183 \\f "Symbol"}{\fldrslt }}\par\rtlpar\rtlch\f0 \'e0{\f1 \'e1}\par}
 RTF

@@ -109,6 +109,12 @@ INSTANTIATE_TEST_SUITE_P(
              Fonts + "{\\pntext\\f1\\'b7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\'b7}}"
                      "first\\par{\\pntext\\f0 2.\\tab}second\\par}",
              QStringLiteral("\u2022\tfirst\n2.\tsecond")},
+        // AbiWord writes the whole paragraph inside \\listtext.
+        Case{"abiword_paragraph_inside_listtext",
+             Fonts + "{\\listtext\\pard\\fi-226\\li226{\\f0\\fs24{\\*\\listtag0}1.\\tab A list "
+                     "item}{\\f0\\fs24{\\*\\listtag0}\\par}\n}{\\listtext\\pard{\\f0 \\tab "
+                     "Second}{\\par}}{\\listtext\\pard{\\v hidden\\par}}\\pard After\\par}",
+             QStringLiteral("1.\tA list item\n\tSecond\n\nAfter")},
         // An empty item takes its number but shows none.
         Case{"empty_item_counts", Lists + "\\pard\\ls2 \\par\\pard\\ls2 x\\par}",
              QStringLiteral("\nCH II\tx")},
@@ -122,7 +128,14 @@ INSTANTIATE_TEST_SUITE_P(
              Fonts + "{\\*\\listtable{\\list{\\listlevel\\levelnfc3\\levelstartat2147483647"
                      "{\\leveltext\\'7f\\'00\\'05\\'08;}}\\listid1}}{\\*\\listoverridetable"
                      "{\\listoverride\\listid1\\ls1}}\\pard\\ls1\\ilvl8 x\\par\\pard\\ls1 y\\par}",
-             QStringLiteral("x\n1000000000;\ty")}),
+             QStringLiteral("x\n1000000000;\ty")},
+        // A list table inside a level's text would replace the list being
+        // read under the level.
+        Case{"list_table_inside_level_text",
+             Fonts + "{\\*\\listtable{\\list{\\listlevel\\levelnfc0{\\leveltext\\'02\\'00."
+                     "{\\*\\listtable{\\list\\listid2}}x;}}\\listid1}}{\\*\\listoverridetable"
+                     "{\\listoverride\\listid1\\ls1}}\\pard\\ls1 a\\par}",
+             QStringLiteral("1.\ta")}),
     caseName);
 
 TEST(RtfNumberFormats, AsWordNumbers)

@@ -48,6 +48,8 @@ BULLET = re.compile(
 def normalise(text, bullets=False):
     text = text.replace("\ufeff", "").replace("\r\n", "\n").replace("\u2028", "\n")
     text = text.replace("\u2029", "\n")
+    # A symbol font's space, as LibreOffice's text keeps it
+    text = text.replace("\uf020", " ")
     if bullets:
         text = BULLET.sub("\u2022", text)
     return SPACE.sub(" ", INVISIBLE.sub("", text)).strip()
@@ -123,6 +125,48 @@ def libreoffice_texts(files, cache, ext="txt", target="txt:Text (encoded):UTF8")
     return texts
 
 
+def symbol_fonts():
+    """For each byte, the characters the symbol fonts draw for it, read
+    from the reader's own tables (editor/SymbolFontTables.inc)."""
+    drawn = {}
+    path = os.path.join(HERE, "..", "..", "editor", "SymbolFontTables.inc")
+    try:
+        text = open(path, encoding="utf-8").read()
+    except OSError:
+        return drawn
+    body = text[text.index("= {"):]
+    for row in re.findall(r"\{([^{}]*)\}", body):
+        for i, c in enumerate(int(v, 16) for v in re.findall(r"0x[0-9A-Fa-f]+", row)):
+            if c:
+                drawn.setdefault(0x20 + i, set()).add(chr(c))
+    return drawn
+
+
+SYMBOLS = symbol_fonts()
+
+
+def same_symbols(ours, theirs):
+    """LibreOffice's text keeps a symbol font's bytes as they are, or as the
+    private-use characters U+F020 to U+F0FF; we show what the font draws.
+    True when the two texts differ only there."""
+    if len(ours) != len(theirs):
+        return False
+    for a, b in zip(ours, theirs):
+        if a == b:
+            continue
+        byte = ord(b) - 0xF000 if 0xF020 <= ord(b) <= 0xF0FF else ord(b)
+        if byte > 0xFF or (a not in SYMBOLS.get(byte, ()) and a != chr(byte)):
+            return False
+    return True
+
+
+def bullets_only(ours, theirs):
+    """LibreOffice's text draws every bullet as "•"; Word's second-level
+    bullet is an "o" in Courier New, its third a Wingdings square."""
+    return len(ours) == len(theirs) and all(
+        b == "\u2022" and len(a) == 1 for a, b in zip(ours, theirs))
+
+
 def in_text_boxes(words, boxes):
     """Every one of the words is a word of LibreOffice's text boxes (whose
     order on the page and in its export need not be ours)."""
@@ -136,6 +180,9 @@ def differences(ours, theirs, boxes):
     found = []
     for op, i1, i2, j1, j2 in difflib.SequenceMatcher(None, a, b, autojunk=False).get_opcodes():
         if op == "equal" or set(a[i1:i2] + b[j1:j2]) <= {"\u2022", "-", "*"}:
+            continue
+        if op == "replace" and (same_symbols(" ".join(a[i1:i2]), " ".join(b[j1:j2]))
+                                or bullets_only(a[i1:i2], b[j1:j2])):
             continue
         # Only text that LibreOffice shows nowhere else may be a text box's.
         if op != "delete" or not in_text_boxes(a[i1:i2], boxes):
@@ -157,6 +204,8 @@ def main():
     theirs = libreoffice_texts(files, args.cache)
     boxes = libreoffice_texts(files, args.cache, "fodt", "fodt")
     alike = differ = failed = 0
+    lost_all = []   # LibreOffice shows text, we show none
+    ours_more = 0   # differ only by text we show and LibreOffice does not
     for f in files:
         if f not in theirs:
             print("NOT READ BY LIBREOFFICE", f)
@@ -170,6 +219,10 @@ def main():
         a = normalise(r.stdout.decode("utf-8", errors="replace"), True)
         b = normalise(theirs[f], True)
         found = differences(a, b, boxes.get(f, [])) if a != b else []
+        if b and not a:
+            lost_all.append(f)
+        if found and all(p.endswith("/ LibreOffice ''") for p in found):
+            ours_more += 1
         if not found:
             alike += 1
             if args.v:
@@ -180,6 +233,10 @@ def main():
             if args.v:
                 for place in found[1:]:
                     print("   ", place[:300])
+    for f in lost_all:
+        print("LOST ALL TEXT", f)
+    print("%d of them differ only by text we show that LibreOffice's text does not" % ours_more)
+    print("%d files lose all the text LibreOffice shows" % len(lost_all))
     print("%d files: %d read as LibreOffice reads them, %d differ, %d not compared"
           % (len(files), alike, differ, failed))
 
