@@ -126,9 +126,11 @@ QByteArray ApertiumEngine::run(const QList<PipelinePool*>& legs, const QByteArra
         const auto most = static_cast<int>(
             std::min<qsizetype>(guarded.size() / std::max<qsizetype>(1, m_options.minPartBytes),
                                 std::numeric_limits<int>::max()));
+        // The parts follow from the text alone, never from how many
+        // instances are free: the same text is cut the same way, and so
+        // translated the same, on a busy service and an idle one.
         const QList<ApertiumStream::Part> parts = ApertiumStream::planParts(
-            guarded, std::clamp(std::max(workers, byShare), 1, std::max(1, most)),
-            m_options.contextBytes);
+            guarded, std::clamp(byShare, 1, std::max(1, most)), m_options.contextBytes);
         if (parts.size() == 1)
             return runOne(legs, guarded);
 
@@ -188,7 +190,8 @@ QString ApertiumEngine::translate(const TranslationMode& mode, const QString& te
     if (text.trimmed().isEmpty())
         return text;
     const QByteArray guarded = ApertiumStream::guard(ApertiumStream::toStream(text));
-    return ApertiumStream::fromStream(ApertiumStream::unguard(run(found, guarded)));
+    return ApertiumStream::fromStream(
+        ApertiumStream::unguard(ApertiumStream::keepBlanks(guarded, run(found, guarded))));
 }
 
 QByteArray ApertiumEngine::translateStream(const TranslationMode& mode, const QByteArray& stream)
@@ -196,7 +199,8 @@ QByteArray ApertiumEngine::translateStream(const TranslationMode& mode, const QB
     if (mode.source == mode.target)
         return stream;
     const QList<PipelinePool*> found = chain(mode);
-    return ApertiumStream::unguard(run(found, ApertiumStream::guard(stream)));
+    const QByteArray guarded = ApertiumStream::guard(stream);
+    return ApertiumStream::unguard(ApertiumStream::keepBlanks(guarded, run(found, guarded)));
 }
 
 QString ApertiumEngine::translateHtml(const TranslationMode& mode, const QString& html)

@@ -31,15 +31,15 @@ public:
         std::chrono::milliseconds perKilobyte{250};
         // An instance unused this long is stopped.
         std::chrono::milliseconds idleTime{std::chrono::minutes(5)};
-        // Streams from this size on are cut into parts, of at least
-        // minPartBytes (the context costs less than the part saves) and at
-        // most partBytes each, and translated with contextBytes of the text
-        // around them (see ApertiumStream::planParts). Extra instances are
-        // started for one stream from startBytes on: below, starting one
-        // costs more than it saves.
+        // Streams from this size on are cut into parts of about partBytes,
+        // and at least minPartBytes (the context costs less than the part
+        // saves), by their size alone, and translated with contextBytes of
+        // the text around them (see ApertiumStream::planParts). Extra
+        // instances are started for one stream from startBytes on: below,
+        // starting one costs more than it saves.
         qsizetype parallelBytes = 16 * 1024;
         qsizetype minPartBytes = 8 * 1024;
-        qsizetype partBytes = 64 * 1024;
+        qsizetype partBytes = 16 * 1024;
         qsizetype contextBytes = 512;
         qsizetype startBytes = 64 * 1024;
     };

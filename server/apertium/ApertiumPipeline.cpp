@@ -20,6 +20,8 @@ extern char** environ;
 namespace {
 using Clock = ApertiumPipeline::Clock;
 
+const std::chrono::seconds coldStart{10};
+
 QString systemError(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -52,14 +54,50 @@ struct Argv
 // Starts one stage reading from `in` and writing to `out`, in a process
 // group of its own so that a Ctrl-C meant for the terminal reaches the
 // service, which then stops its pipelines in order.
-pid_t spawnStage(const ApertiumStage& stage, int in, int out, int* error)
+pid_t spawnStage(const ApertiumStage& stage, int in, int out, int* error, int err = -1)
 {
     Argv argv(stage);
-    return spawnChild(argv.words[0].c_str(), argv.pointers.data(), in, out, -1, true, false, error);
+    return spawnChild(argv.words[0].c_str(), argv.pointers.data(), in, out, err, true, false,
+                      error);
+}
+
+bool isTagger(const ApertiumStage& stage)
+{
+    return stage.program.endsWith(QLatin1String("/apertium-tagger")) &&
+           stage.arguments.contains(QLatin1String("-g"));
+}
+
+// The mode with its tagger telling what it meets (-d): notes on stderr,
+// the translation unchanged.
+ApertiumMode withTaggerNotes(ApertiumMode mode)
+{
+    for (ApertiumStage& stage : mode.stages) {
+        if (isTagger(stage)) {
+            stage.arguments.prepend(QStringLiteral("-d"));
+            break; // modes have one
+        }
+    }
+    return mode;
+}
+
+// A tag that the tagset lacks is only reported; every other note is about
+// an ambiguity class the model lacks, which changes the tagger.
+bool harmlessNote(const QByteArray& line)
+{
+    return line.startsWith("Warning: There is not coarse tag for the fine tag") ||
+           line.trimmed() == "This is because of an incomplete tagset definition or a dictionary "
+                             "error" ||
+           line.trimmed().isEmpty();
 }
 } // namespace
 
-ApertiumPipeline::ApertiumPipeline(const ApertiumMode& mode) : m_mode(mode) {}
+ApertiumPipeline::ApertiumPipeline(const ApertiumMode& mode) : m_mode(withTaggerNotes(mode))
+{
+    for (qsizetype i = 0; i < m_mode.stages.size() && m_tagger < 0; ++i) {
+        if (isTagger(m_mode.stages[i]))
+            m_tagger = i;
+    }
+}
 
 ApertiumPipeline::~ApertiumPipeline()
 {
@@ -90,6 +128,10 @@ QByteArray ApertiumPipeline::translate(const QByteArray& stream, Clock::time_poi
     if (!runningLocked()) {
         stopLocked();
         startLocked();
+        // The stages load their data while this exchange waits: on a busy
+        // machine that takes seconds the request's own deadline does not
+        // know of.
+        deadline += coldStart;
     }
     // The marker is a superblank, which every stage passes on untouched;
     // its number tells this call's answer from anything older. The guard
@@ -98,12 +140,92 @@ QByteArray ApertiumPipeline::translate(const QByteArray& stream, Clock::time_poi
     const QByteArray marker = "[tarquell-" + QByteArray::number(++m_calls) + ']';
     QByteArray input = ApertiumStream::guard(stream, ApertiumStream::Guard::Continuation);
     input += '\0' + marker + '\0';
+    QByteArray answer;
     try {
-        return exchangeLocked(input, '\0' + marker + '\0', deadline);
+        answer = exchangeLocked(input, '\0' + marker + '\0', deadline);
     } catch (const PipelineFailure&) {
         stopLocked();
         throw;
     }
+    // The tagger has written its notes on this exchange before the answer
+    // left it.
+    readTaggerNotesLocked();
+    if (m_taggerLearned)
+        restartTaggerLocked();
+    return answer;
+}
+
+void ApertiumPipeline::readTaggerNotesLocked()
+{
+    char buffer[4096];
+    while (m_taggerNotes >= 0) {
+        const ssize_t n = ::read(m_taggerNotes, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return; // nothing more for now
+        if (n == 0) {
+            closeFd(m_taggerNotes);
+            return;
+        }
+        m_notesLine.append(buffer, n);
+        qsizetype start = 0;
+        for (qsizetype end = m_notesLine.indexOf('\n'); end >= 0;
+             end = m_notesLine.indexOf('\n', start)) {
+            if (!harmlessNote(m_notesLine.mid(start, end - start)))
+                m_taggerLearned = true;
+            start = end + 1;
+        }
+        m_notesLine.remove(0, start);
+        if (m_notesLine.size() > 4096) {
+            m_taggerLearned = true;
+            m_notesLine.clear();
+        }
+    }
+}
+
+pid_t ApertiumPipeline::spawnTaggerLocked(int* error)
+{
+    int p[2];
+    if (::pipe2(p, O_CLOEXEC) != 0) {
+        *error = errno;
+        return -1;
+    }
+    const pid_t pid = spawnStage(m_mode.stages[m_tagger], m_taggerIn, m_taggerOut, error, p[1]);
+    ::close(p[1]);
+    if (pid < 0) {
+        ::close(p[0]);
+        return -1;
+    }
+    m_taggerNotes = p[0];
+    ::fcntl(m_taggerNotes, F_SETFL, ::fcntl(m_taggerNotes, F_GETFL) | O_NONBLOCK);
+    m_notesLine.clear();
+    m_taggerLearned = false;
+    return pid;
+}
+
+void ApertiumPipeline::restartTaggerLocked()
+{
+    // Between exchanges the tagger holds nothing: the pipe into it is
+    // empty, and the pipe out of it is ours too, so the next stage never
+    // sees it end.
+    pid_t& pid = m_pids[m_tagger];
+    if (pid > 0) {
+        ::kill(pid, SIGKILL);
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+    closeFd(m_taggerNotes);
+    int error = 0;
+    pid = spawnTaggerLocked(&error);
+    ++m_taggerRestarts;
+    if (pid < 0) {
+        // The next call starts the whole pipeline again.
+        stopLocked();
+        return;
+    }
+    publishPidsLocked();
 }
 
 bool ApertiumPipeline::runningLocked()
@@ -149,7 +271,18 @@ void ApertiumPipeline::startLocked()
     // Pipe i is fds[2i] (read end) and fds[2i + 1] (write end).
     for (qsizetype i = 0; i < n; ++i) {
         int error = 0;
-        const pid_t pid = spawnStage(m_mode.stages[i], fds[2 * i], fds[2 * (i + 1) + 1], &error);
+        pid_t pid = -1;
+        if (i == m_tagger) {
+            // Its pipes stay open here too, for a tagger started afresh.
+            m_taggerIn = ::fcntl(fds[2 * i], F_DUPFD_CLOEXEC, 0);
+            m_taggerOut = ::fcntl(fds[2 * (i + 1) + 1], F_DUPFD_CLOEXEC, 0);
+            if (m_taggerIn < 0 || m_taggerOut < 0)
+                error = errno;
+            else
+                pid = spawnTaggerLocked(&error);
+        } else {
+            pid = spawnStage(m_mode.stages[i], fds[2 * i], fds[2 * (i + 1) + 1], &error);
+        }
         if (pid < 0) {
             closeAll();
             stopLocked();
@@ -175,6 +308,11 @@ void ApertiumPipeline::stopLocked()
     // itself; what is still there shortly after is made to end.
     closeFd(m_toPipeline);
     closeFd(m_fromPipeline);
+    closeFd(m_taggerIn);
+    closeFd(m_taggerOut);
+    closeFd(m_taggerNotes);
+    m_notesLine.clear();
+    m_taggerLearned = false;
     for (pid_t pid : std::as_const(m_pids)) {
         if (pid > 0) {
             ::kill(pid, SIGTERM);
@@ -217,13 +355,18 @@ QByteArray ApertiumPipeline::exchangeLocked(const QByteArray& input, const QByte
     QByteArray output;
     char buffer[65536];
     for (;;) {
-        pollfd fds[2];
+        pollfd fds[3];
         nfds_t count = 0;
         const bool writing = written < input.size();
         if (writing)
             fds[count++] = {m_toPipeline, POLLOUT, 0};
         const nfds_t readIndex = count;
         fds[count++] = {m_fromPipeline, POLLIN, 0};
+        // The tagger's notes are read as they come: a tagger that cannot
+        // write them stops translating.
+        const nfds_t notesIndex = count;
+        if (m_taggerNotes >= 0)
+            fds[count++] = {m_taggerNotes, POLLIN, 0};
 
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
@@ -238,6 +381,8 @@ QByteArray ApertiumPipeline::exchangeLocked(const QByteArray& input, const QByte
         }
         if (ready == 0)
             continue; // the deadline check above ends the call
+        if (notesIndex < count && fds[notesIndex].revents != 0)
+            readTaggerNotesLocked();
 
         if (writing && fds[0].revents != 0) {
             const qsizetype chunk = std::min<qsizetype>(input.size() - written, 65536);

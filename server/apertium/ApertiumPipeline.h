@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <sys/types.h>
@@ -34,13 +35,16 @@ public:
 
     // Translates one stream (see ApertiumStream), guarded on the way in
     // (ApertiumStream::Guard::Continuation): the answer still holds the
-    // guard's characters. A call not answered by the deadline fails, and
-    // the stages are killed. Throws PipelineFailure.
+    // guard's characters. A call not answered by the deadline (ten
+    // seconds later for a call that starts the stages) fails, and the
+    // stages are killed. Throws PipelineFailure.
     QByteArray translate(const QByteArray& stream, Clock::time_point deadline);
     // Ends the processes; a later call starts them again.
     void stop();
 
     const QString& name() const { return m_mode.name; }
+    // How often the tagger was restarted because an exchange changed it.
+    quint64 taggerRestarts() const { return m_taggerRestarts; }
     // The process ids of the stages started last, in pipeline order; empty
     // when stopped. Never waits for an exchange.
     QList<pid_t> pids() const;
@@ -52,8 +56,25 @@ private:
     QByteArray exchangeLocked(const QByteArray& input, const QByteArray& terminator,
                               Clock::time_point deadline);
 
+    void readTaggerNotesLocked();
+    void restartTaggerLocked();
+    pid_t spawnTaggerLocked(int* error);
+
     const ApertiumMode m_mode;
     void publishPidsLocked();
+
+    // apertium-tagger learns: an ambiguity class its model lacks changes
+    // the class it gives unknown words from then on, so the same sentence
+    // would come out differently after other text. It says so on its
+    // errors (-d); the exchange that made it learn is answered, and the
+    // tagger alone is started afresh on the pipes it had.
+    qsizetype m_tagger = -1;
+    int m_taggerIn = -1;
+    int m_taggerOut = -1;
+    int m_taggerNotes = -1;
+    QByteArray m_notesLine;
+    bool m_taggerLearned = false;
+    std::atomic<quint64> m_taggerRestarts{0};
 
     mutable std::mutex m_mutex;
     QList<pid_t> m_pids;

@@ -52,6 +52,16 @@ QList<QByteArray> blockPieces(const QByteArray& stream, qsizetype minBytes);
 // must come back from a pipeline, moved perhaps, but never changed.
 QList<QByteArray> superblanks(const QByteArray& stream);
 
+// The translation of a stream with the blanks its source had, for what
+// Apertium adds: each run of text between superblanks keeps its source
+// run's outer blanks (where the superblanks came back in their order; else
+// the stream's ends do), and a run of spaces longer than any in the source,
+// left where a word was dropped, becomes one space. Spaces the source had
+// stay as they were.
+QByteArray keepBlanks(const QByteArray& source, const QByteArray& translated);
+// The same for a plain text, its lines taken as the runs.
+QString keepBlanks(const QString& source, const QString& translated);
+
 // Two superblanks that mark where a part of a long stream begins and ends
 // inside the context it is translated with; guard() lets neither through
 // from outside.

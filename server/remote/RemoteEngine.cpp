@@ -1,5 +1,6 @@
 #include "server/remote/RemoteEngine.h"
 
+#include "server/engine/ApertiumStream.h"
 #include "server/engine/HtmlRoute.h"
 #include "server/remote/TextPieces.h"
 
@@ -426,7 +427,9 @@ QString ApertiumApyEngine::translate(const TranslationMode& mode, const QString&
                                                QString::fromLatin1(formValue(piece.core)),
                                            answerBytesFor(piece.core.size()));
             try {
-                result += RemoteReplies::apyTranslation(answer);
+                // APy leaves Apertium's blanks as they come.
+                result +=
+                    ApertiumStream::keepBlanks(piece.core, RemoteReplies::apyTranslation(answer));
             } catch (const RemoteReplies::BadReply& e) {
                 throw badReply(QStringLiteral("a translation"), e);
             }
@@ -452,10 +455,11 @@ QByteArray ApertiumApyEngine::translateStream(const TranslationMode& mode, const
             out += piece;
             continue;
         }
-        out += post(QStringLiteral("translateRaw"),
-                    pair + QStringLiteral("&deformat=False&q=") +
-                        QString::fromLatin1(piece.toPercentEncoding()),
-                    answerBytesFor(piece.size()));
+        out += ApertiumStream::keepBlanks(piece,
+                                          post(QStringLiteral("translateRaw"),
+                                               pair + QStringLiteral("&deformat=False&q=") +
+                                                   QString::fromLatin1(piece.toPercentEncoding()),
+                                               answerBytesFor(piece.size())));
     }
     return out;
 }

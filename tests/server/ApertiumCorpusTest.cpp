@@ -261,3 +261,102 @@ TEST(ApertiumCorpus, ALongTextTranslatedInParallelPartsIsTheTextTranslatedInOneP
     EXPECT_EQ(parallel->translateStream(mode("en_es"), stream),
               onePiece->translateStream(mode("en_es"), stream));
 }
+
+namespace {
+// Paragraphs of the licences Debian ships: text nobody here wrote.
+QStringList licenceParagraphs()
+{
+    QStringList paragraphs;
+    for (const char* licence : {"GPL-3", "LGPL-2.1", "Apache-2.0", "MPL-2.0", "GFDL-1.3"}) {
+        QFile f(QStringLiteral("/usr/share/common-licenses/") + QString::fromLatin1(licence));
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        for (const QString& p : QString::fromUtf8(f.readAll()).split(QStringLiteral("\n\n"))) {
+            if (p.trimmed().size() > 20)
+                paragraphs << p.simplified();
+        }
+    }
+    return paragraphs;
+}
+} // namespace
+
+TEST(ApertiumCorpus, ASentenceIsTranslatedTheSameBeforeAndAfterALongUnrelatedText)
+{
+    if (!installed({"eng-spa", "spa-ita", "ita-spa", "es-pt", "es-fr"}))
+        GTEST_SKIP() << "Apertium pairs missing (scripts/deps.sh)";
+    const QStringList english = licenceParagraphs();
+    ASSERT_GT(english.size(), 300);
+    // Each direction gets text in its own language: the licences as
+    // Apertium translates them, one request a paragraph, as a document's
+    // or a window's pieces come.
+    const auto apertium = engine(1);
+    const auto through = [&](const char* pair, const QStringList& texts) {
+        QStringList out;
+        for (const QString& text : texts)
+            out << apertium->translate(mode(pair), text).remove(QLatin1Char('*'));
+        return out;
+    };
+    const QStringList probesEnglish = {QStringLiteral("This API is so Fetching!"),
+                                       QStringLiteral("That succinctly captures the mood."),
+                                       english[3], english[40], english[120]};
+    const QStringList spanish = through("en_es", english);
+    const QStringList italian = through("es_it", spanish);
+    const struct
+    {
+        const char* pair;
+        QStringList probes;
+        QStringList text;
+    } rows[] = {
+        {"en_es", probesEnglish, english},
+        {"es_it", spanish.mid(0, 8), spanish},
+        {"es_pt", spanish.mid(20, 8), spanish},
+        {"it_es", italian.mid(0, 8), italian},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.pair);
+        const auto fresh = engine(1);
+        QStringList before;
+        for (const QString& probe : row.probes)
+            before << fresh->translate(mode(row.pair), probe);
+        for (const QString& paragraph : row.text)
+            fresh->translate(mode(row.pair), paragraph);
+        for (qsizetype i = 0; i < row.probes.size(); ++i)
+            EXPECT_EQ(fresh->translate(mode(row.pair), row.probes[i]), before[i]) << i;
+    }
+}
+
+TEST(ApertiumCorpus, ALongTextIsTranslatedTheSameOnThePoolAndOnOnePipeline)
+{
+    if (!installed({"eng-spa"}))
+        GTEST_SKIP() << "Apertium pairs missing (scripts/deps.sh)";
+    const QStringList paragraphs = licenceParagraphs();
+    ASSERT_GT(paragraphs.size(), 300);
+    const QString text = paragraphs.join(QStringLiteral("\n\n"));
+    // Default parts, as the service cuts them.
+    ApertiumEngine::Options options;
+    options.deadlineFloor = 30s;
+    options.startBytes = 0;
+    options.instances = 1;
+    ApertiumEngine one(ApertiumModes::scan(modesDir).modes, options);
+    options.instances = 3;
+    ApertiumEngine pool(ApertiumModes::scan(modesDir).modes, options);
+    const QString alone = one.translate(mode("en_es"), text);
+    // The pool has worked before, on other text, in other lifetimes of its
+    // instances, and on the text itself.
+    for (const QString& paragraph : paragraphs.mid(0, 60))
+        pool.translate(mode("en_es"), paragraph);
+    const QString first = pool.translate(mode("en_es"), text);
+    EXPECT_EQ(pool.debugReport().count(QStringLiteral("eng-spa")), 3);
+    pool.stop();
+    ApertiumEngine again(ApertiumModes::scan(modesDir).modes, options);
+    again.translate(mode("en_es"), paragraphs.mid(100, 50).join(QLatin1Char('\n')));
+    const QStringList lines = alone.split(QLatin1Char('\n'));
+    for (const QString& other : {first, again.translate(mode("en_es"), text)}) {
+        const QStringList otherLines = other.split(QLatin1Char('\n'));
+        ASSERT_EQ(otherLines.size(), lines.size());
+        qsizetype differ = 0;
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            differ += lines[i] != otherLines[i];
+        EXPECT_EQ(differ, 0) << "of " << lines.size() << " lines";
+    }
+}
