@@ -9,6 +9,7 @@
 #include "server/engine/HtmlPage.h"
 #include "server/engine/ServiceFault.h"
 #include "server/engine/TranslationEngine.h"
+#include "platform/DocumentSniff.h"
 
 #include <QDir>
 #include <QFile>
@@ -103,6 +104,14 @@ Filter filterOf(Route route)
     default:
         return Filter::Html;
     }
+}
+
+// "an RTF document", "a Write document".
+QString withArticle(const QString& label)
+{
+    const bool vowel =
+        QStringLiteral("AEIOU").contains(label.left(1)) || label.startsWith(QLatin1String("RTF"));
+    return (vowel ? QStringLiteral("an ") : QStringLiteral("a ")) + label;
 }
 
 bool validUtf8(const QByteArray& data)
@@ -393,6 +402,11 @@ TranslatedDocument DocumentTranslator::run(const QByteArray& file, const QString
 
     const QString extension = QFileInfo(fileName).suffix().toLower();
     const FormatRow* row = rowFor(extension);
+    // The content decides the route, not the name: LibreOffice, given a
+    // web page called .doc, would read it as a page and fetch what it
+    // links to.
+    const DocumentSniff::Kind kind = DocumentSniff::sniff(file);
+    const bool toOffice = row && row->route == Route::Office;
     if (isZip(file)) {
         // The archive's content says what it is, whatever its name.
         if (!row || row->route == Route::Html || row->route == Route::Text ||
@@ -402,19 +416,26 @@ TranslatedDocument DocumentTranslator::run(const QByteArray& file, const QString
         throw DocumentError(DocumentError::Kind::Refused,
                             QStringLiteral("The document is encrypted (password-protected); "
                                            "remove the password and try again"));
-    } else if (isCompoundFile(file)) {
+    } else if (kind == DocumentSniff::Kind::WordBinary) {
         // A Word 97-2003 file, whatever it is called.
-        if (!row || row->route != Route::Office || extension == QLatin1String("rtf"))
+        if (!toOffice || !DocumentSniff::fits(kind, extension))
             row = rowFor("doc");
     } else if (file.startsWith("%PDF")) {
         row = rowFor("pdf");
-    } else if (file.startsWith("{\\rtf")) {
-        row = rowFor("rtf");
-    } else if (!row) {
-        const QByteArray head = file.left(512).trimmed().toLower();
-        if (head.startsWith("<!doctype html") || head.startsWith("<html") ||
-            (head.startsWith("<?xml") && head.contains("<html")))
-            row = rowFor("html");
+    } else if (kind == DocumentSniff::Kind::Rtf || kind == DocumentSniff::Kind::Write ||
+               kind == DocumentSniff::Kind::WordPerfect || kind == DocumentSniff::Kind::FlatOdf) {
+        // Sent the way of its real type, with that type's filter.
+        row = rowFor(DocumentSniff::extensionOf(kind));
+    } else if (kind == DocumentSniff::Kind::Html && (!row || toOffice)) {
+        // A page goes by the page route, which loads nothing it links to.
+        row = rowFor("html");
+    } else if (toOffice && !DocumentSniff::fits(kind, extension)) {
+        throw DocumentError(
+            DocumentError::Kind::Refused,
+            QStringLiteral("The file is named .%1 but is not %2: it is %3; save it under its "
+                           "own type and try again")
+                .arg(extension, withArticle(QString::fromLatin1(row->label)),
+                     DocumentSniff::describe(kind)));
     }
     if (row && row->route == Route::Pdf)
         throw DocumentError(DocumentError::Kind::Unsupported, DocumentTypes::pdfRefusal());
@@ -731,8 +752,9 @@ TranslatedDocument DocumentTranslator::run(const QByteArray& file, const QString
                 }
                 QDir(dir).mkdir(QStringLiteral("docx"));
                 const QString docxPath = OfficeConverter::convert(
-                    input, QStringLiteral("docx:MS Word 2007 XML"), dir + QStringLiteral("/docx"),
-                    work.options.officeProfile, job.run(), officeCap(job.limits()));
+                    input, QLatin1String(row.extension), QStringLiteral("docx:MS Word 2007 XML"),
+                    dir + QStringLiteral("/docx"), work.options.officeProfile, job.run(),
+                    officeCap(job.limits()));
                 QFile docxFile(docxPath);
                 if (!docxFile.open(QIODevice::ReadOnly))
                     throw DocumentError(DocumentError::Kind::Failed,
@@ -754,7 +776,7 @@ TranslatedDocument DocumentTranslator::run(const QByteArray& file, const QString
                                                            "written"));
                 }
                 const QString backPath = OfficeConverter::convert(
-                    translatedPath, QString::fromLatin1(row.writeBack),
+                    translatedPath, QStringLiteral("docx"), QString::fromLatin1(row.writeBack),
                     dir + QStringLiteral("/back"), work.options.officeProfile, job.run(),
                     officeCap(job.limits()));
                 QFile back(backPath);

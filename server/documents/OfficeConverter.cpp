@@ -4,12 +4,11 @@
 #include "server/documents/DocumentStreams.h"
 
 #include "server/engine/ChildSpawn.h"
+#include "platform/OfficeLaunch.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
-#include <QUrl>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -55,16 +54,21 @@ struct Child
 
 QString program()
 {
-    QString found = QStandardPaths::findExecutable(QStringLiteral("soffice"));
-    if (found.isEmpty() &&
-        QFileInfo(QStringLiteral("/usr/lib/libreoffice/program/soffice")).isExecutable())
-        found = QStringLiteral("/usr/lib/libreoffice/program/soffice");
-    return found;
+    return OfficeLaunch::program();
 }
 
-QString convert(const QString& input, const QString& target, const QString& outDir,
-                const QString& profile, const DocumentRun& run, std::chrono::milliseconds timeout)
+QString convert(const QString& input, const QString& declared, const QString& target,
+                const QString& outDir, const QString& profile, const DocumentRun& run,
+                std::chrono::milliseconds timeout)
 {
+    // LibreOffice reads the document with the filter of the type it was
+    // declared as, never one it guesses from the content: a web page named
+    // .doc would otherwise be read as a web page, links and all.
+    const QString filter = OfficeLaunch::inputFilter(declared);
+    if (filter.isEmpty())
+        throw DocumentError(
+            DocumentError::Kind::Unsupported,
+            QStringLiteral("Files of the type .%1 are not given to LibreOffice").arg(declared));
     const QString soffice = program();
     if (soffice.isEmpty())
         throw DocumentError(DocumentError::Kind::Unsupported,
@@ -73,23 +77,14 @@ QString convert(const QString& input, const QString& target, const QString& outD
     std::unique_lock lock(officeMutex(), std::defer_lock);
     while (!lock.try_lock_for(std::chrono::milliseconds(200)))
         run.check();
-    QDir().mkpath(profile);
+    if (!OfficeLaunch::prepareProfile(profile))
+        throw failed(QStringLiteral("LibreOffice's settings could not be written"));
 
-    std::vector<std::string> words{soffice.toStdString(),
-                                   (QStringLiteral("-env:UserInstallation=") +
-                                    QUrl::fromLocalFile(profile).toString(QUrl::FullyEncoded))
-                                       .toStdString(),
-                                   "--headless",
-                                   "--invisible",
-                                   "--norestore",
-                                   "--nologo",
-                                   "--nolockcheck",
-                                   "--nodefault",
-                                   "--convert-to",
-                                   target.toStdString(),
-                                   "--outdir",
-                                   QFile::encodeName(outDir).toStdString(),
-                                   QFile::encodeName(input).toStdString()};
+    const OfficeLaunch::Command command =
+        OfficeLaunch::convertCommand(soffice, profile, filter, target, outDir, input);
+    std::vector<std::string> words{QFile::encodeName(command.program).toStdString()};
+    for (const QString& a : command.arguments)
+        words.push_back(QFile::encodeName(a).toStdString());
     std::vector<char*> argv;
     for (std::string& w : words)
         argv.push_back(w.data());
@@ -157,16 +152,8 @@ QString convert(const QString& input, const QString& target, const QString& outD
     const QString result = QDir(outDir).filePath(base + QLatin1Char('.') + extension);
     if (!QFileInfo(result).isFile()) {
         // soffice tells of a document it cannot load on its output, not in
-        // its exit code.
-        QString why = QString::fromLocal8Bit(said).trimmed();
-        const qsizetype nl = why.lastIndexOf(QLatin1Char('\n'));
-        if (nl >= 0)
-            why = why.mid(nl + 1);
-        throw DocumentError(DocumentError::Kind::Refused,
-                            QStringLiteral("LibreOffice could not convert the document") +
-                                (why.isEmpty()
-                                     ? QString()
-                                     : QStringLiteral(" (") + why.left(300) + QLatin1Char(')')));
+        // its exit code; what it says names our scratch files.
+        throw DocumentError(DocumentError::Kind::Refused, OfficeLaunch::failureReason(said));
     }
     return result;
 }

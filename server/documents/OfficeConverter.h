@@ -13,9 +13,12 @@ class DocumentRun;
 namespace OfficeConverter {
 // soffice, or an empty string when LibreOffice is not installed.
 QString program();
-// Converts `input` into `outDir` with LibreOffice's --convert-to `target`
-// ("docx:MS Word 2007 XML"); returns the path of the result. Throws
-// DocumentError.
-QString convert(const QString& input, const QString& target, const QString& outDir,
-                const QString& profile, const DocumentRun& run, std::chrono::milliseconds timeout);
+// Converts `input`, read as the type `declared` ("doc"), into `outDir` with
+// LibreOffice's --convert-to `target` ("docx:MS Word 2007 XML"); returns
+// the path of the result. LibreOffice runs without network where the
+// system allows it, with settings that load nothing the document links to.
+// Throws DocumentError, whose message names no scratch file.
+QString convert(const QString& input, const QString& declared, const QString& target,
+                const QString& outDir, const QString& profile, const DocumentRun& run,
+                std::chrono::milliseconds timeout);
 } // namespace OfficeConverter

@@ -3,7 +3,9 @@
 #include "editor/RtfReader.h"
 #include "editor/RtfWriter.h"
 #include "editor/TextDecoding.h"
+#include "platform/DocumentSniff.h"
 #include "platform/Errors.h"
+#include "platform/OfficeLaunch.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +18,9 @@
 #include <QTemporaryDir>
 #include <QTextDocument>
 #include <QUrl>
+#include <csignal>
+#include <sys/types.h>
+#include <unistd.h>
 
 namespace Docshift {
 
@@ -34,6 +39,20 @@ QByteArray readFile(const QString& path)
     return f.readAll();
 }
 
+// Qt's HTML importer would read the images and style sheets a page names
+// from this machine's files: a document opened here loads nothing it links
+// to, only what it carries inline (data: addresses).
+class SealedDocument : public QTextDocument
+{
+protected:
+    QVariant loadResource(int type, const QUrl& name) override
+    {
+        if (name.scheme().compare(QLatin1String("data"), Qt::CaseInsensitive) == 0)
+            return QTextDocument::loadResource(type, name);
+        return {};
+    }
+};
+
 QByteArray htmlToRtf(const QByteArray& data)
 {
     QString html;
@@ -43,7 +62,7 @@ QByteArray htmlToRtf(const QByteArray& data)
     } else {
         html = TextDecoding::decode(data);
     }
-    QTextDocument doc;
+    SealedDocument doc;
     doc.setHtml(html);
     return Rtf::write(doc);
 }
@@ -55,7 +74,7 @@ QByteArray textToRtf(const QByteArray& data)
     return Rtf::write(doc);
 }
 
-QByteArray throughOffice(const QString& path)
+QByteArray throughOffice(const QString& path, const QString& filter)
 {
     const QString soffice = officeProgram();
     if (soffice.isEmpty())
@@ -69,22 +88,27 @@ QByteArray throughOffice(const QString& path)
     lock.setStaleLockTime(0);
     if (!lock.tryLock(ProfileLockWaitMs))
         throw TarquellError(QStringLiteral("another conversion is still running"));
+    if (!OfficeLaunch::prepareProfile(profile))
+        throw TarquellError(QStringLiteral("LibreOffice's settings could not be written"));
 
     QTemporaryDir out;
     if (!out.isValid())
         throw TarquellError(QStringLiteral("no temporary folder for the conversion"));
+    const OfficeLaunch::Command command = OfficeLaunch::convertCommand(
+        soffice, profile, filter, QStringLiteral("rtf"), out.path(), path);
     QProcess office;
     office.setProcessChannelMode(QProcess::MergedChannels);
-    office.start(soffice, {QStringLiteral("-env:UserInstallation=") +
-                               QUrl::fromLocalFile(profile).toString(QUrl::FullyEncoded),
-                           QStringLiteral("--headless"), QStringLiteral("--invisible"),
-                           QStringLiteral("--norestore"), QStringLiteral("--nologo"),
-                           QStringLiteral("--nolockcheck"), QStringLiteral("--convert-to"),
-                           QStringLiteral("rtf"), QStringLiteral("--outdir"), out.path(), path});
+    // A process group of its own, so that its helpers (oosplash,
+    // soffice.bin) end with it.
+    office.setChildProcessModifier([] { ::setpgid(0, 0); });
+    office.start(command.program, command.arguments);
     if (!office.waitForStarted())
-        throw TarquellError(QStringLiteral("LibreOffice could not be started (%1)").arg(soffice));
-    if (!office.waitForFinished(OfficeTimeoutMs)) {
-        office.kill();
+        throw TarquellError(QStringLiteral("LibreOffice could not be started"));
+    const qint64 group = office.processId();
+    const bool finished = office.waitForFinished(OfficeTimeoutMs);
+    if (group > 0)
+        ::kill(static_cast<pid_t>(-group), SIGKILL);
+    if (!finished) {
         office.waitForFinished();
         throw TarquellError(QStringLiteral("LibreOffice did not finish within %1 seconds")
                                 .arg(OfficeTimeoutMs / 1000));
@@ -93,14 +117,8 @@ QByteArray throughOffice(const QString& path)
         QDir(out.path()).filePath(QFileInfo(path).completeBaseName() + QStringLiteral(".rtf"));
     if (!QFileInfo::exists(result)) {
         // soffice reports a document it cannot load on its output, not in
-        // its exit code.
-        QString said = QString::fromLocal8Bit(office.readAll()).trimmed();
-        const qsizetype nl = said.lastIndexOf(QLatin1Char('\n'));
-        if (nl >= 0)
-            said = said.mid(nl + 1);
-        throw TarquellError(
-            QStringLiteral("LibreOffice could not convert the document") +
-            (said.isEmpty() ? QString() : QStringLiteral(" (") + said + QLatin1Char(')')));
+        // its exit code; what it says names files and its process.
+        throw TarquellError(OfficeLaunch::failureReason(office.readAll()));
     }
     return readFile(result);
 }
@@ -117,11 +135,7 @@ void writeFile(const QString& path, const QByteArray& bytes)
 
 QString officeProgram()
 {
-    QString found = QStandardPaths::findExecutable(QStringLiteral("soffice"));
-    if (found.isEmpty() &&
-        QFileInfo(QStringLiteral("/usr/lib/libreoffice/program/soffice")).isExecutable())
-        found = QStringLiteral("/usr/lib/libreoffice/program/soffice");
-    return found;
+    return OfficeLaunch::program();
 }
 
 QString officeProfile()
@@ -137,16 +151,34 @@ QByteArray toRtf(const QString& path)
         throw TarquellError(
             QStringLiteral("Cannot open file %1").arg(QDir::toNativeSeparators(path)));
     const QString ext = info.suffix().toLower();
-    if (ext == QLatin1StringView("htm") || ext == QLatin1StringView("html") ||
-        ext == QLatin1StringView("xhtml"))
-        return htmlToRtf(readFile(path));
     if (ext == QLatin1StringView("txt") || ext == QLatin1StringView("text"))
         return textToRtf(readFile(path));
-    if (ext == QLatin1StringView("rtf")) {
-        const QByteArray data = readFile(path);
-        return Rtf::looksLikeRtf(data) ? data : textToRtf(data);
+    const bool page = ext == QLatin1StringView("htm") || ext == QLatin1StringView("html") ||
+                      ext == QLatin1StringView("xhtml");
+    const QString filter = OfficeLaunch::inputFilter(ext);
+    if (!page && ext != QLatin1StringView("rtf") && filter.isEmpty())
+        throw TarquellError(QStringLiteral("Files of the type .%1 cannot be opened").arg(ext));
+
+    // What the file holds decides, not its name: LibreOffice reads a web
+    // page named .doc as a page, and fetches what it links to.
+    const QByteArray data = readFile(path);
+    const DocumentSniff::Kind kind = DocumentSniff::sniff(data);
+    QString real = ext;
+    if (!DocumentSniff::fits(kind, ext)) {
+        real = DocumentSniff::extensionOf(kind);
+        if (ext == QLatin1StringView("rtf") && kind == DocumentSniff::Kind::Unknown)
+            return textToRtf(data); // plain text saved as .rtf
+        if (real.isEmpty() ||
+            (real != QLatin1StringView("html") && real != QLatin1StringView("rtf") &&
+             OfficeLaunch::inputFilter(real).isEmpty()))
+            throw TarquellError(QStringLiteral("The file is named .%1 but it is %2")
+                                    .arg(ext, DocumentSniff::describe(kind)));
     }
-    return throughOffice(info.absoluteFilePath());
+    if (real == QLatin1StringView("html") || (page && real == ext))
+        return htmlToRtf(data);
+    if (real == QLatin1StringView("rtf"))
+        return data;
+    return throughOffice(info.absoluteFilePath(), OfficeLaunch::inputFilter(real));
 }
 
 int run(const QString& argument, const QString& folder)

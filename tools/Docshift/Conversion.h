@@ -8,8 +8,11 @@
 namespace Docshift {
 
 // The document as RTF: RTF as it is, HTML through Qt's HTML importer and
-// our RTF writer, plain text likewise, everything else through LibreOffice
-// Writer without a window.
+// our RTF writer (loading nothing the page links to), plain text likewise,
+// the word-processor types LibreOffice reads through LibreOffice Writer
+// without a window, with the filter of the type the content shows. A file
+// whose content is not what its name says, and types not known, are
+// refused.
 QByteArray toRtf(const QString& path);
 
 // LibreOffice's soffice, or an empty string when it is not installed.
