@@ -51,6 +51,7 @@ struct ServiceServer::Request
     std::string contentType;
     bool gateway = false;
     bool api = false; // LibreTranslate's API
+    bool loopbackPeer = false;
     bool started = false;
     size_t bodyCap = 0; // the largest body kept; 0: the body is dropped
     Clock::time_point bodyStart;
