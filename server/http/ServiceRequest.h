@@ -48,6 +48,7 @@ struct ServiceServer::Request
     std::string path;   // decoded, as routed
     std::string method;
     std::string host; // the Host header
+    bool forwardedHttps = false; // X-Forwarded-Proto: https, from a TLS front
     std::string contentType;
     bool gateway = false;
     bool api = false; // LibreTranslate's API

@@ -414,6 +414,7 @@ int ServiceServer::beginRequest(MHD_Connection* c, Request& req, const char* url
     req.bodyStart = Clock::now();
     req.host = header(c, MHD_HTTP_HEADER_HOST);
     req.contentType = header(c, MHD_HTTP_HEADER_CONTENT_TYPE);
+    req.forwardedHttps = ::strcasecmp(header(c, "X-Forwarded-Proto").c_str(), "https") == 0;
     setDeadline(c, req.bodyStart + std::chrono::seconds(m_limits.headerSeconds));
     // Whatever the request: one that does not name this service came
     // through a name someone else controls.
