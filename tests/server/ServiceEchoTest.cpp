@@ -387,6 +387,9 @@ TEST(ServiceCommandLine, HelpBadOptionsAndATakenPort)
         {{QStringLiteral("--listen")}, "--listen needs a value"},
         {{QStringLiteral("--max-per-address"), QStringLiteral("0")},
          "--max-per-address needs a number, not \"0\""},
+        {{QStringLiteral("--allow-host"), QStringLiteral("a.example/x")},
+         "--allow-host needs a host name"},
+        {{QStringLiteral("--keyless-from-anywhere=yes")}, "--keyless-from-anywhere takes no value"},
     };
     for (const auto& row : bad) {
         QProcess p;
