@@ -1,6 +1,6 @@
-#include "platform/CommandGuard.h"
 #include "ScriptedDialogs.h"
 #include "platform/AppTitle.h"
+#include "platform/CommandGuard.h"
 #include "platform/Errors.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +12,7 @@ TEST(ErrorBox, FullStopAppendedOnlyAfterCharactersSortingAfterDot)
         const char* message;
         const char* shown;
     } rows[] = {
-        {"Not Found (404) - 'http://x/'",
-         "Not Found (404) - 'http://x/'"}, // quote sorts before '.'
+        {"Not Found (404) - 'http://x/'", "Not Found (404) - 'http://x/'"}, // quote sorts before '.'
         {"Server busy", "Server busy."},
         {"Ends with a dot.", "Ends with a dot."},
         {"Ends with a bang!", "Ends with a bang!"}, // '!' sorts before '.'
@@ -30,8 +29,7 @@ TEST(ErrorBox, GuardShowsFailureWithTitleAndErrorIconAndGoesOn)
 {
     ScriptedDialogs dialogs;
     AppTitle::set(AppTitle::StartTitle);
-    bool ok =
-        runGuarded(dialogs, [] { throw TarquellError(QStringLiteral("Invalid SOAP request")); });
+    bool ok = runGuarded(dialogs, [] { throw TarquellError(QStringLiteral("Invalid SOAP request")); });
     EXPECT_FALSE(ok);
     ASSERT_EQ(dialogs.shown.size(), 1);
     EXPECT_EQ(dialogs.shown[0].caption, QStringLiteral("Tarquell Translator  4.00"));
