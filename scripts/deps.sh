@@ -41,6 +41,12 @@ packages=(
   libcld2-dev libexttextcat-dev
   # LibreTranslate's npm client runs against the service in the tests
   nodejs
+  # LibreTranslate clients in front of the service: Debian's GNOME
+  # translator Dialect, driven under Xvfb through AT-SPI (a session bus,
+  # the accessibility bus, pyatspi), and the reverse proxies the README
+  # shows (nginx-light, caddy), which the tests start on loopback
+  dialect xvfb openbox dbus dbus-x11 at-spi2-core python3-pyatspi xdotool imagemagick
+  nginx-light caddy
   # Vantudict, the dictionary: every FreeDict dictionary Debian has among
   # the ten languages (none for Chinese or Korean), read directly; zlib for
   # dictzip's chunks; Hunspell's stems; Apertium's bilingual dictionaries
@@ -69,7 +75,18 @@ for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
   [[ "$status" == "install ok installed" ]] || missing+=("$p")
 done
-[[ ${#missing[@]} -eq 0 ]] && exit 0
+here=$(cd "$(dirname "$0")/.." && pwd)
+# The npm client's packages come from the npm registry now, at the versions
+# its lock file pins, never while the tests run.
+npm_client() {
+  if command -v npm >/dev/null && [[ ! -d "$here/tests/server/npm-client/node_modules" ]]; then
+    (cd "$here/tests/server/npm-client" && npm ci --no-audit --no-fund --loglevel=error)
+  fi
+}
+if [[ ${#missing[@]} -eq 0 ]]; then
+  npm_client
+  exit 0
+fi
 
 line="apt-get install -y --no-install-recommends ${missing[*]}"
 if [[ $(id -u) -ne 0 ]]; then
@@ -93,3 +110,11 @@ fi
 if [[ " ${missing[*]} " == *" dictd "* ]] && [[ -d /run/systemd/system ]]; then
   systemctl disable --now dictd.service >/dev/null 2>&1 || true
 fi
+# nginx's and caddy's packages start their servers where systemd runs; the
+# tests start their own on loopback.
+for unit in nginx caddy; do
+  if [[ " ${missing[*]} " == *" $unit"* ]] && [[ -d /run/systemd/system ]]; then
+    systemctl disable --now "$unit.service" >/dev/null 2>&1 || true
+  fi
+done
+npm_client

@@ -1,6 +1,7 @@
 #include "server/ServiceOptions.h"
 
 #include "platform/Errors.h"
+#include "server/http/HostCheck.h"
 
 #include <thread>
 
@@ -49,6 +50,18 @@ ServiceOptions ServiceOptions::parse(const QStringList& arguments)
             if (inlineValue)
                 throw TarquellError(QStringLiteral("%1 takes no value").arg(name));
             options.allowPrivatePages = true;
+        } else if (name == QLatin1String("--keyless-from-anywhere")) {
+            if (inlineValue)
+                throw TarquellError(QStringLiteral("%1 takes no value").arg(name));
+            options.keylessFromAnywhere = true;
+        } else if (name == QLatin1String("--allow-host")) {
+            const QString host = value();
+            if (!HostCheck::isName(host))
+                throw TarquellError(
+                    QStringLiteral("--allow-host needs a host name, such as translate.example.org "
+                                   "or translate.example.org:443, not \"%1\"")
+                        .arg(host.left(80)));
+            options.allowHosts << host;
         } else if (name == QLatin1String("--listen")) {
             if (options.defaultListen)
                 options.listen.clear();
@@ -177,10 +190,21 @@ QString ServiceOptions::usage()
         "                            and on private networks (loopback, link-local, 10/8,\n"
         "                            172.16/12, 192.168/16, 100.64/10, fc00::/7), which it\n"
         "                            refuses by default; it never fetches its own addresses\n"
-        "  --api-keys FILE           LibreTranslate API requests must carry one of the keys\n"
-        "                            in FILE (one a line) as api_key; others get 403\n"
-        "  --char-limit N            the most characters one /translate request may hold\n"
-        "                            (default -1, any)\n"
+        "  --allow-host NAME         also answer requests whose Host is NAME (with any\n"
+        "                            port) or NAME:PORT, as a reverse proxy or TLS front\n"
+        "                            sends them; may be given more than once, and in the\n"
+        "                            settings file's [Service] section as AllowHost=\n"
+        "  --api-keys FILE           every LibreTranslate API request that translates or\n"
+        "                            detects (and a document's progress and cancel) must\n"
+        "                            carry one of the keys in FILE (one a line) as api_key:\n"
+        "                            none gets 400, a wrong one 403. SOAP and the web page\n"
+        "                            gateways, which cannot send a key, then answer callers\n"
+        "                            on this machine only\n"
+        "  --keyless-from-anywhere   with --api-keys, let SOAP and the gateways answer\n"
+        "                            callers on other machines too\n"
+        "  --char-limit N            the most characters one text of /translate may hold,\n"
+        "                            each text of a batch on its own (default: as many as\n"
+        "                            the largest request holds, 16777216)\n"
         "  --file-store-bytes N      what translated files waiting for their download may\n"
         "                            take together (default 536870912, 512 MiB)\n"
         "  --file-lifetime S         a translated file not downloaded is removed after S\n"

@@ -43,6 +43,13 @@ struct ServiceOptions
     // for its download.
     QString apiKeysFile;
     int charLimit = -1;
+    // With apiKeysFile: let callers on other machines use SOAP and the
+    // gateways, which cannot send a key.
+    bool keylessFromAnywhere = false;
+    // More names a request's Host may give: those a reverse proxy or a
+    // TLS front in front of the service uses. Added to the settings
+    // file's.
+    QStringList allowHosts;
     qint64 fileStoreBytes = 512LL * 1024 * 1024;
     std::chrono::seconds fileLifetime{30 * 60};
 

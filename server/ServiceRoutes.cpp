@@ -77,10 +77,12 @@ ServiceServer::Reply ServiceServer::answerGet(const Request& req, int connection
     return {200, doc.toStdString(), ServiceText::xml};
 }
 
-// Where the client reached this service, for links back to it.
+// Where the client reached this service, for links back to it. Behind a
+// TLS front that says so, the links are https: they go back to the same
+// client only.
 QString ServiceServer::origin(const Request& req) const
 {
-    return QStringLiteral("http://") +
+    return (req.forwardedHttps ? QStringLiteral("https://") : QStringLiteral("http://")) +
            (plausibleHost(req.host) ? fromStd(req.host) : m_address.text());
 }
 

@@ -6,11 +6,13 @@
 #include "server/apertium/ApertiumEngine.h"
 #include "server/api/LibreTranslateApi.h"
 #include "server/engine/TranslationEngine.h"
+#include "server/http/HostCheck.h"
 #include "server/http/ServiceServer.h"
 #include "server/remote/RoutingEngine.h"
 #include "server/soap/WsdlDocuments.h"
 
 #include <QHostAddress>
+#include <QRegularExpression>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -151,6 +153,12 @@ int main(int argc, char** argv)
         return 2;
     }
     apiOptions.charLimit = options.charLimit;
+    try {
+        FileStore::checkParent(apiOptions.filesParent);
+    } catch (const TarquellError& e) {
+        printErr(e.message());
+        return 2;
+    }
     apiOptions.fileStoreBytes = options.fileStoreBytes;
     apiOptions.fileLifetime = options.fileLifetime;
 
@@ -179,8 +187,27 @@ int main(int argc, char** argv)
     }
     // Each server knows them all: requests may name any of them, and the
     // gateway fetches none.
+    QStringList allowHosts;
+    {
+        // A proxy's names live in the settings file, beside the engines.
+        ProfileFile file(ConfigPaths::serviceSettingsFilePath());
+        file.load();
+        const QString listed =
+            file.readString(QStringLiteral("Service"), QStringLiteral("AllowHost"), QString());
+        for (const QString& name :
+             listed.split(QRegularExpression(QStringLiteral("[,\\s]+")), Qt::SkipEmptyParts)) {
+            if (HostCheck::isName(name))
+                allowHosts << name;
+            else
+                printErr(QStringLiteral("%1: AllowHost: \"%2\" is not a host name; left out")
+                             .arg(file.path(), name.left(80)));
+        }
+    }
+    allowHosts << options.allowHosts;
+    const bool keylessLoopbackOnly =
+        !apiOptions.keyDigests.isEmpty() && !options.keylessFromAnywhere;
     for (const auto& server : servers)
-        server->setAccess(bound, options.allowPrivatePages);
+        server->setAccess(bound, options.allowPrivatePages, allowHosts, keylessLoopbackOnly);
     for (const ListenAddress& address : std::as_const(bound))
         std::printf("listening on %s\n", address.text().toLocal8Bit().constData());
     std::fflush(stdout);

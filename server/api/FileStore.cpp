@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -62,17 +63,56 @@ bool writeAll(int fd, const QByteArray& bytes)
     return true;
 }
 
+// Removes the flat folder name in parent without following any link: a
+// link planted under that name, or inside the folder, is removed as a link
+// and its target is never touched. Only a folder of this user's is
+// entered.
+bool removeFolder(const QString& parent, const QString& name)
+{
+    const int parentFd =
+        ::open(local(parent).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (parentFd < 0)
+        return false;
+    const QByteArray entry = local(name);
+    bool removed = false;
+    const int fd =
+        ::openat(parentFd, entry.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st
+    {
+    };
+    if (fd < 0) {
+        // A link or a file under a folder's name: only the name goes.
+        if (::fstatat(parentFd, entry.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            !S_ISDIR(st.st_mode) && st.st_uid == ::geteuid())
+            removed = ::unlinkat(parentFd, entry.constData(), 0) == 0;
+    } else if (::fstat(fd, &st) == 0 && st.st_uid == ::geteuid()) {
+        if (DIR* dir = ::fdopendir(::dup(fd))) {
+            while (const dirent* e = ::readdir(dir)) {
+                if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                    ::unlinkat(fd, e->d_name, 0); // the store's files are never folders
+            }
+            ::closedir(dir);
+        }
+        removed = ::unlinkat(parentFd, entry.constData(), AT_REMOVEDIR) == 0;
+    }
+    if (fd >= 0)
+        ::close(fd);
+    ::close(parentFd);
+    return removed;
+}
+
 // The folders of services that are gone ("files-<pid>" whose process no
 // longer runs) are removed.
 void removeLeftovers(const QString& parent)
 {
     const QStringList names =
-        QDir(parent).entryList({QStringLiteral("files-*")}, QDir::Dirs | QDir::NoDotAndDotDot);
+        QDir(parent).entryList({QStringLiteral("files-*")},
+                               QDir::Dirs | QDir::Files | QDir::System | QDir::NoDotAndDotDot);
     for (const QString& name : names) {
         bool ok = false;
         const int pid = name.mid(6).toInt(&ok);
         if (ok && pid > 0 && pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH)
-            QDir(parent + QLatin1Char('/') + name).removeRecursively();
+            removeFolder(parent, name);
     }
 }
 } // namespace
@@ -92,7 +132,7 @@ FileStore::~FileStore()
     if (m_sweeper.joinable())
         m_sweeper.join();
     if (!m_folder.isEmpty())
-        QDir(m_folder).removeRecursively();
+        removeFolder(m_parent, QFileInfo(m_folder).fileName());
 }
 
 QString FileStore::defaultParent()
@@ -100,11 +140,33 @@ QString FileStore::defaultParent()
     QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
     if (cache.isEmpty() || !QDir::isAbsolutePath(cache)) {
         const QString home = qEnvironmentVariable("HOME");
-        if (home.isEmpty())
+        if (home.isEmpty() || !QDir::isAbsolutePath(home)) {
+            // The runtime folder is the user's own (0700) by definition;
+            // /tmp is shared, so what is found there is checked.
+            const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+            if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime))
+                return runtime + QStringLiteral("/tarquell-service");
             return QStringLiteral("/tmp/tarquell-service-%1").arg(::geteuid());
+        }
         cache = home + QStringLiteral("/.cache");
     }
     return cache + QStringLiteral("/tarquell-service");
+}
+
+void FileStore::checkParent(const QString& parent)
+{
+    struct stat st
+    {
+    };
+    if (::lstat(local(parent).constData(), &st) != 0)
+        return; // made 0700 when first needed
+    if (S_ISLNK(st.st_mode) || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() ||
+        (st.st_mode & 022) != 0)
+        throw TarquellError(
+            QStringLiteral("The folder for translated files, %1, is not a folder of this user's "
+                           "that only this user may write to; remove it, or set XDG_CACHE_HOME "
+                           "to a folder of your own")
+                .arg(parent));
 }
 
 bool FileStore::isId(const QString& id)
@@ -142,11 +204,15 @@ void FileStore::ensureFolder()
     QDir().mkpath(QFileInfo(m_parent).absolutePath());
     if (::mkdir(local(m_parent).constData(), 0700) != 0 && errno != EEXIST)
         throw fail(QString::fromLocal8Bit(std::strerror(errno)));
+    // Another user who may write there could plant a link under a name we
+    // clean.
+    checkParent(m_parent);
     removeLeftovers(m_parent);
-    const QString folder = m_parent + QStringLiteral("/files-%1").arg(::getpid());
+    const QString base = QStringLiteral("files-%1").arg(::getpid());
+    const QString folder = m_parent + QLatin1Char('/') + base;
     if (::mkdir(local(folder).constData(), 0700) != 0) {
         // Ours from an earlier process of the same number: begun afresh.
-        if (errno != EEXIST || !isPrivateFolder(folder) || !QDir(folder).removeRecursively() ||
+        if (errno != EEXIST || !isPrivateFolder(folder) || !removeFolder(m_parent, base) ||
             ::mkdir(local(folder).constData(), 0700) != 0)
             throw fail(QStringLiteral("cannot be made private"));
     }
@@ -166,10 +232,26 @@ QString FileStore::put(const QByteArray& bytes, const QString& name, const QStri
     {
         std::lock_guard lock(m_mutex);
         removeExpired(std::chrono::steady_clock::now());
+        if (bytes.size() > m_cap)
+            throw TarquellError(
+                QStringLiteral("The translated file is larger than the service may keep "
+                               "(%1 bytes)")
+                    .arg(m_cap));
+        // The oldest files make room. Files still being written by other
+        // requests are counted but not in m_entries: when they alone fill
+        // the cap, this one waits for no one and is refused.
+        while (m_stored + bytes.size() > m_cap && !m_entries.empty()) {
+            auto oldest = m_entries.begin();
+            for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
+                if (it->second.order < oldest->second.order)
+                    oldest = it;
+            }
+            removeEntry(oldest);
+        }
         if (m_stored + bytes.size() > m_cap)
             throw TarquellError(
-                QStringLiteral("The service holds too many translated files that were not "
-                               "downloaded yet; try again in a while"));
+                QStringLiteral("The service is keeping too many translated files at once; try "
+                               "again in a while"));
         ensureFolder();
         id = newId();
         path = m_folder + QLatin1Char('/') + id;
@@ -188,13 +270,13 @@ QString FileStore::put(const QByteArray& bytes, const QString& name, const QStri
         throw TarquellError(QStringLiteral("The translated file cannot be kept: %1")
                                 .arg(QString::fromLocal8Bit(std::strerror(error))));
     }
-    m_entries[id] = {name, contentType, bytes.size(),
-                     std::chrono::steady_clock::now() + m_lifetime};
+    m_entries[id] = {name, contentType, bytes.size(), std::chrono::steady_clock::now() + m_lifetime,
+                     ++m_puts};
     m_wake.notify_all();
     return id;
 }
 
-std::optional<FileStore::Taken> FileStore::take(const QString& id, const QString& name)
+std::optional<FileStore::Taken> FileStore::open(const QString& id, const QString& name)
 {
     if (!isId(id))
         return std::nullopt;
@@ -204,9 +286,9 @@ std::optional<FileStore::Taken> FileStore::take(const QString& id, const QString
     if (it == m_entries.end() || it->second.name != name)
         return std::nullopt;
     Taken taken{-1, it->second.size, it->second.name, it->second.contentType};
+    // A download under way keeps its descriptor when the file is removed.
     taken.fd = ::open(local(m_folder + QLatin1Char('/') + id).constData(),
                       O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    removeEntry(it);
     if (taken.fd < 0)
         return std::nullopt;
     struct stat st

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QUrl>
+#include <cmath>
 #include <map>
 #include <unistd.h>
 
@@ -40,7 +41,7 @@ const std::vector<std::pair<std::string, std::string>> corsHeaders = {
 const char* methodOf(const std::string& path)
 {
     if (path == "/translate" || path == "/detect" || path == "/translate_file" ||
-        startsWith(path, cancelPrefix))
+        path == "/suggest" || startsWith(path, cancelPrefix))
         return "POST";
     return "GET";
 }
@@ -53,6 +54,9 @@ LibreTranslateApi::Reply jsonReply(const QJsonDocument& doc, unsigned status = 2
     reply.headers = corsHeaders;
     return reply;
 }
+
+// Language codes as LibreTranslate takes them: "EN" is "en".
+QString languageField(const QJsonObject& fields, const char* name);
 
 QString missing(const char* name)
 {
@@ -69,6 +73,11 @@ QString textField(const QJsonObject& fields, const char* name)
         throw ApiError::invalid(
             QStringLiteral("Invalid request: %1 must be a text").arg(QLatin1String(name)));
     return value.toString();
+}
+
+QString languageField(const QJsonObject& fields, const char* name)
+{
+    return textField(fields, name).toLower();
 }
 
 // q as a list of texts, and whether it came as a list (a batch).
@@ -272,14 +281,18 @@ bool LibreTranslateApi::isApiPath(const std::string& path)
 {
     return path == "/translate" || path == "/languages" || path == "/detect" ||
            path == "/translate_file" || path == "/frontend/settings" || path == "/download_file" ||
+           path == "/spec" || path == "/health" || path == "/suggest" ||
            startsWith(path, downloadPrefix) || startsWith(path, progressPrefix) ||
            startsWith(path, cancelPrefix);
 }
 
 size_t LibreTranslateApi::bodyCap(const std::string& method, const std::string& path)
 {
-    if (method != "POST" || std::string(methodOf(path)) != "POST" || startsWith(path, cancelPrefix))
+    if (method != "POST" || std::string(methodOf(path)) != "POST" || path == "/suggest")
         return 0;
+    // Room for an api_key only.
+    if (startsWith(path, cancelPrefix))
+        return 4096;
     // The multipart framing around the largest file, and a few fields.
     return path == "/translate_file" ? uploadBytes + 64 * 1024 : textBodyBytes;
 }
@@ -290,7 +303,8 @@ bool LibreTranslateApi::answersAtOnce(const std::string& method, const std::stri
     // A document's progress and its cancel take a lock for a moment: they
     // must not wait behind the translations they are about.
     return method == "OPTIONS" || !(method == wanted || (wanted == "GET" && method == "HEAD")) ||
-           startsWith(path, progressPrefix) || startsWith(path, cancelPrefix);
+           startsWith(path, progressPrefix) || startsWith(path, cancelPrefix) || path == "/spec" ||
+           path == "/health" || path == "/suggest";
 }
 
 LibreTranslateApi::Reply LibreTranslateApi::error(unsigned status, const QString& message)
@@ -346,10 +360,28 @@ void LibreTranslateApi::checkKey(const QJsonObject& fields) const
 {
     if (m_options.keyDigests.isEmpty())
         return;
+    // As LibreTranslate tells them apart: no key at all is a request to go
+    // and get one; a key that is not one of ours is refused.
     const QJsonValue key = fields.value(QLatin1String("api_key"));
-    if (!key.isString() || key.toString().isEmpty() ||
-        !m_options.keyDigests.contains(digest(key.toString().toUtf8())))
+    if (key.isUndefined() || key.isNull() || (key.isString() && key.toString().isEmpty()))
+        throw ApiError::invalid(
+            QStringLiteral("Please contact the server operator to get an API key"));
+    if (!key.isString() || !m_options.keyDigests.contains(digest(key.toString().toUtf8())))
         throw ApiError(403, QStringLiteral("Invalid API key"));
+}
+
+void LibreTranslateApi::checkKey(const Request& request) const
+{
+    if (m_options.keyDigests.isEmpty())
+        return;
+    checkKey(ApiRequest::read(request.contentType, bodyOf(request),
+                              QByteArray::fromStdString(request.rawQuery))
+                 .fields);
+}
+
+int LibreTranslateApi::charLimit() const
+{
+    return m_options.charLimit > 0 ? m_options.charLimit : static_cast<int>(textBodyBytes);
 }
 
 LibreTranslateApi::LanguageTable LibreTranslateApi::languageTable() const
@@ -372,6 +404,12 @@ LibreTranslateApi::LanguageTable LibreTranslateApi::languageTable() const
     std::erase_if(table, [&](const auto& row) {
         return row.second.isEmpty() && !reached.contains(row.first);
     });
+    // A text already in the language asked for comes back as it is, so
+    // every language is one of its own targets, as LibreTranslate lists it.
+    for (auto& [code, targets] : table) {
+        targets << code;
+        targets.sort();
+    }
     return table;
 }
 
@@ -384,7 +422,7 @@ bool LibreTranslateApi::isSupported(const LanguageTable& table, const QString& c
 TranslationMode LibreTranslateApi::checkedMode(const QString& source, const QString& target) const
 {
     const TranslationMode mode{source, target};
-    if (!m_engine.canTranslate(mode))
+    if (source != target && !m_engine.canTranslate(mode))
         throw ApiError::invalid(
             QStringLiteral("%1 (%2) is not available as a target language from %3 (%4)")
                 .arg(ServiceLanguages::name(target), target, ServiceLanguages::name(source),
@@ -401,8 +439,7 @@ LibreTranslateApi::Reply LibreTranslateApi::answer(const Request& request)
         reply.headers.emplace_back("Allow", wanted + ", OPTIONS");
         return reply;
     }
-    // A HEAD would give the file out without sending it.
-    const bool head = request.method == "HEAD" && path.rfind(downloadPrefix, 0) != 0;
+    const bool head = request.method == "HEAD";
     if (!(request.method == wanted || (wanted == "GET" && head))) {
         Reply reply =
             error(405, QStringLiteral("Method not allowed: %1 takes %2 requests")
@@ -421,10 +458,21 @@ LibreTranslateApi::Reply LibreTranslateApi::answer(const Request& request)
             return languages();
         if (path == "/frontend/settings")
             return settings();
-        if (startsWith(path, progressPrefix))
+        if (path == "/spec")
+            return spec();
+        if (path == "/health")
+            return jsonReply(
+                QJsonDocument(QJsonObject{{QStringLiteral("status"), QStringLiteral("ok")}}));
+        if (path == "/suggest")
+            throw ApiError(403, QStringLiteral("Suggestions are disabled on this server."));
+        if (startsWith(path, progressPrefix)) {
+            checkKey(request);
             return documentProgress(path);
-        if (startsWith(path, cancelPrefix))
+        }
+        if (startsWith(path, cancelPrefix)) {
+            checkKey(request);
             return cancelDocument(path);
+        }
         return downloadFile(path);
     } catch (const ApiError& e) {
         return error(e.status(), e.message());
@@ -446,22 +494,33 @@ LibreTranslateApi::Reply LibreTranslateApi::translate(const Request& request)
                                                        QByteArray::fromStdString(request.rawQuery));
     checkKey(params.fields);
     auto [items, batch] = texts(params.fields, params.json);
-    const QString source = textField(params.fields, "source");
+    const QString source = languageField(params.fields, "source");
     if (source.isEmpty())
         throw ApiError::invalid(missing("source"));
-    const QString target = textField(params.fields, "target");
+    const QString target = languageField(params.fields, "target");
     if (target.isEmpty())
         throw ApiError::invalid(missing("target"));
 
-    if (m_options.charLimit >= 0) {
-        qsizetype chars = 0;
-        for (const QString& text : std::as_const(items))
-            chars += characters(text);
-        if (chars > m_options.charLimit)
+    // Each text of a batch is held to the limit on its own. The limit is
+    // never "any": clients size their input box by it.
+    for (const QString& text : std::as_const(items)) {
+        const qsizetype chars = characters(text);
+        if (chars > charLimit())
             throw ApiError::invalid(
                 QStringLiteral("Invalid request: request (%1) exceeds text limit (%2)")
                     .arg(chars)
-                    .arg(m_options.charLimit));
+                    .arg(charLimit()));
+    }
+    int alternatives = 0;
+    if (const QJsonValue given = params.fields.value(QLatin1String("alternatives"));
+        !given.isUndefined() && !given.isNull()) {
+        bool ok = given.isDouble() && given.toDouble() == std::floor(given.toDouble());
+        alternatives = given.toInt();
+        if (given.isString())
+            alternatives = given.toString().trimmed().toInt(&ok);
+        if (!ok)
+            throw ApiError::invalid(
+                QStringLiteral("Invalid request: alternatives parameter is not a number"));
     }
 
     QString format = textField(params.fields, "format");
@@ -511,7 +570,7 @@ LibreTranslateApi::Reply LibreTranslateApi::translate(const Request& request)
     for (qsizetype i = 0; i < items.size(); ++i) {
         const QString& from = sources[static_cast<size_t>(i)].code;
         const TranslationMode mode = checkedMode(from, target);
-        if (!hasLetters(items[i]))
+        if (!hasLetters(items[i]) || from == target)
             continue;
         if (html)
             results[i] = m_engine.translateHtml(mode, items[i]);
@@ -544,7 +603,7 @@ LibreTranslateApi::Reply LibreTranslateApi::translate(const Request& request)
                       batch ? QJsonValue(detected) : detected.first());
     }
     // Alternative translations: Apertium has one translation only.
-    if (params.fields.value(QLatin1String("alternatives")).toVariant().toInt() > 0) {
+    if (alternatives > 0) {
         QJsonArray none;
         for (qsizetype i = 0; batch && i < items.size(); ++i)
             none.append(QJsonArray());
@@ -608,10 +667,10 @@ LibreTranslateApi::Reply LibreTranslateApi::translateFile(const Request& request
     checkKey(params.fields);
     if (!params.file)
         throw ApiError::invalid(missing("file"));
-    const QString source = textField(params.fields, "source");
+    const QString source = languageField(params.fields, "source");
     if (source.isEmpty())
         throw ApiError::invalid(missing("source"));
-    const QString target = textField(params.fields, "target");
+    const QString target = languageField(params.fields, "target");
     if (target.isEmpty())
         throw ApiError::invalid(missing("target"));
     const ApiRequest::File& file = *params.file;
@@ -738,10 +797,10 @@ LibreTranslateApi::Reply LibreTranslateApi::downloadFile(const std::string& path
         name == QLatin1String("..") || name.contains(QLatin1Char('/')) ||
         name.contains(QLatin1Char('\\')) || name.contains(QChar(0)))
         throw invalid();
-    const std::optional<FileStore::Taken> taken = m_files.take(id, name);
+    const std::optional<FileStore::Taken> taken = m_files.open(id, name);
     if (!taken)
-        throw ApiError(404, QStringLiteral("The file is not available: it was downloaded "
-                                           "already, or it expired"));
+        throw ApiError(404, QStringLiteral("The file is not available: it expired, or newer "
+                                           "files took its room"));
     Reply reply;
     reply.contentType = taken->contentType.toStdString();
     reply.headers = corsHeaders;
@@ -787,7 +846,7 @@ LibreTranslateApi::Reply LibreTranslateApi::settings() const
         target = QStringLiteral("en");
     const bool keys = !m_options.keyDigests.isEmpty();
     const QJsonObject settings{
-        {QStringLiteral("charLimit"), m_options.charLimit},
+        {QStringLiteral("charLimit"), charLimit()},
         {QStringLiteral("frontendTimeout"), 500},
         {QStringLiteral("apiKeys"), keys},
         {QStringLiteral("keyRequired"), keys},
@@ -804,4 +863,78 @@ LibreTranslateApi::Reply LibreTranslateApi::settings() const
                                   {QStringLiteral("name"), ServiceLanguages::name(target)}}}}},
     };
     return jsonReply(QJsonDocument(settings));
+}
+
+namespace {
+QJsonObject parameter(const char* name, const char* description, bool required,
+                      const char* type = "string")
+{
+    return {{QStringLiteral("in"), QStringLiteral("formData")},
+            {QStringLiteral("name"), QLatin1String(name)},
+            {QStringLiteral("type"), QLatin1String(type)},
+            {QStringLiteral("required"), required},
+            {QStringLiteral("description"), QLatin1String(description)}};
+}
+
+QJsonObject operation(const char* summary, const QJsonArray& parameters)
+{
+    const QJsonObject error{
+        {QStringLiteral("description"), QStringLiteral("{\"error\": message}")}};
+    return {{QStringLiteral("summary"), QLatin1String(summary)},
+            {QStringLiteral("tags"), QJsonArray{QStringLiteral("translate")}},
+            {QStringLiteral("parameters"), parameters},
+            {QStringLiteral("responses"),
+             QJsonObject{{QStringLiteral("200"),
+                          QJsonObject{{QStringLiteral("description"), QStringLiteral("Done")}}},
+                         {QStringLiteral("400"), error},
+                         {QStringLiteral("403"), error},
+                         {QStringLiteral("500"), error}}}};
+}
+} // namespace
+
+// An OpenAPI (Swagger 2.0) description of the routes, as LibreTranslate
+// serves one at /spec: its clients check info.title to tell an instance.
+LibreTranslateApi::Reply LibreTranslateApi::spec() const
+{
+    const QJsonObject key = parameter("api_key", "API key", !m_options.keyDigests.isEmpty());
+    const QJsonObject get{
+        {QStringLiteral("get"), operation("Retrieve list of supported languages", {})}};
+    const QJsonObject paths{
+        {QStringLiteral("/translate"),
+         QJsonObject{{QStringLiteral("post"),
+                      operation("Translate text from a language to another",
+                                {parameter("q", "Text(s) to translate", true),
+                                 parameter("source", "Source language code, or auto", true),
+                                 parameter("target", "Target language code", true),
+                                 parameter("format", "text or html", false),
+                                 parameter("alternatives", "Alternative translations wanted", false,
+                                           "integer"),
+                                 key})}}},
+        {QStringLiteral("/detect"),
+         QJsonObject{
+             {QStringLiteral("post"), operation("Detect the language of a single text",
+                                                {parameter("q", "Text to detect", true), key})}}},
+        {QStringLiteral("/translate_file"),
+         QJsonObject{{QStringLiteral("post"),
+                      operation("Translate file from a language to another",
+                                {parameter("file", "File to translate", true, "file"),
+                                 parameter("source", "Source language code, or auto", true),
+                                 parameter("target", "Target language code", true), key})}}},
+        {QStringLiteral("/languages"), get},
+        {QStringLiteral("/frontend/settings"),
+         QJsonObject{
+             {QStringLiteral("get"), operation("Retrieve frontend specific settings", {})}}},
+        {QStringLiteral("/health"),
+         QJsonObject{{QStringLiteral("get"), operation("Health check", {})}}},
+    };
+    const QJsonObject doc{
+        {QStringLiteral("swagger"), QStringLiteral("2.0")},
+        {QStringLiteral("info"),
+         QJsonObject{{QStringLiteral("title"), QStringLiteral("LibreTranslate")},
+                     {QStringLiteral("version"), QStringLiteral("1.9.6")},
+                     {QStringLiteral("description"),
+                      QStringLiteral("LibreTranslate's API on tarquell-service")}}},
+        {QStringLiteral("paths"), paths},
+    };
+    return jsonReply(QJsonDocument(doc));
 }

@@ -35,7 +35,8 @@ class LibreTranslateApi
 public:
     struct Options
     {
-        // Longest text of one /translate request in characters; -1: any.
+        // Longest text of /translate in characters, each text of a batch
+        // on its own; -1: as many as the largest body holds.
         int charLimit = -1;
         // SHA-256 digests of the keys a request must carry; empty: none
         // is asked for (a key sent is ignored).
@@ -138,7 +139,13 @@ private:
     Reply languages() const;
     Reply settings() const;
 
+    Reply spec() const;
     void checkKey(const QJsonObject& fields) const;
+    // For the routes whose fields are not read otherwise: the key from the
+    // query string or a form body.
+    void checkKey(const Request& request) const;
+    // The limit in force, always positive.
+    int charLimit() const;
     // Each of the ten languages this engine translates from or into, with
     // the languages it translates it into.
     using LanguageTable = std::vector<std::pair<QString, QStringList>>;

@@ -103,11 +103,38 @@ bool namesListen(const HostAndPort& h, const ListenAddress& listen)
 }
 } // namespace
 
+HostCheck::HostCheck(QList<ListenAddress> service, const QStringList& names)
+    : m_service(std::move(service))
+{
+    for (const QString& name : names) {
+        const QByteArray latin = name.toLatin1();
+        if (const auto h = split(std::string_view(latin.constData(), latin.size()));
+            h && isName(name))
+            m_names.append({h->host, h->port.value_or(-1)});
+    }
+}
+
+bool HostCheck::isName(const QString& name)
+{
+    for (const QChar c : name) {
+        if (!(c.isLetterOrNumber() && c.unicode() < 0x80) && c != QLatin1Char('.') &&
+            c != QLatin1Char('-') && c != QLatin1Char(':') && c != QLatin1Char('[') &&
+            c != QLatin1Char(']') && c != QLatin1Char('_'))
+            return false;
+    }
+    const QByteArray latin = name.toLatin1();
+    return split(std::string_view(latin.constData(), latin.size())).has_value();
+}
+
 bool HostCheck::accepts(std::string_view host) const
 {
     const std::optional<HostAndPort> h = split(host);
     if (!h)
         return false;
+    for (const Name& name : m_names) {
+        if (name.host == h->host && (name.port < 0 || name.port == h->port.value_or(-2)))
+            return true;
+    }
     for (const ListenAddress& listen : m_service) {
         if (namesListen(*h, listen))
             return true;

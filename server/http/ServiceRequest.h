@@ -48,9 +48,11 @@ struct ServiceServer::Request
     std::string path;   // decoded, as routed
     std::string method;
     std::string host; // the Host header
+    bool forwardedHttps = false; // X-Forwarded-Proto: https, from a TLS front
     std::string contentType;
     bool gateway = false;
     bool api = false; // LibreTranslate's API
+    bool loopbackPeer = false;
     bool started = false;
     size_t bodyCap = 0; // the largest body kept; 0: the body is dropped
     Clock::time_point bodyStart;

@@ -15,11 +15,13 @@
 #include <cstdarg>
 #include <microhttpd.h>
 #include <netinet/in.h>
+#include <strings.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 using ServiceText::fromStd;
 using ServiceText::toStd;
@@ -40,6 +42,51 @@ std::string header(MHD_Connection* c, const char* name)
 {
     const char* value = MHD_lookup_connection_value(c, MHD_HEADER_KIND, name);
     return value ? std::string(value) : std::string();
+}
+
+// Every value of the Content-Length headers, lists split at commas, is the
+// same. Two that differ are read one way here and another by a proxy in
+// front: a request smuggled past it.
+MHD_Result sameLength(void* cls, MHD_ValueKind, const char* key, const char* value)
+{
+    auto* lengths = static_cast<std::vector<std::string>*>(cls);
+    if (key && value && ::strcasecmp(key, MHD_HTTP_HEADER_CONTENT_LENGTH) == 0) {
+        std::string_view rest(value);
+        while (!rest.empty()) {
+            const size_t comma = rest.find(',');
+            std::string_view item = rest.substr(0, comma);
+            while (!item.empty() && (item.front() == ' ' || item.front() == '\t'))
+                item.remove_prefix(1);
+            while (!item.empty() && (item.back() == ' ' || item.back() == '\t'))
+                item.remove_suffix(1);
+            lengths->emplace_back(item);
+            rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+        }
+    }
+    return MHD_YES;
+}
+
+bool conflictingLengths(MHD_Connection* c)
+{
+    std::vector<std::string> lengths;
+    MHD_get_connection_values(c, MHD_HEADER_KIND, &sameLength, &lengths);
+    return std::any_of(lengths.begin(), lengths.end(),
+                       [&](const std::string& l) { return l != lengths.front(); });
+}
+
+bool isLoopbackPeer(MHD_Connection* c)
+{
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    if (!info || !info->client_addr)
+        return false;
+    const sockaddr* a = info->client_addr;
+    if (a->sa_family == AF_INET)
+        return (ntohl(reinterpret_cast<const sockaddr_in*>(a)->sin_addr.s_addr) >> 24) == 127;
+    if (a->sa_family == AF_INET6) {
+        const in6_addr& v6 = reinterpret_cast<const sockaddr_in6*>(a)->sin6_addr;
+        return IN6_IS_ADDR_LOOPBACK(&v6) || (IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127);
+    }
+    return a->sa_family == AF_UNIX;
 }
 } // namespace
 
@@ -199,9 +246,11 @@ ListenAddress ServiceServer::bind(const ListenAddress& address)
     return m_address;
 }
 
-void ServiceServer::setAccess(const QList<ListenAddress>& service, bool allowPrivatePages)
+void ServiceServer::setAccess(const QList<ListenAddress>& service, bool allowPrivatePages,
+                              const QStringList& allowHosts, bool loopbackOnlyKeyless)
 {
-    m_hostCheck = HostCheck(service);
+    m_hostCheck = HostCheck(service, allowHosts);
+    m_loopbackOnlyKeyless = loopbackOnlyKeyless;
     m_gateway->setTargets(FetchTargets{{allowPrivatePages, service}, nullptr});
     m_accessSet = true;
 }
@@ -365,6 +414,7 @@ int ServiceServer::beginRequest(MHD_Connection* c, Request& req, const char* url
     req.bodyStart = Clock::now();
     req.host = header(c, MHD_HTTP_HEADER_HOST);
     req.contentType = header(c, MHD_HTTP_HEADER_CONTENT_TYPE);
+    req.forwardedHttps = ::strcasecmp(header(c, "X-Forwarded-Proto").c_str(), "https") == 0;
     setDeadline(c, req.bodyStart + std::chrono::seconds(m_limits.headerSeconds));
     // Whatever the request: one that does not name this service came
     // through a name someone else controls.
@@ -373,6 +423,10 @@ int ServiceServer::beginRequest(MHD_Connection* c, Request& req, const char* url
                               "This service answers requests addressed to " +
                                   toStd(m_address.text()) + " only.\n",
                               textType, nullptr, true});
+    if (conflictingLengths(c))
+        return queueReply(
+            c, {400, "The request gives two different lengths.\n", textType, nullptr, true});
+    req.loopbackPeer = isLoopbackPeer(c);
     // Which bodies are kept, and how large: a SOAP call's, and those of the
     // API's POST requests.
     req.api = m_api && LibreTranslateApi::isApiPath(req.path);
@@ -447,14 +501,23 @@ int ServiceServer::finishRequest(MHD_Connection* c, Request& req)
 
     const QString path = fromStd(req.path);
     const bool get = req.method == MHD_HTTP_METHOD_GET || req.method == MHD_HTTP_METHOD_HEAD;
+    // With API keys asked for, the translations that cannot carry one are
+    // for this machine only: on a LAN address they would spend the owner's
+    // remote engine keys for anyone.
+    const Reply keyless{403, "This service asks for API keys, which SOAP and web page requests "
+                             "cannot send: they are answered for callers on this machine only.\n"};
     if (path == WsdlDocuments::endpointPath()) {
         if (req.method != MHD_HTTP_METHOD_POST)
             return queueReply(c,
                               {405, "This address takes POST requests only.\n", textType, "POST"});
+        if (m_loopbackOnlyKeyless && !req.loopbackPeer)
+            return queueReply(c, keyless);
         return runLater(c, req) ? MHD_YES : MHD_NO;
     }
     if (get) {
         if (GatewayRequest::isGatewayPath(path, req.rawQuery())) {
+            if (m_loopbackOnlyKeyless && !req.loopbackPeer)
+                return queueReply(c, keyless);
             req.gateway = true;
             return runLater(c, req) ? MHD_YES : MHD_NO;
         }

@@ -46,8 +46,13 @@ public:
     // header must name one, and the gateway never fetches them), and
     // whether the gateway may fetch pages on this machine and private
     // networks. Call before serve(); without it, the service is this
-    // server's address alone and private pages are refused.
-    void setAccess(const QList<ListenAddress>& service, bool allowPrivatePages);
+    // server's address alone and private pages are refused. allowHosts:
+    // more names a request's Host may give (a reverse proxy's).
+    // loopbackOnlyKeyless: SOAP and the gateways, whose clients cannot send
+    // an API key, answer callers on this machine only (set when the API
+    // asks for keys).
+    void setAccess(const QList<ListenAddress>& service, bool allowPrivatePages,
+                   const QStringList& allowHosts = {}, bool loopbackOnlyKeyless = false);
     // Serves until stop(). False when serving failed.
     bool serve();
     // Safe from any thread, also before serve() has begun: serve() then
@@ -94,6 +99,7 @@ private:
     std::unique_ptr<WorkQueue> m_pageWork;
     HostCheck m_hostCheck;
     bool m_accessSet = false;
+    bool m_loopbackOnlyKeyless = false;
     LibreTranslateApi* const m_api;
     std::atomic<bool> m_stopRequested{false};
 

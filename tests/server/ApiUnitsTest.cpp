@@ -11,11 +11,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -125,7 +127,7 @@ TEST(ApiDownloadName, KeepsOnlyASafeBaseName)
     EXPECT_EQ(longName.size(), 100 + 7);
 }
 
-TEST(ApiFileStore, GivesEachFileOutOnceUnderItsOwnId)
+TEST(ApiFileStore, KeepsEachFileUnderItsOwnIdAndPushesOutTheOldest)
 {
     QTemporaryDir dir;
     FileStore store(dir.filePath(s("parent")), 1000, std::chrono::seconds(60));
@@ -140,19 +142,32 @@ TEST(ApiFileStore, GivesEachFileOutOnceUnderItsOwnId)
     EXPECT_TRUE(store.folder().startsWith(dir.filePath(s("parent/files-"))));
 
     const QString id = store.put("hello", s("h.txt"), s("text/plain"));
-    EXPECT_FALSE(store.take(id, s("other.txt")));
-    EXPECT_FALSE(store.take(id.toUpper(), s("h.txt")));
-    auto taken = store.take(id, s("h.txt"));
-    ASSERT_TRUE(taken);
-    char buffer[16] = {};
-    EXPECT_EQ(::read(taken->fd, buffer, sizeof buffer), 5);
-    ::close(taken->fd);
-    EXPECT_EQ(QByteArray(buffer), "hello");
-    EXPECT_FALSE(store.take(id, s("h.txt")));
-    EXPECT_EQ(QDir(store.folder()).entryList(QDir::Files).size(), 20);
+    EXPECT_FALSE(store.open(id, s("other.txt")));
+    EXPECT_FALSE(store.open(id.toUpper(), s("h.txt")));
+    // As often as asked, each time from the beginning.
+    for (int i = 0; i < 2; ++i) {
+        auto opened = store.open(id, s("h.txt"));
+        ASSERT_TRUE(opened);
+        char buffer[16] = {};
+        EXPECT_EQ(::read(opened->fd, buffer, sizeof buffer), 5);
+        ::close(opened->fd);
+        EXPECT_EQ(QByteArray(buffer), "hello");
+    }
+    EXPECT_EQ(QDir(store.folder()).entryList(QDir::Files).size(), 21);
 
-    EXPECT_THROW(store.put(QByteArray(981, 'x'), s("big"), s("x")), TarquellError);
-    EXPECT_NO_THROW(store.put(QByteArray(980, 'x'), s("big"), s("x")));
+    // Larger than the cap: refused. Otherwise the oldest go, in order of
+    // their storing, until the new one fits.
+    EXPECT_THROW(store.put(QByteArray(1001, 'x'), s("big"), s("x")), TarquellError);
+    EXPECT_EQ(store.storedBytes(), 25);
+    const QString big = store.put(QByteArray(980, 'x'), s("big"), s("x"));
+    EXPECT_EQ(store.storedBytes(), 1000);
+    EXPECT_TRUE(store.open(id, s("h.txt")).has_value());
+    EXPECT_EQ(QDir(store.folder()).entryList(QDir::Files).size(), 1 + 15 + 1);
+    // The fifteen ones left, then "hello", make room; the big one stays.
+    store.put(QByteArray(20, 'y'), s("y"), s("y"));
+    EXPECT_TRUE(store.open(big, s("big")).has_value());
+    EXPECT_FALSE(store.open(id, s("h.txt")).has_value());
+    EXPECT_EQ(store.storedBytes(), 1000);
 
     // A folder left by a process that is gone is cleared away by the next.
     const QString folder = store.folder();
@@ -161,6 +176,50 @@ TEST(ApiFileStore, GivesEachFileOutOnceUnderItsOwnId)
     other.put("y", s("y"), s("y"));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath(s("parent/files-999999999"))));
     EXPECT_TRUE(QFileInfo::exists(folder)); // ours, this process runs
+}
+
+// A link planted under a leftover folder's name is removed as a link: what
+// it points to is never touched. A parent others may write to is refused.
+TEST(ApiFileStore, NeverFollowsAPlantedLinkAndRefusesASharedParent)
+{
+    QTemporaryDir dir;
+    const QString parent = dir.filePath(s("parent"));
+    ASSERT_TRUE(QDir().mkpath(parent));
+    ASSERT_TRUE(QDir().mkpath(dir.filePath(s("victim"))));
+    QFile marker(dir.filePath(s("victim/marker")));
+    ASSERT_TRUE(marker.open(QIODevice::WriteOnly));
+    marker.write("keep me");
+    marker.close();
+    ::chmod(QFile::encodeName(parent).constData(), 0700);
+    // Links at the folder's name, and inside a leftover folder.
+    ASSERT_TRUE(QFile::link(dir.filePath(s("victim")), parent + s("/files-999999998")));
+    ASSERT_TRUE(QDir().mkpath(parent + s("/files-999999997")));
+    ASSERT_TRUE(QFile::link(dir.filePath(s("victim")), parent + s("/files-999999997/inner")));
+    {
+        FileStore store(parent, 1000, std::chrono::seconds(60));
+        store.put("x", s("x"), s("x"));
+        EXPECT_FALSE(QFileInfo(parent + s("/files-999999998")).isSymLink());
+        EXPECT_FALSE(QFileInfo::exists(parent + s("/files-999999997")));
+    }
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath(s("victim/marker"))));
+
+    for (const mode_t mode : {0777, 0770, 0702}) {
+        SCOPED_TRACE(mode);
+        ::chmod(QFile::encodeName(parent).constData(), mode);
+        EXPECT_THROW(FileStore::checkParent(parent), TarquellError);
+        FileStore store(parent, 1000, std::chrono::seconds(60));
+        try {
+            store.put("x", s("x"), s("x"));
+            ADD_FAILURE() << "a shared parent was taken";
+        } catch (const TarquellError& e) {
+            EXPECT_TRUE(e.message().contains(s("only this user may write to"))) << e.message();
+        }
+    }
+    ::chmod(QFile::encodeName(parent).constData(), 0700);
+    EXPECT_NO_THROW(FileStore::checkParent(parent));
+    // A link in the parent's place is refused too.
+    ASSERT_TRUE(QFile::link(dir.filePath(s("victim")), dir.filePath(s("linked"))));
+    EXPECT_THROW(FileStore::checkParent(dir.filePath(s("linked"))), TarquellError);
 }
 
 // Reads "code<TAB>source<TAB>text" lines.

@@ -14,8 +14,10 @@
 #include "server/http/HostCheck.h"
 #include "server/net/PageTargets.h"
 
+#include <QFile>
 #include <QHostAddress>
 #include <QNetworkInterface>
+#include <QTemporaryDir>
 #include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
@@ -610,5 +612,107 @@ TEST(HostRule, AWildcardListenTakesTheMachinesOwnAddressesAndName)
           "127.0.0.1:99999", "127.0.0.1:+80", "local host:8731", "127.0.0.1:"}) {
         SCOPED_TRACE(host);
         EXPECT_FALSE(wildcard.accepts(host));
+    }
+}
+
+// Names a reverse proxy puts in Host are taken when allowed, with any port
+// or the one given; the rebinding guard stays for every other name.
+TEST(HostRule, TakesTheNamesAProxyUses)
+{
+    const HostCheck check({{QStringLiteral("127.0.0.1"), 8731}},
+                          {QStringLiteral("Translate.Example.org"),
+                           QStringLiteral("front.example:443"), QStringLiteral("bad name")});
+    const struct
+    {
+        const char* host;
+        bool accepted;
+    } rows[] = {
+        {"translate.example.org", true},
+        {"translate.example.org:8080", true},
+        {"TRANSLATE.example.org.", true},
+        {"front.example:443", true},
+        {"front.example", false},
+        {"front.example:80", false},
+        {"evil.example", false},
+        {"translate.example.org.evil.example", false},
+        {"bad name", false},
+        {"127.0.0.1:8731", true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.host);
+        EXPECT_EQ(check.accepts(row.host), row.accepted);
+    }
+    EXPECT_FALSE(HostCheck::isName(QStringLiteral("a b")));
+    EXPECT_FALSE(HostCheck::isName(QStringLiteral("x.example/path")));
+    EXPECT_TRUE(HostCheck::isName(QStringLiteral("[::1]:443")));
+}
+
+// Two different Content-Length headers are refused: a proxy in front may
+// read the other one, and the rest of the body would be taken as a request
+// of its own. The same length twice is one length.
+TEST(HostRule, RefusesTwoDifferentLengthsAndTakesAProxysName)
+{
+    ServiceProcess service({QStringLiteral("--engine"), QStringLiteral("echo"),
+                            QStringLiteral("--allow-host"),
+                            QStringLiteral("translate.example.org")});
+    ASSERT_TRUE(service.isRunning()) << service.error().toStdString();
+    const std::string host = "Host: 127.0.0.1:" + std::to_string(service.port()) + "\r\n";
+    const auto status = [&](const std::string& headers, const std::string& body) {
+        const std::string reply =
+            rawExchange(service.port(), "GET /languages HTTP/1.1\r\n" + headers +
+                                            "Connection: close\r\n\r\n" + body);
+        return reply.substr(0, 12);
+    };
+    EXPECT_EQ(status(host + "Content-Length: 0\r\nContent-Length: 5\r\n", "GET /"), "HTTP/1.1 400");
+    EXPECT_EQ(status(host + "Content-Length: 0, 5\r\n", "GET /"), "HTTP/1.1 400");
+    EXPECT_EQ(status(host + "Content-Length: 0\r\nContent-Length: 0\r\n", ""), "HTTP/1.1 200");
+    EXPECT_EQ(status(host, ""), "HTTP/1.1 200");
+    // A proxy's name, and a name nobody allowed.
+    EXPECT_EQ(status("Host: translate.example.org\r\n", ""), "HTTP/1.1 200");
+    EXPECT_EQ(status("Host: evil.example\r\n", ""), "HTTP/1.1 421");
+}
+
+// With API keys, SOAP and the gateways, which cannot send one, answer this
+// machine only, unless opened; the API itself answers anyone with a key.
+TEST(HostRule, KeepsKeylessRoutesToThisMachineWhenKeysAreAsked)
+{
+    QHostAddress lan;
+    for (const QHostAddress& a : QNetworkInterface::allAddresses()) {
+        if (a.protocol() == QAbstractSocket::IPv4Protocol && !a.isLoopback() && !a.isLinkLocal())
+            lan = a;
+    }
+    if (lan.isNull())
+        GTEST_SKIP() << "this machine has no IPv4 address but loopback";
+    QTemporaryDir dir;
+    QFile keys(dir.filePath(QStringLiteral("keys")));
+    ASSERT_TRUE(keys.open(QIODevice::WriteOnly));
+    keys.write("key-one\n");
+    keys.close();
+    const std::string soap =
+        "<e:Envelope xmlns:e=\"http://schemas.xmlsoap.org/soap/envelope/\"><e:Body>"
+        "<BabelFish><translationmode>en_es</translationmode><sourcedata>The house</sourcedata>"
+        "</BabelFish></e:Body></e:Envelope>";
+    for (const bool open : {false, true}) {
+        SCOPED_TRACE(open ? "opened" : "closed");
+        QStringList arguments{QStringLiteral("--engine"),   QStringLiteral("echo"),
+                              QStringLiteral("--listen"),   QStringLiteral("0.0.0.0:0"),
+                              QStringLiteral("--api-keys"), keys.fileName()};
+        if (open)
+            arguments << QStringLiteral("--keyless-from-anywhere");
+        ServiceProcess service(arguments);
+        ASSERT_TRUE(service.isRunning()) << service.error().toStdString();
+        httplib::Client local("127.0.0.1", service.port());
+        httplib::Client remote(lan.toString().toStdString(), service.port());
+        for (httplib::Client* client : {&local, &remote}) {
+            const bool fromHere = client == &local;
+            const auto call = client->Post("/soap", soap, "text/xml; charset=utf-8");
+            ASSERT_TRUE(call);
+            EXPECT_EQ(call->status, fromHere || open ? 200 : 403) << call->body;
+            const auto translated = client->Post(
+                "/translate", R"({"q":"Hi","source":"en","target":"es","api_key":"key-one"})",
+                "application/json");
+            ASSERT_TRUE(translated);
+            EXPECT_EQ(translated->status, 200) << translated->body;
+        }
     }
 }

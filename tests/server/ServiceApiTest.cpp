@@ -17,6 +17,7 @@
 #include <QUrl>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <tuple>
 
 namespace {
 QString s(const char* text)
@@ -267,6 +268,75 @@ TEST_F(ApiService, RefusesWithLibreTranslatesTexts)
     EXPECT_EQ(a.error(), s("The request is larger than 16 MiB."));
 }
 
+// The points where LibreTranslate's clients found this service different
+// from LibreTranslate itself: each request with the status and the one
+// value of the answer the clients read.
+TEST_F(ApiService, AnswersAsLibreTranslateWhereClientsLook)
+{
+    const char* json = "application/json";
+    const char* form = "application/x-www-form-urlencoded";
+    const struct
+    {
+        const char* method;
+        const char* path;
+        std::string body;
+        const char* type;
+        int status;
+        const char* key; // a top-level key of the JSON answer, or "" for an array
+        QJsonValue value;
+    } points[] = {
+        // Language codes in capitals are LibreTranslate's lower-case ones.
+        {"POST", "/translate", R"({"q":"Hello","source":"EN","target":"ES"})", json, 200,
+         "translatedText", s("[en_es] Hello")},
+        {"POST", "/translate", "q=Hello&source=Fr&target=DE", form, 200, "translatedText",
+         s("[fr_de] Hello")},
+        {"POST", "/translate",
+         QJsonDocument(
+             QJsonObject{{s("q"), french}, {s("source"), s("AUTO")}, {s("target"), s("Es")}})
+             .toJson()
+             .toStdString(),
+         json, 200, "translatedText", s("[fr_es] ") + french},
+        // A text in the language asked for comes back as it is.
+        {"POST", "/translate", R"({"q":"Hello","source":"en","target":"en"})", json, 200,
+         "translatedText", s("Hello")},
+        // alternatives is a number, or refused.
+        {"POST", "/translate", "q=Hello&source=en&target=es&alternatives=abc", form, 400, "error",
+         s("Invalid request: alternatives parameter is not a number")},
+        {"POST", "/translate", R"({"q":"Hi","source":"en","target":"es","alternatives":"x"})", json,
+         400, "error", s("Invalid request: alternatives parameter is not a number")},
+        {"POST", "/translate", R"({"q":"Hi","source":"en","target":"es","alternatives":1.5})", json,
+         400, "error", s("Invalid request: alternatives parameter is not a number")},
+        {"POST", "/translate", "q=Hello&source=en&target=es&alternatives=3", form, 200,
+         "alternatives", QJsonArray()},
+        // Suggestions are off, in LibreTranslate's words.
+        {"POST", "/suggest", "q=Hello&s=Hola&source=en&target=es", form, 403, "error",
+         s("Suggestions are disabled on this server.")},
+        {"GET", "/health", "", "", 200, "status", s("ok")},
+        // Dialect tells an instance by this title.
+        {"GET", "/spec", "", "", 200, "swagger", s("2.0")},
+        {"GET", "/detect", "", "", 405, "error",
+         s("Method not allowed: /detect takes POST requests")},
+    };
+    for (const auto& p : points) {
+        SCOPED_TRACE(std::string(p.method) + " " + p.path + " " + p.body);
+        const Answer a =
+            std::string(p.method) == "GET" ? get(p.path) : post(p.path, p.body, p.type);
+        EXPECT_EQ(a.status, p.status) << a.body;
+        EXPECT_EQ(a.value(p.key), p.value) << a.body;
+        EXPECT_EQ(a.headers.find("Access-Control-Allow-Origin")->second, "*");
+    }
+    const Answer spec = get("/spec");
+    const QJsonObject info = spec.value("info").toObject();
+    EXPECT_EQ(info.value(s("title")), s("LibreTranslate"));
+    EXPECT_TRUE(spec.value("paths").toObject().contains(s("/translate")));
+
+    // A file's languages in capitals too.
+    const Answer file =
+        upload("a.txt", "Hello", {{"source", "EN", "", ""}, {"target", "ES", "", ""}});
+    EXPECT_EQ(file.status, 200) << file.body;
+    downloadPath(file, "a.es.txt");
+}
+
 // CORS as LibreTranslate sends it, on answers, errors and the preflight.
 TEST_F(ApiService, SendsCorsHeaders)
 {
@@ -295,13 +365,16 @@ TEST_F(ApiService, ListsLanguagesAndSettings)
     ASSERT_EQ(a.status, 200);
     const QJsonArray list = a.json.array();
     ASSERT_EQ(list.size(), 10);
-    EXPECT_EQ(list.at(0).toObject(),
-              (QJsonObject{{s("code"), s("en")},
-                           {s("name"), s("English")},
-                           {s("targets"), QJsonArray{s("de"), s("es"), s("fr"), s("it"), s("ja"),
-                                                     s("ko"), s("pt"), s("ru"), s("zh")}}}));
+    EXPECT_EQ(
+        list.at(0).toObject(),
+        (QJsonObject{{s("code"), s("en")},
+                     {s("name"), s("English")},
+                     {s("targets"), QJsonArray{s("de"), s("en"), s("es"), s("fr"), s("it"), s("ja"),
+                                               s("ko"), s("pt"), s("ru"), s("zh")}}}));
     const Answer settings = get("/frontend/settings");
-    EXPECT_EQ(settings.value("charLimit"), -1);
+    // Never -1: Debian 12's Dialect cuts its input box at the limit it
+    // reads, and crashes on -1.
+    EXPECT_EQ(settings.value("charLimit"), 16 * 1024 * 1024);
     EXPECT_EQ(settings.value("filesTranslation"), true);
     EXPECT_EQ(settings.value("apiKeys"), false);
     const QJsonArray formats = settings.value("supportedFilesFormat").toArray();
@@ -321,9 +394,10 @@ TEST_F(ApiService, ListsLanguagesAndSettings)
               (QJsonArray{QJsonObject{{s("confidence"), 0}, {s("language"), s("en")}}}));
 }
 
-// A file goes into the private folder under an unguessable id, comes out
-// once with its type and name, and leaves the folder with its download.
-TEST_F(ApiService, TranslatesFilesAndGivesThemOutOnce)
+// A file goes into the private folder under an unguessable id and comes
+// out with its type and name as often as asked for its lifetime:
+// LibreTranslate's page downloads it, then offers the same link again.
+TEST_F(ApiService, TranslatesFilesAndKeepsThemForTheirLifetime)
 {
     Answer a = upload("C:\\docs\\notes.txt", "Caf\xe9 au lait\n",
                       {{"source", "fr", "", ""}, {"target", "en", "", ""}});
@@ -343,10 +417,14 @@ TEST_F(ApiService, TranslatesFilesAndGivesThemOutOnce)
     EXPECT_EQ(get("/download_file/" + id + "/other.txt").status, 404);
     EXPECT_EQ(get("/download_file/" + std::string(32, '0') + "/notes.en.txt").status, 404);
 
-    // A HEAD would give it out unseen: refused, and the file stays.
+    // HEAD answers as GET does, without the body.
     const auto head = service.client().Head(path);
     ASSERT_TRUE(head);
-    EXPECT_EQ(head->status, 405);
+    EXPECT_EQ(head->status, 200);
+    EXPECT_TRUE(head->body.empty());
+    EXPECT_EQ(head->get_header_value("Content-Length"),
+              std::to_string(std::string("\xEF\xBB\xBF[fr_en] Café au lait\n").size()));
+    EXPECT_EQ(head->get_header_value("Content-Type"), "text/plain; charset=utf-8");
 
     const auto res = service.client().Get(path);
     ASSERT_TRUE(res);
@@ -357,8 +435,12 @@ TEST_F(ApiService, TranslatesFilesAndGivesThemOutOnce)
     EXPECT_EQ(res->get_header_value("Content-Type"), "text/plain; charset=utf-8");
     EXPECT_EQ(res->get_header_value("Content-Disposition"),
               "attachment; filename=\"notes.en.txt\"; filename*=UTF-8''notes.en.txt");
-    EXPECT_EQ(get(path).status, 404);
-    EXPECT_TRUE(QDir(folder).entryList(QDir::Files).isEmpty());
+    // Again, and it stays.
+    const auto again = service.client().Get(path);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->status, 200);
+    EXPECT_EQ(again->body, res->body);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 1);
 
     // HTML keeps its markup and now says UTF-8; a name in any script.
     a = upload("résumé.HTML",
@@ -398,24 +480,34 @@ protected:
     }
 };
 
-// A file nobody downloads goes when its time is up, without any request to
-// notice; the files together stay under the cap.
+// A file goes when its time is up, without any request to notice; the
+// files together stay under the cap, the oldest pushed out first.
 TEST_F(ApiServiceShortLived, ExpiresFilesAndCapsTheirSize)
 {
-    Answer a = upload("a.txt", "one", {{"source", "en", "", ""}, {"target", "es", "", ""}});
+    const httplib::MultipartFormDataItems en_es{{"source", "en", "", ""}, {"target", "es", "", ""}};
+    Answer a = upload("a.txt", "one", en_es);
     ASSERT_EQ(a.status, 200) << a.body;
-    const std::string path = downloadPath(a, "a.es.txt");
-    // "[en_es] one" is 11 bytes of 64; 60 more do not fit.
-    a = upload("b.txt", std::string(60, 'b'), {{"source", "en", "", ""}, {"target", "es", "", ""}});
+    const std::string first = downloadPath(a, "a.es.txt");
+    a = upload("b.txt", "two", en_es);
+    ASSERT_EQ(a.status, 200) << a.body;
+    const std::string second = downloadPath(a, "b.es.txt");
+    // "[en_es] one" and "[en_es] two" are 22 bytes of 64; 38 more push
+    // out the oldest only.
+    a = upload("c.txt", std::string(30, 'c'), en_es);
+    ASSERT_EQ(a.status, 200) << a.body;
+    const std::string third = downloadPath(a, "c.es.txt");
+    EXPECT_EQ(get(first).status, 404);
+    EXPECT_EQ(get(second).status, 200);
+    EXPECT_EQ(get(third).status, 200);
+    // One file larger than the whole cap is refused, and pushes out nothing.
+    a = upload("d.txt", std::string(60, 'd'), en_es);
     EXPECT_EQ(a.status, 503);
-    EXPECT_TRUE(a.error().startsWith(s("The service holds too many translated files"))) << a.body;
+    EXPECT_EQ(a.error(), s("The translated file is larger than the service may keep (64 bytes)"));
+    EXPECT_EQ(get(third).status, 200);
 
     const QString folder = cache.path() + s("/tarquell-service/files-%1").arg(service.pid());
     QTRY_VERIFY_WITH_TIMEOUT(QDir(folder).entryList(QDir::Files).isEmpty(), 10000);
-    EXPECT_EQ(get(path).status, 404);
-    // The room is free again.
-    a = upload("b.txt", std::string(40, 'b'), {{"source", "en", "", ""}, {"target", "es", "", ""}});
-    EXPECT_EQ(a.status, 200);
+    EXPECT_EQ(get(third).status, 404);
 }
 
 class ApiServiceWithKeys : public ApiService
@@ -433,37 +525,54 @@ protected:
     }
 };
 
-// With keys, a request without one of them is refused; the pages that need
-// none still answer. The character limit counts every text of a batch.
+// With keys, a request without one is sent to get one and a wrong one is
+// refused, on every route that works for the caller; the pages that need
+// none still answer. The character limit holds each text of a batch on its
+// own.
 TEST_F(ApiServiceWithKeys, AsksForAKeyAndKeepsTheCharacterLimit)
 {
     const QJsonObject base{{s("q"), s("Hello")}, {s("source"), s("en")}, {s("target"), s("es")}};
-    for (const QJsonValue& key : {QJsonValue(), QJsonValue(s("")), QJsonValue(s("key-three")),
-                                  QJsonValue(s("key")), QJsonValue(7)}) {
+    const QString getOne = s("Please contact the server operator to get an API key");
+    for (const auto& [key, status, error] :
+         {std::tuple{QJsonValue(), 400, getOne}, std::tuple{QJsonValue(s("")), 400, getOne},
+          std::tuple{QJsonValue(s("key-three")), 403, s("Invalid API key")},
+          std::tuple{QJsonValue(s("key")), 403, s("Invalid API key")},
+          std::tuple{QJsonValue(7), 403, s("Invalid API key")}}) {
         QJsonObject o = base;
         if (!key.isUndefined())
             o.insert(s("api_key"), key);
         const Answer a = postJson("/translate", o);
-        EXPECT_EQ(a.status, 403) << a.body;
-        EXPECT_EQ(a.error(), s("Invalid API key"));
+        EXPECT_EQ(a.status, status) << a.body;
+        EXPECT_EQ(a.error(), error);
     }
+    // A document's progress and its cancel too.
+    const std::string id(32, 'a');
+    EXPECT_EQ(get("/translate_file/progress/" + id).error(), getOne);
+    EXPECT_EQ(get("/translate_file/progress/" + id + "?api_key=key-three").status, 403);
+    EXPECT_EQ(get("/translate_file/progress/" + id + "?api_key=key-one").status, 404);
+    EXPECT_EQ(post("/translate_file/cancel/" + id, "", "text/plain").error(), getOne);
+    EXPECT_EQ(
+        post("/translate_file/cancel/" + id, "api_key=key-one", "application/x-www-form-urlencoded")
+            .status,
+        200);
     QJsonObject o = base;
     o.insert(s("api_key"), s("key-two"));
     EXPECT_EQ(postJson("/translate", o).value("translatedText"), s("[en_es] Hello"));
     EXPECT_EQ(postForm("/detect", {{"q", "Hello"}, {"api_key", "key-one"}}).status, 200);
-    EXPECT_EQ(postForm("/detect", {{"q", "Hello"}}).status, 403);
+    EXPECT_EQ(postForm("/detect", {{"q", "Hello"}}).status, 400);
     EXPECT_EQ(upload("a.txt", "x", {{"source", "en", "", ""}, {"target", "es", "", ""}}).status,
-              403);
+              400);
     EXPECT_EQ(get("/languages").status, 200);
     const Answer settings = get("/frontend/settings");
     EXPECT_EQ(settings.value("apiKeys"), true);
     EXPECT_EQ(settings.value("keyRequired"), true);
     EXPECT_EQ(settings.value("charLimit"), 12);
 
-    // 12 characters pass (an emoji is one), 13 do not.
-    o.insert(s("q"), QJsonArray{s("Hello "), s("world😀")});
+    // 12 characters pass (an emoji is one), however many texts; 13 in one
+    // text do not.
+    o.insert(s("q"), QJsonArray{s("Hello world😀"), s("Hello world😀")});
     EXPECT_EQ(postJson("/translate", o).status, 200);
-    o.insert(s("q"), QJsonArray{s("Hello "), s("world!😀")});
+    o.insert(s("q"), QJsonArray{s("Hello"), s("Hello world!😀")});
     const Answer a = postJson("/translate", o);
     EXPECT_EQ(a.status, 400);
     EXPECT_EQ(a.error(), s("Invalid request: request (13) exceeds text limit (12)"));

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs LibreTranslate's npm client (tests/server/npm-client) against
-# tarquell-service with Apertium. The client is installed from the npm
-# registry at the versions package-lock.json pins (npm ci), into the build
-# folder. Skips (77) only when Node.js, npm or the Apertium pair is missing.
+# tarquell-service with Apertium. scripts/deps.sh installs the client from
+# the npm registry at the versions package-lock.json pins (npm ci), beside
+# this script. Skips (77) only when Node.js, npm or the Apertium pair is
+# missing.
 #   npm-client.sh BUILD_DIR
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -19,11 +20,13 @@ if [[ ! -f /usr/share/apertium/modes/eng-spa.mode ]]; then
   exit 77
 fi
 
-work="$build/npm-client"
-mkdir -p "$work"
-cp "$here/npm-client/package.json" "$here/npm-client/package-lock.json" \
-  "$here/npm-client/client-test.mjs" "$work/"
-(cd "$work" && npm ci --no-audit --no-fund --loglevel=error)
+# scripts/deps.sh installs the client from the registry; nothing is
+# downloaded while the tests run.
+work="$here/npm-client"
+if [[ ! -d "$work/node_modules" ]]; then
+  echo "the npm client is not installed: run scripts/deps.sh"
+  exit 1
+fi
 
 cache=$(mktemp -d)
 out="$cache/service.out"
