@@ -212,7 +212,7 @@ TEST(ApiFileStore, NeverFollowsAPlantedLinkAndRefusesASharedParent)
             store.put("x", s("x"), s("x"));
             ADD_FAILURE() << "a shared parent was taken";
         } catch (const TarquellError& e) {
-            EXPECT_TRUE(e.message().contains(s("only this user may write to"))) << e.message();
+            EXPECT_TRUE(e.message().contains(s("only this user may write to"))) << e.message().toStdString();
         }
     }
     ::chmod(QFile::encodeName(parent).constData(), 0700);
