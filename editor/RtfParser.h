@@ -63,10 +63,13 @@ inline char32_t symbolByte(int codePage, unsigned char byte)
     return codePage < 0 ? TextDecoding::symbolFontChar(TextDecoding::SymbolFont(-codePage), byte)
                         : 0;
 }
+// A \u in a symbol font: Word writes the private-use character, a writer
+// that keeps the font's bytes as Latin-1 letters (TextEdit) the letter.
 inline char32_t symbolUnicode(int codePage, char32_t c)
 {
-    return c >= 0xF020 && c <= 0xF0FF ? symbolByte(codePage, static_cast<unsigned char>(c & 0xFF))
-                                      : 0;
+    return (c >= 0xF020 && c <= 0xF0FF) || (c >= 0x20 && c <= 0xFF)
+               ? symbolByte(codePage, static_cast<unsigned char>(c & 0xFF))
+               : 0;
 }
 
 enum class Dest {

@@ -801,10 +801,13 @@ void Parser::fontTableText(const QByteArray& bytes)
                 const int cp = e.codePage ? e.codePage : m_docCodePage;
                 QStringDecoder* d = decoderFor(cp);
                 e.name = (d ? (*d)(m_fontName) : QString::fromLatin1(m_fontName)).trimmed();
-                // Only a font declared with the symbol character set draws
-                // its own pictures; a "Symbol" without it is a name only.
-                e.symbol = m_fontCharset == 2 ? TextDecoding::symbolFontNamed(e.name)
-                                              : TextDecoding::SymbolFont::None;
+                // Wingdings and Webdings draw pictures whatever character
+                // set the writer gave them (TextEdit gives none); a "Symbol"
+                // without the symbol character set is a name only.
+                const auto named = TextDecoding::symbolFontNamed(e.name);
+                e.symbol = m_fontCharset == 2 || named != TextDecoding::SymbolFont::Symbol
+                               ? named
+                               : TextDecoding::SymbolFont::None;
             }
             m_fontNumber = -1;
             m_fontName.clear();

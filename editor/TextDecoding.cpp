@@ -136,6 +136,11 @@ SymbolFont symbolFontNamed(const QString& name)
                  {"Wingdings 2", SymbolFont::Wingdings2},
                  {"Wingdings 3", SymbolFont::Wingdings3},
                  {"Webdings", SymbolFont::Webdings},
+                 // The Mac's names of the same fonts, as TextEdit writes them
+                 {"Wingdings-Regular", SymbolFont::Wingdings},
+                 {"Wingdings2", SymbolFont::Wingdings2},
+                 {"Wingdings3", SymbolFont::Wingdings3},
+                 {"SymbolMT", SymbolFont::Symbol},
                  // URW's fonts with Symbol's characters, which Linux writers name
                  {"Standard Symbols L", SymbolFont::Symbol},
                  {"Standard Symbols PS", SymbolFont::Symbol}};

@@ -142,7 +142,9 @@ Kind sniffMarkup(QByteArrayView data)
                 return xml ? Kind::Xml : Kind::Unknown;
             const bool closed =
                 end >= head.size() || isSpace(head[end]) || head[end] == '>' || head[end] == '/';
-            if (closed && isHtmlElement(name))
+            // After an XML declaration only an html root makes a page:
+            // <a> or <p> there are some other vocabulary's.
+            if (closed && isHtmlElement(name) && (!xml || name == QByteArrayView("html")))
                 return Kind::Html;
             // A flat OpenDocument file: office:document, under whatever
             // prefix the office namespace was given.

@@ -162,6 +162,18 @@ seed_fuzz_dict_reply() {
     printf '\x00%s' $'530 access denied\r\n' >"$dir/denied"
 }
 
+# Documents under any name: each kind the sniffer tells apart.
+seed_fuzz_sniff() {
+    local dir=$1
+    printf '\320\317\021\340\241\261\032\341' >"$dir/ole"
+    printf 'PK\003\004xxxxxxxxxxxxxxxxxxxxxxxxxxmimetypeapplication/vnd.oasis.opendocument.text' >"$dir/odf"
+    printf '{\\rtf1 x}' >"$dir/rtf"
+    printf '\061\276\000\000' >"$dir/wri"
+    printf '\377WPC' >"$dir/wpd"
+    printf '\357\273\277<?xml version="1.0"?><!-- c --><!DOCTYPE html><html>' >"$dir/html"
+    printf '<?xml version="1.0"?><o:document xmlns:o="urn:oasis:names:tc:opendocument:xmlns:office:1.0">' >"$dir/fodt"
+}
+
 cmake --preset fuzz >/dev/null
 mapfile -t all < <(cd fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')
 targets=("$@")

@@ -135,12 +135,11 @@ ServiceServer::Reply ServiceServer::answerSoap(const std::string& body) const
         const SoapCall call =
             parseSoapCall(QByteArray(body.data(), static_cast<qsizetype>(body.size())));
         const TranslationMode mode = TranslationMode::parse(call.mode);
-        EngineNote::take();
-        const QString translation = m_engine.translate(mode, call.text);
-        envelope = SoapReply::response(call, translation);
+        const NamedTranslation translation = m_engine.translateNamed(mode, call.text);
+        envelope = SoapReply::response(call, translation.text);
         // Which engine took it, for clients that tell their user (the
         // translation may have left this machine).
-        for (const QChar c : EngineNote::take()) {
+        for (const QChar c : translation.engine) {
             if (c.unicode() >= 0x20 && c.unicode() < 0x7F)
                 reply.engine += static_cast<char>(c.unicode());
         }

@@ -469,6 +469,8 @@ struct Runs
 {
     QList<QByteArray> runs;
     QList<QByteArray> superblanks;
+    // The last superblank does not close: nothing can follow it.
+    bool open = false;
 };
 
 Runs splitRuns(const QByteArray& s)
@@ -484,6 +486,7 @@ Runs splitRuns(const QByteArray& s)
                 j += s[j] == '\\' ? 2 : 1;
             r.runs << s.mid(start, i - start);
             r.superblanks << s.mid(i, j + 1 - i);
+            r.open = j >= s.size();
             i = j;
             start = j + 1;
         }
@@ -599,7 +602,8 @@ QByteArray keepBlanks(const QByteArray& source, const QByteArray& translated)
         // The superblanks moved: only the stream's own ends are known to
         // match.
         to.runs.first() = withOuterBlanks(from.runs.first(), to.runs.first());
-        to.runs.last() = withOuterBlanks(from.runs.last(), to.runs.last());
+        if (!to.open)
+            to.runs.last() = withOuterBlanks(from.runs.last(), to.runs.last());
     }
     QByteArray out;
     out.reserve(translated.size());

@@ -6,19 +6,3 @@ QString TranslationEngine::translateHtml(const TranslationMode& mode, const QStr
 {
     return HtmlRoute::translate(*this, mode, html);
 }
-
-namespace EngineNote {
-namespace {
-thread_local QString note;
-}
-
-void set(const QString& engine)
-{
-    note = engine;
-}
-
-QString take()
-{
-    return std::exchange(note, QString());
-}
-} // namespace EngineNote

@@ -7,6 +7,14 @@
 #include <cctype>
 #include <optional>
 
+// A translation and how replies name the engine that made it ("Apertium on
+// this machine"); engine is empty where the engine does not say.
+struct NamedTranslation
+{
+    QString text;
+    QString engine;
+};
+
 // What turns text into its translation. Called from several server threads
 // at once; failures are ServiceFaults that say what went wrong.
 class TranslationEngine
@@ -14,6 +22,13 @@ class TranslationEngine
 public:
     virtual ~TranslationEngine() = default;
     virtual QString translate(const TranslationMode& mode, const QString& text) = 0;
+    // The same, with the engine that took it, for the replies that tell
+    // their user (the translation may have left this machine). By default
+    // unnamed.
+    virtual NamedTranslation translateNamed(const TranslationMode& mode, const QString& text)
+    {
+        return {translate(mode, text), {}};
+    }
     // The same for text in Apertium's stream format, as apertium-deshtml
     // writes it: the markup rides in superblanks ("[<p>]"), which come back
     // unchanged. Hand over the whole stream at once: the engine cuts a long
@@ -50,15 +65,6 @@ public:
     // route.
     virtual QString routeReport() const { return {}; }
 };
-
-// Which engine translated the calling thread's last request, for the
-// replies that name it ("Apertium on this machine"); set by engines that
-// route, read and cleared by the server around each request.
-namespace EngineNote {
-void set(const QString& engine);
-// The note, cleared.
-QString take();
-} // namespace EngineNote
 
 // Deterministic stand-in for tests: "[en_fr] Hello" for en_fr and "Hello".
 class EchoEngine : public TranslationEngine

@@ -285,18 +285,25 @@ void RoutingEngine::announce(const TranslationMode& mode, const QString& name) c
         qCInfo(lcServer).noquote() << QStringLiteral("%1 goes to %2").arg(mode.text(), name);
 }
 
-template <typename Run> auto RoutingEngine::routed(const TranslationMode& mode, Run&& run)
+template <typename Local, typename Run>
+auto RoutingEngine::onChosenEngine(const TranslationMode& mode, Local&& onLocal, Run&& run)
+    -> std::pair<decltype(onLocal()), QString>
 {
+    // Nothing leaves the machine that need not.
+    if (localFirst(mode)) {
+        auto result = onLocal();
+        announce(mode, m_localName);
+        return {std::move(result), m_localName};
+    }
     QSet<int> excluded;
     for (;;) {
         const Route route = routeOrFault(mode, excluded);
         int current = -1; // the engine of the leg under way
         try {
             auto result = run(route, current);
-            const QString name = nameOf(route);
+            QString name = nameOf(route);
             announce(mode, name);
-            EngineNote::set(name);
-            return result;
+            return {std::move(result), std::move(name)};
         } catch (const RemoteFailure& failure) {
             if (current < 0 || !failure.takesEngineDown()) {
                 qCDebug(lcServer).noquote() << failure.message();
@@ -310,66 +317,63 @@ template <typename Run> auto RoutingEngine::routed(const TranslationMode& mode, 
 
 QString RoutingEngine::translate(const TranslationMode& mode, const QString& text)
 {
-    if (localFirst(mode)) {
-        QString result = m_local->translate(mode, text);
-        announce(mode, m_localName);
-        EngineNote::set(m_localName);
-        return result;
-    }
-    return routed(mode, [&](const Route& route, int& current) {
-        QString result = text;
-        for (const Leg& leg : route.legs) {
-            current = leg.engine;
-            result = engineOf(leg.engine).translate(leg.mode, result);
-        }
-        return result;
-    });
+    return translateNamed(mode, text).text;
+}
+
+NamedTranslation RoutingEngine::translateNamed(const TranslationMode& mode, const QString& text)
+{
+    auto [result, name] = onChosenEngine(
+        mode, [&] { return m_local->translate(mode, text); },
+        [&](const Route& route, int& current) {
+            QString result = text;
+            for (const Leg& leg : route.legs) {
+                current = leg.engine;
+                result = engineOf(leg.engine).translate(leg.mode, result);
+            }
+            return result;
+        });
+    return {std::move(result), std::move(name)};
 }
 
 QByteArray RoutingEngine::translateStream(const TranslationMode& mode, const QByteArray& stream)
 {
-    if (localFirst(mode)) {
-        QByteArray result = m_local->translateStream(mode, stream);
-        announce(mode, m_localName);
-        EngineNote::set(m_localName);
-        return result;
-    }
-    return routed(mode, [&](const Route& route, int& current) {
-        QByteArray result = stream;
-        for (const Leg& leg : route.legs) {
-            current = leg.engine;
-            result = engineOf(leg.engine).translateStream(leg.mode, result);
-        }
-        return result;
-    });
+    return onChosenEngine(
+               mode, [&] { return m_local->translateStream(mode, stream); },
+               [&](const Route& route, int& current) {
+                   QByteArray result = stream;
+                   for (const Leg& leg : route.legs) {
+                       current = leg.engine;
+                       result = engineOf(leg.engine).translateStream(leg.mode, result);
+                   }
+                   return result;
+               })
+        .first;
 }
 
 QString RoutingEngine::translateHtml(const TranslationMode& mode, const QString& html)
 {
-    if (localFirst(mode)) {
-        QString result = m_local->translateHtml(mode, html);
-        announce(mode, m_localName);
-        EngineNote::set(m_localName);
-        return result;
-    }
-    return routed(mode, [&](const Route& route, int& current) {
-        bool streams = true;
-        for (const Leg& leg : route.legs)
-            streams =
-                streams && (leg.engine < 0 ||
+    return onChosenEngine(
+               mode, [&] { return m_local->translateHtml(mode, html); },
+               [&](const Route& route, int& current) {
+                   bool streams = true;
+                   for (const Leg& leg : route.legs)
+                       streams =
+                           streams &&
+                           (leg.engine < 0 ||
                             m_remotes[static_cast<size_t>(leg.engine)].engine->takesStreams());
-        // Engines that all take streams share one deformatting (each piece
-        // of the stream routed on its own); a server that takes HTML
-        // itself gets the page as HTML.
-        if (streams)
-            return TranslationEngine::translateHtml(mode, html);
-        QString result = html;
-        for (const Leg& leg : route.legs) {
-            current = leg.engine;
-            result = engineOf(leg.engine).translateHtml(leg.mode, result);
-        }
-        return result;
-    });
+                   // Engines that all take streams share one deformatting
+                   // (each piece of the stream routed on its own); a server
+                   // that takes HTML itself gets the page as HTML.
+                   if (streams)
+                       return TranslationEngine::translateHtml(mode, html);
+                   QString result = html;
+                   for (const Leg& leg : route.legs) {
+                       current = leg.engine;
+                       result = engineOf(leg.engine).translateHtml(leg.mode, result);
+                   }
+                   return result;
+               })
+        .first;
 }
 
 bool RoutingEngine::takesHtml(const TranslationMode& mode) const
@@ -391,14 +395,16 @@ std::optional<QByteArray> RoutingEngine::translateFile(const TranslationMode& mo
                                                        const QString& fileName,
                                                        const QByteArray& content)
 {
-    if (localFirst(mode))
-        return std::nullopt;
-    return routed(mode, [&](const Route& route, int& current) -> std::optional<QByteArray> {
-        if (route.legs.size() != 1 || route.legs.front().engine < 0)
-            return std::nullopt;
-        current = route.legs.front().engine;
-        return engineOf(current).translateFile(mode, fileName, content);
-    });
+    // The local engine takes no files: the caller deformats them for it.
+    return onChosenEngine(
+               mode, [] { return std::optional<QByteArray>(); },
+               [&](const Route& route, int& current) -> std::optional<QByteArray> {
+                   if (route.legs.size() != 1 || route.legs.front().engine < 0)
+                       return std::nullopt;
+                   current = route.legs.front().engine;
+                   return engineOf(current).translateFile(mode, fileName, content);
+               })
+        .first;
 }
 
 bool RoutingEngine::canTranslate(const TranslationMode& mode) const

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 // The service's engine: the local one (Apertium) and the remote translation
@@ -45,6 +46,7 @@ public:
     ~RoutingEngine() override;
 
     QString translate(const TranslationMode& mode, const QString& text) override;
+    NamedTranslation translateNamed(const TranslationMode& mode, const QString& text) override;
     QByteArray translateStream(const TranslationMode& mode, const QByteArray& stream) override;
     QString translateHtml(const TranslationMode& mode, const QString& html) override;
     bool takesHtml(const TranslationMode& mode) const override;
@@ -95,9 +97,13 @@ private:
     // The same, after the first discovery where the local engine cannot
     // help; a fault that says why when there is none.
     Route routeOrFault(const TranslationMode& mode, const QSet<int>& excluded) const;
-    // Runs the request on its route; a remote that fails the way that
-    // takes it down is marked so, and the next route is tried.
-    template <typename Run> auto routed(const TranslationMode& mode, Run&& run);
+    // Runs the request on the engine chosen for the mode: onLocal() where
+    // the local engine takes it first, else run() on its route; a remote
+    // that fails the way that takes it down is marked so, and the next
+    // route is tried. Returns the result and the name of what took it.
+    template <typename Local, typename Run>
+    auto onChosenEngine(const TranslationMode& mode, Local&& onLocal, Run&& run)
+        -> std::pair<decltype(onLocal()), QString>;
     void markDown(int index, const RemoteFailure& failure);
     void announce(const TranslationMode& mode, const QString& name) const;
     void watch(int index);

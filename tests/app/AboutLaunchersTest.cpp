@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QProcess>
 #include <QTest>
 #include <QToolButton>
 
@@ -51,6 +52,30 @@ TEST_F(LauncherTest, SiblingProgramsStartFromTheProgramFolderWithoutArguments)
         EXPECT_EQ(launcher.started[i].workingDirectory, folder);
     }
     EXPECT_EQ(w.statusText(), QStringLiteral("Ready."));
+}
+
+// The dictionary built beside the program: Tools > Vantu Dictionary asks
+// for it without arguments, and what the launcher was asked to start runs
+// (its window opens) rather than ending at once.
+TEST_F(LauncherTest, ToolsVantuDictionaryStartsTheRealDictionary)
+{
+    TfrmMain& w = open();
+    const QString folder = QStringLiteral(TARQUELL_BUILD_DIR "/app");
+    ctl<AboutController>("AboutController")->setProgramFolder(folder);
+    ctl<QAction>("VantuDictionary1")->trigger();
+    ASSERT_EQ(launcher.started.size(), 1);
+    EXPECT_EQ(launcher.started[0].program, folder + QStringLiteral("/Vantudict"));
+    EXPECT_TRUE(launcher.started[0].arguments.isEmpty());
+    EXPECT_EQ(w.statusText(), QStringLiteral("Ready."));
+
+    QProcess dictionary;
+    dictionary.setWorkingDirectory(launcher.started[0].workingDirectory);
+    dictionary.setProcessChannelMode(QProcess::MergedChannels);
+    dictionary.start(launcher.started[0].program, launcher.started[0].arguments);
+    ASSERT_TRUE(dictionary.waitForStarted());
+    EXPECT_FALSE(dictionary.waitForFinished(2000)) << dictionary.readAll().toStdString();
+    dictionary.kill();
+    dictionary.waitForFinished();
 }
 
 TEST_F(LauncherTest, WhatCannotBeStartedIsSaidInTheStatusLine)

@@ -215,6 +215,13 @@ INSTANTIATE_TEST_SUITE_P(
              Head + "{\\f11 \\'50}{\\f11 \\'54}{\\f12 \\'c6}{\\f12 \\'71}\\par}",
              QStringLiteral("\U0001F5F8\u2612\U0001F846\u25bc")},
         Case{"webdings", Head + "{\\f13 \\'61\\'72}\\par}", QStringLiteral("\u2714\U0001F5D9")},
+        // TextEdit: the Mac's font names, no symbol character set, and
+        // the font's bytes as Latin-1 letters.
+        Case{"textedit_wingdings",
+             "{\\rtf1\\ansi\\ansicpg1252\\cocoartf2639\n{\\fonttbl\\f0\\fnil\\fcharset0 "
+             "Wingdings-Regular;\\f1\\fswiss\\fcharset0 Helvetica;\\f2\\fnil\\fcharset0 "
+             "Wingdings2;}\n\\f0 \\'fd\\uc0\\u254 \\f1  done \\f2 \\'54}",
+             QStringLiteral("\u2612\u2611 done \u2612")},
         // LibreOffice on Linux names URW's copy of Symbol.
         Case{"standard_symbols",
              "{\\rtf1\\ansi{\\fonttbl{\\f7\\fnil\\fprq2\\fcharset2 Standard Symbols L;}}\\f7 "

@@ -18,9 +18,16 @@ same file holds them in its text boxes).
 
   compare-with-libreoffice.py [--rtf-text PATH] [--cache DIR] [-v] FOLDER|FILE ...
 
+Symbol fonts: LibreOffice's text keeps a symbol font's bytes (or their
+private-use characters), we show what the font draws; those places do not
+count either. Files where LibreOffice's text shows nothing of what we show
+are counted apart, and so are files that lose all of LibreOffice's text.
+
 make-rtf-corpus.sh beside this script makes such a folder from documents
 Debian installs, written by LibreOffice, AbiWord, pandoc, latex2rtf,
-troffcvt and enscript.
+troffcvt and enscript; fetch-real-rtf.sh gathers the RTF files Debian's
+packages ship (Word, WordPad, TextEdit, report generators) and AbiWord's
+RTF of ../shared/docs-corpus.
 """
 import argparse
 import difflib

@@ -10,6 +10,8 @@
 #include "server/documents/DocumentError.h"
 #include "server/documents/XmlGuard.h"
 #include "server/documents/ZipPackage.h"
+#include "LinkedDocuments.h"
+#include "platform/OfficeLaunch.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -634,6 +636,76 @@ TEST(DocumentsHostile, DamagedEncryptedAndHostileFilesAreRefusedWithAReason)
         QDir(scratch.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
         QStringList())
         << "working files left behind";
+}
+
+// A web page under a word processor's name, and a flat OpenDocument file
+// that links images and sections to a canary server and to marker files:
+// nothing is fetched, nothing read into the translation.
+TEST(DocumentsHostile, LinkedImagesAndSectionsAreNeverFetchedOrRead)
+{
+    QTemporaryDir scratch;
+    EchoEngine echo;
+    DocumentTranslator::Options options;
+    options.scratchParent = scratch.filePath(QStringLiteral("scratch"));
+    QDir().mkpath(options.scratchParent);
+    options.officeProfile = scratch.filePath(QStringLiteral("office"));
+    DocumentTranslator documents(echo, options);
+
+    const QByteArray marker = QByteArrayLiteral("TARQUELL-MARKER-9d02b4");
+    const QByteArray image = markerPng(marker);
+    Canary canary(image, marker);
+    const QString markerImage = scratch.filePath(QStringLiteral("marker.png"));
+    const QString markerText = scratch.filePath(QStringLiteral("marker.txt"));
+    const QString markerCss = scratch.filePath(QStringLiteral("marker.css"));
+    writeAll(markerImage, image);
+    writeAll(markerText, marker);
+    writeAll(markerCss, "p { color: #123456 }");
+    const QByteArray page = linkingPage(canary, markerImage, markerCss);
+
+    // The page goes the page route, which loads nothing, whatever its name.
+    for (const char* name : {"x.rtf", "x.wri", "x.doc"}) {
+        SCOPED_TRACE(name);
+        const TranslatedDocument t = documents.translate(page, QString::fromLatin1(name), enEs);
+        EXPECT_EQ(t.formatGiven, QStringLiteral("html"));
+        EXPECT_TRUE(t.file.contains("Hello world")) << t.file.toStdString();
+        EXPECT_FALSE(holdsMarker(t.file, image));
+    }
+    // XML under Word's name is neither guessed at nor given to LibreOffice.
+    try {
+        documents.translate("<?xml version=\"1.0\"?><a><b>x</b></a>", QStringLiteral("x.doc"),
+                            enEs);
+        ADD_FAILURE() << "translated";
+    } catch (const DocumentError& e) {
+        EXPECT_EQ(e.message(), QStringLiteral("The file is named .doc but is not a Word 97-2003 "
+                                              "document: it is an XML file; save it under its "
+                                              "own type and try again"));
+    }
+    if (!OfficeLaunch::program().isEmpty()) {
+        const TranslatedDocument t = documents.translate(
+            linkingFlatOdf(canary, markerImage, markerText), QStringLiteral("x.fodt"), enEs);
+        EXPECT_EQ(t.formatGiven, QStringLiteral("fodt"));
+        EXPECT_TRUE(t.file.contains("Hello world")) << t.file.left(2000).toStdString();
+        EXPECT_FALSE(holdsMarker(t.file, image));
+        EXPECT_FALSE(t.file.contains(marker));
+        // A Word file LibreOffice cannot read: the reason names none of
+        // our scratch files or processes.
+        QByteArray broken("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+        broken.resize(640, '\0');
+        QByteArray entry(128, '\0');
+        const QString stream = QStringLiteral("WordDocument");
+        entry.replace(0, 24, QByteArray(reinterpret_cast<const char*>(stream.utf16()), 24));
+        entry[64] = 26;
+        entry[66] = 2;
+        try {
+            documents.translate(broken + entry, QStringLiteral("broken.doc"), enEs);
+            ADD_FAILURE() << "translated";
+        } catch (const DocumentError& e) {
+            EXPECT_FALSE(e.message().contains(scratch.path())) << e.message().toStdString();
+            EXPECT_FALSE(e.message().contains(QStringLiteral("file://")))
+                << e.message().toStdString();
+        }
+    }
+    EXPECT_EQ(canary.requests(), 0) << canary.seen();
 }
 
 TEST(DocumentsHostile, TheUncompressedTotalIsCappedAcrossParts)

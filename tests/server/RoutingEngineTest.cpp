@@ -167,11 +167,10 @@ TEST(RoutingEngine, EachModeGoesToTheFirstEngineThatTranslatesIt)
         {"fr_fr", "x", "local"},
     };
     for (const Row& row : rows) {
-        EngineNote::take();
-        EXPECT_EQ(setup.engine->translate(TranslationMode::parse(s(row.mode)), s("x")),
-                  s(row.translation))
-            << row.mode;
-        EXPECT_EQ(EngineNote::take(), s(row.engine)) << row.mode;
+        const NamedTranslation named =
+            setup.engine->translateNamed(TranslationMode::parse(s(row.mode)), s("x"));
+        EXPECT_EQ(named.text, s(row.translation)) << row.mode;
+        EXPECT_EQ(named.engine, s(row.engine)) << row.mode;
         EXPECT_TRUE(setup.engine->canTranslate(TranslationMode::parse(s(row.mode)))) << row.mode;
     }
     for (const char* none : {"ko_ru", "ja_de", "fr_en"}) {
@@ -267,8 +266,10 @@ TEST(RoutingEngine, WithoutRemotesEverythingStaysLocal)
 {
     RoutingEngine engine(std::make_unique<LocalFake>(modes({"en_es"})), s("Apertium"), {}, {});
     EXPECT_TRUE(engine.waitForDiscovery(std::chrono::milliseconds(1)));
-    EXPECT_EQ(engine.translate(TranslationMode::parse(s("en_es")), s("x")), s("Len_es(x)"));
-    EXPECT_EQ(EngineNote::take(), s("Apertium"));
+    const NamedTranslation named =
+        engine.translateNamed(TranslationMode::parse(s("en_es")), s("x"));
+    EXPECT_EQ(named.text, s("Len_es(x)"));
+    EXPECT_EQ(named.engine, s("Apertium"));
     EXPECT_EQ(faultOf(engine, "en_de"),
               s("No translation from English to German is installed on this server"));
 }

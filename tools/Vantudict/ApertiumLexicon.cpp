@@ -82,6 +82,12 @@ ApertiumLexicon::ApertiumLexicon(QString analyserPath, QString bilingualPath, QS
 
 ApertiumLexicon::~ApertiumLexicon() = default;
 
+void ApertiumLexicon::unload()
+{
+    m_analyser.reset();
+    m_bilingual.reset();
+}
+
 void ApertiumLexicon::load()
 {
     if (m_analyser)

@@ -25,6 +25,9 @@ public:
     QStringList lemmas(const QString& word);
 
     const QString& name() const noexcept { return m_name; }
+    bool loaded() const noexcept { return bool(m_analyser); }
+    // Frees the transducers (tens of megabytes); the next lookup loads them again.
+    void unload();
 
 private:
     void load();

@@ -65,10 +65,10 @@ void DictClient::connectOnce()
     if (m_socket)
         return;
     m_socket = std::make_unique<QTcpSocket>();
-    QDeadlineTimer deadline(m_deadlineMs);
+    m_deadline = QDeadlineTimer(m_deadlineMs);
     m_socket->connectToHost(m_address.host, m_address.port);
-    if (!m_socket->waitForConnected(int(deadline.remainingTime()))) {
-        if (m_socket->error() == QAbstractSocket::SocketTimeoutError || deadline.hasExpired())
+    if (!m_socket->waitForConnected(int(m_deadline.remainingTime()))) {
+        if (m_socket->error() == QAbstractSocket::SocketTimeoutError || m_deadline.hasExpired())
             fail(QStringLiteral("did not answer within %1 seconds.").arg(m_deadlineMs / 1000.0));
         fail(QStringLiteral("cannot be reached: %1.").arg(m_socket->errorString()));
     }
@@ -82,7 +82,7 @@ void DictClient::connectOnce()
 
 QList<DictStatus> DictClient::exchange(const QByteArray& command)
 {
-    QDeadlineTimer deadline(m_deadlineMs);
+    const QDeadlineTimer& deadline = m_deadline;
     if (!command.isEmpty()) {
         m_socket->write(command);
         while (m_socket->bytesToWrite() > 0) {

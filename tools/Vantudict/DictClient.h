@@ -2,6 +2,7 @@
 
 #include "tools/Vantudict/DictEntry.h"
 
+#include <QDeadlineTimer>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -10,8 +11,7 @@
 class QTcpSocket;
 struct DictStatus;
 
-// A DICT server named by the user: dict://host[:port]. Every exchange
-// ends within the deadline, counted from the connection's start.
+// A DICT server named by the user: dict://host[:port].
 struct DictServerAddress
 {
     QString host;
@@ -22,6 +22,9 @@ struct DictServerAddress
     QString toString() const;
 };
 
+// One connection to a DICT server. Everything it does, from the connection
+// to the last reply, ends within one deadline counted from the connection's
+// start: a lookup waits 5 seconds at most, however many commands it sends.
 class DictClient
 {
 public:
@@ -44,7 +47,7 @@ private:
     DictServerAddress m_address;
     int m_deadlineMs;
     std::unique_ptr<QTcpSocket> m_socket;
-    qint64 m_started = 0;
+    QDeadlineTimer m_deadline;
 };
 
 // The word as a quoted DICT argument; DictError for a word that cannot be

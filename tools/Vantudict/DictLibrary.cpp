@@ -98,7 +98,9 @@ void DictLibrary::scanApertium()
         const QString key = pairKey(from, to);
         const QString morf = bil.dir().filePath(m.captured(1) + u'-' + m.captured(2) +
                                                 QStringLiteral(".automorf.bin"));
-        if (from.isEmpty() || to.isEmpty() || m_apertium.count(key) || !QFileInfo::exists(morf))
+        // Only for pairs FreeDict lacks: Hunspell finds the stems there.
+        if (from.isEmpty() || to.isEmpty() || m_apertium.count(key) || m_freeDicts.count(key) ||
+            !QFileInfo::exists(morf))
             continue;
         const QString label = QStringLiteral("apertium %1-%2").arg(m.captured(1), m.captured(2));
         m_infos.append({label, from, to, QStringLiteral("Apertium"), path});
@@ -120,15 +122,27 @@ DictLibrary::FreeDict* DictLibrary::freeDict(const QString& from, const QString&
 
 ApertiumLexicon* DictLibrary::apertium(const QString& from, const QString& to)
 {
-    const auto it = m_apertium.find(pairKey(from, to));
-    return it == m_apertium.end() ? nullptr : it->second.get();
+    const QString key = pairKey(from, to);
+    const auto it = m_apertium.find(key);
+    if (it == m_apertium.end())
+        return nullptr;
+    m_apertiumUse.removeAll(key);
+    m_apertiumUse.append(key);
+    while (m_apertiumUse.size() > MaxApertium)
+        m_apertium.at(m_apertiumUse.takeFirst())->unload();
+    return it->second.get();
 }
 
 Stemmer* DictLibrary::stemmer(const QString& language)
 {
     const auto it = m_stemmers.find(language);
-    if (it != m_stemmers.end())
+    if (it != m_stemmers.end()) {
+        if (it->second) {
+            m_stemmerUse.removeAll(language);
+            m_stemmerUse.append(language);
+        }
         return it->second.get();
+    }
     std::unique_ptr<Stemmer> s;
     const DictLanguage* l = dictLanguage(language);
     if (l && *l->hunspell) {
@@ -136,8 +150,12 @@ Stemmer* DictLibrary::stemmer(const QString& language)
         const QString base = QString::fromLatin1(l->hunspell);
         const QString aff = dir.filePath(base + QStringLiteral(".aff"));
         const QString dic = dir.filePath(base + QStringLiteral(".dic"));
-        if (QFileInfo::exists(aff) && QFileInfo::exists(dic))
+        if (QFileInfo::exists(aff) && QFileInfo::exists(dic)) {
             s = std::make_unique<Stemmer>(aff, dic);
+            m_stemmerUse.append(language);
+            while (m_stemmerUse.size() > MaxStemmers)
+                m_stemmers.erase(m_stemmerUse.takeFirst());
+        }
     }
     return m_stemmers.emplace(language, std::move(s)).first->second.get();
 }
@@ -177,13 +195,18 @@ QStringList DictLibrary::openAll()
             problems.append(e.message());
         }
     }
-    for (auto& [key, lexicon] : m_apertium) {
+    for (const DictionaryInfo& info : std::as_const(m_infos)) {
+        ApertiumLexicon* lexicon =
+            info.kind == QLatin1String("Apertium") ? apertium(info.from, info.to) : nullptr;
+        if (!lexicon)
+            continue;
         try {
             lexicon->lemmas(QStringLiteral("house"));
         } catch (const DictError& e) {
             problems.append(e.message());
         }
     }
+    // Hunspell's dictionaries and Apertium's pairs stay within their bounds.
     for (const DictLanguage& l : dictLanguages())
         stemmer(QString::fromLatin1(l.code));
     return problems;
@@ -203,10 +226,6 @@ QList<DictEntry> DictLibrary::direct(const QString& word, const QString& from, c
             QStringList stems;
             if (Stemmer* s = stemmer(from))
                 stems = s->stems(word);
-            if (ApertiumLexicon* analyser = ap ? ap : nullptr)
-                for (const QString& lemma : analyser->lemmas(word))
-                    if (!stems.contains(lemma, Qt::CaseInsensitive))
-                        stems.append(lemma);
             for (const QString& stem : std::as_const(stems)) {
                 if (DictIndex::normalise(stem, false) == DictIndex::normalise(word, false))
                     continue;
@@ -222,6 +241,7 @@ QList<DictEntry> DictLibrary::direct(const QString& word, const QString& from, c
     }
     if (out.isEmpty() && ap) {
         try {
+            // Its analyser finds the lemma of an inflected form.
             out = ap->lookup(word);
         } catch (const DictError& e) {
             notes.append(e.message());

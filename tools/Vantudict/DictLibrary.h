@@ -46,6 +46,11 @@ class DictLibrary
 public:
     using Folders = DictFolders;
     static constexpr int MaxEntries = 40;
+    // Loaded at once, at most: Hunspell's dictionaries take 5 to 16 MB
+    // each and an Apertium pair 20 to 60 MB in memory, against a few MB for
+    // every FreeDict dictionary mapped. The least recently used goes.
+    static constexpr int MaxStemmers = 2;
+    static constexpr int MaxApertium = 1;
 
     explicit DictLibrary(Folders folders = Folders());
     ~DictLibrary();
@@ -90,4 +95,5 @@ private:
     std::map<QString, FreeDict> m_freeDicts;                        // by "en-de"
     std::map<QString, std::unique_ptr<ApertiumLexicon>> m_apertium; // by "en-es"
     std::map<QString, std::unique_ptr<Stemmer>> m_stemmers;         // by "en", null: none
+    QStringList m_stemmerUse, m_apertiumUse;                        // most recently used last
 };
