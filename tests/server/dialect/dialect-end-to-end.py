@@ -66,6 +66,9 @@ def shot(name):
 
 def fail(what):
     print("FAIL: " + what)
+    log = os.path.join(work, "dialect.log")
+    if os.path.exists(log):
+        print("Dialect's last words:\n" + "".join(open(log, errors="replace").readlines()[-20:]))
     try:
         shot("failure")
     finally:
@@ -170,6 +173,10 @@ EXPECTED = ("casa", "maison")
 TOASTS = ("A network issue has occured", "Translation failed", "Not a valid", "The provided API key is invalid",
           "API key is required", "characters limit reached", "Suggestion failed")
 
+def toasts(root):
+    return [n.name for n in walk(root) if n.name and any(t in n.name for t in TOASTS)]
+
+
 try:
     start(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
     if os.path.exists("/usr/libexec/at-spi2-registryd"):
@@ -222,6 +229,7 @@ try:
                           "instance-url") == repr(instance), 20)
     if find(prefs, None, "Not a valid", False):
         fail("Preferences say the instance is not valid")
+    wait_for("the instance row shows " + instance, lambda: text_of(entry) == instance, 5)
     shot("preferences-taken")
 
     # Back to the window: type a sentence and translate it with the shortcut.
@@ -237,8 +245,16 @@ try:
     click(main_window, source)
     type_text(SENTENCE)
     time.sleep(0.3)
+    if os.environ.get("TARQUELL_DIALECT_STOP_SERVICE") == "1":  # to see the harness catch a failure
+        service.kill()
     keys("ctrl+Return")
-    translated = wait_for("the translation shows", lambda: text_of(target).strip(), 20)
+
+    def translation():
+        shown = toasts(window)
+        if shown:
+            fail("Dialect shows " + repr(shown))
+        return text_of(target).strip()
+    translated = wait_for("the translation shows", translation, 20)
     print("  translation: " + repr(translated))
     if text_of(source).strip() != SENTENCE:
         fail("the source box holds %r" % text_of(source))
@@ -249,7 +265,7 @@ try:
     # A toast lives for five seconds: watch for one that long.
     end = time.monotonic() + 6
     while time.monotonic() < end:
-        shown = [n.name for n in walk(window) if n.name and any(t in n.name for t in TOASTS)]
+        shown = toasts(window)
         if shown:
             fail("Dialect shows " + repr(shown))
         time.sleep(0.5)
