@@ -8,6 +8,7 @@
 #   dialect-end-to-end.py BUILD_DIR
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -27,12 +28,15 @@ if os.environ.get("TARQUELL_DIALECT_INNER") != "1":
     env = dict(os.environ, TARQUELL_DIALECT_INNER="1")
     for name in ("DBUS_SESSION_BUS_ADDRESS", "AT_SPI_BUS_ADDRESS", "WAYLAND_DISPLAY", "DISPLAY"):
         env.pop(name, None)
+    # A group of its own, so that a run that hangs is ended with all it started.
+    inner = subprocess.Popen(["xvfb-run", "-a", "-s", "-screen 0 1280x800x24", "dbus-run-session", "--",
+                              "/usr/bin/python3", HERE, build], env=env, start_new_session=True)
     try:
-        sys.exit(subprocess.run(
-            ["xvfb-run", "-a", "-s", "-screen 0 1280x800x24", "dbus-run-session", "--",
-             "/usr/bin/python3", HERE, build], env=env, timeout=110).returncode)
+        sys.exit(inner.wait(110))
     except subprocess.TimeoutExpired:
         print("FAIL: the whole run took more than 110 s")
+        os.killpg(inner.pid, signal.SIGKILL)
+        inner.wait()
         sys.exit(1)
 
 try:
@@ -78,6 +82,7 @@ def fail(what):
 def wait_for(what, probe, seconds=20, step=0.25):
     """Polls probe until it returns something true; fails with what after seconds."""
     end = time.monotonic() + seconds
+    last = None
     while time.monotonic() < end:
         try:
             value = probe()
@@ -88,7 +93,7 @@ def wait_for(what, probe, seconds=20, step=0.25):
             print("ok: " + what)
             return value
         time.sleep(step)
-    fail(what + " (waited %d s)" % seconds)
+    fail(what + " (waited %d s%s)" % (seconds, "; last: %r" % last if last else ""))
 
 
 def gset(schema, key, value):
