@@ -199,10 +199,9 @@ try:
     instance = "localhost:" + line.strip().rsplit(":", 1)[1]
     print("service: " + instance + (" (Apertium)" if apertium else " (echo)"))
 
-    # What the person chose before: the LibreTranslate back end, and no
-    # text-to-speech (Google's voice list needs the internet, and its failure
-    # is a toast of its own, unrelated to the service).
-    gset("app.drey.Dialect.TranslatorsList:/app/drey/Dialect/translators/", "active", "'libretranslate'")
+    # What the person chose before: no text-to-speech (Google's voice list
+    # needs the internet, and its failure is a toast of its own, unrelated to
+    # the service), and English rather than detection as the source.
     gset("app.drey.Dialect", "src-auto", "false")
     gset("app.drey.Dialect.TTSList:/app/drey/Dialect/tts/", "active", "''")
 
@@ -218,10 +217,22 @@ try:
     keys("ctrl+comma")
     prefs = wait_for("Preferences open", lambda: [n for n in find(dialect, None, "Preferences")
                                                   if n.getRoleName() in ("frame", "window", "dialog")], 15)[0]
+    prefs_window = window_origin("Preferences")
+    # The Translator row: its list runs Google, LibreTranslate, Lingva.
+    backends = "app.drey.Dialect.TranslatorsList:/app/drey/Dialect/translators/"
+    row = wait_for("the Translator row is there",
+                   lambda: [n for n in find(prefs, None, "Translator", False)
+                            if n.name == "Translator" and n.getRoleName() != "label"], 10)[0]
+    print("  Translator row: " + row.getRoleName())
+    click(prefs_window, row)
+    time.sleep(0.7)
+    keys("Down")
+    time.sleep(0.3)
+    keys("Return")
+    wait_for("LibreTranslate is chosen", lambda: gget(backends, "active") == "'libretranslate'", 10)
     entry = wait_for("the instance row is there",
                      lambda: [n for n in find(prefs, "text", "Translator Instance", False)], 10)[0]
     print("  instance row shows " + repr(text_of(entry)))
-    prefs_window = window_origin("Preferences")
     # Click into the row, select what is there and type the service's address.
     click(prefs_window, entry)
     time.sleep(0.5)
