@@ -1,10 +1,13 @@
 #!/usr/bin/python3
 # Debian's Dialect, driven as a person drives it, against tarquell-service:
-# its Preferences take the service ("localhost:PORT" typed into the instance
-# row and applied), then a sentence typed into the source box is translated,
-# and no error is shown anywhere in the window. The window is read and
+# in Preferences LibreTranslate is chosen in the Translator row and
+# "localhost:PORT" typed into the instance row is taken, then a sentence
+# typed into the source box is translated, and no error toast shows. The window is read and
 # driven through the accessibility bus (AT-SPI); keys are typed with xdotool.
 # Runs itself under xvfb-run, a private session bus and openbox.
+# Screenshots go to BUILD_DIR/dialect-end-to-end (TARQUELL_DIALECT_SHOTS);
+# TARQUELL_DIALECT_STOP_SERVICE=1 stops the service before translating, to
+# see the harness catch Dialect's failure toast.
 #   dialect-end-to-end.py BUILD_DIR
 import os
 import shutil
