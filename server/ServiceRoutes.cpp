@@ -1,10 +1,11 @@
-// The routes of ServiceServer: what each kind of request is answered with,
-// once its HTTP front has read it whole.
-#include "server/http/ServiceRequest.h"
+#include "server/ServiceRoutes.h"
+#include "server/http/ServiceServer.h"
 
 #include "server/ServerLogging.h"
 #include "server/api/LibreTranslateApi.h"
 #include "server/engine/ServiceFault.h"
+#include "server/engine/TranslationEngine.h"
+#include "server/gateway/GatewayRequest.h"
 #include "server/gateway/WebGateway.h"
 #include "server/soap/SoapReply.h"
 #include "server/soap/SoapRequest.h"
@@ -50,15 +51,15 @@ QString socketAddressText(const sockaddr* address)
 }
 } // namespace
 
-ServiceServer::Reply ServiceServer::answerGet(const Request& req, int connectionFd) const
+ServiceReply ServiceRoutes::answerGet(const ServiceCall& req) const
 {
     const QString path = fromStd(req.path);
-    const auto kind = WsdlDocuments::forRequest(path, req.rawQuery());
+    const auto kind = WsdlDocuments::forRequest(path, fromStd(req.query()));
     if (!kind)
         return {404, "Nothing is published at " + req.path + ".\n"};
     // The address of the endpoint is the one the service listens on; when
     // that is every address of the machine, the one the caller used.
-    ListenAddress at = m_address;
+    ListenAddress at = req.listening;
     const std::string& host = req.host;
     if (!at.isWildcard() && !at.host.isEmpty() && at.host != QLatin1String("localhost")) {
         // as bound
@@ -68,8 +69,8 @@ ServiceServer::Reply ServiceServer::answerGet(const Request& req, int connection
     } else {
         sockaddr_storage local{};
         socklen_t length = sizeof local;
-        if (connectionFd >= 0 &&
-            ::getsockname(connectionFd, reinterpret_cast<sockaddr*>(&local), &length) == 0)
+        if (req.connectionFd >= 0 &&
+            ::getsockname(req.connectionFd, reinterpret_cast<sockaddr*>(&local), &length) == 0)
             at = *ListenAddress::parse(socketAddressText(reinterpret_cast<sockaddr*>(&local)));
     }
     const QString url = QStringLiteral("http://") + at.text() + WsdlDocuments::endpointPath();
@@ -80,56 +81,47 @@ ServiceServer::Reply ServiceServer::answerGet(const Request& req, int connection
 // Where the client reached this service, for links back to it. Behind a
 // TLS front that says so, the links are https: they go back to the same
 // client only.
-QString ServiceServer::origin(const Request& req) const
+QString ServiceRoutes::origin(const ServiceCall& req)
 {
     return (req.forwardedHttps ? QStringLiteral("https://") : QStringLiteral("http://")) +
-           (plausibleHost(req.host) ? fromStd(req.host) : m_address.text());
+           (plausibleHost(req.host) ? fromStd(req.host) : req.listening.text());
 }
 
-ServiceServer::Reply ServiceServer::answerApi(const Request& req) const
+ServiceReply ServiceRoutes::answerApi(const ServiceCall& req) const
 {
-    const auto mark = req.target.find('?');
     LibreTranslateApi::Reply answer =
-        m_api->answer({req.method, req.path,
-                       mark == std::string::npos ? std::string() : req.target.substr(mark + 1),
+        m_api->answer({req.method, req.path, req.query(),
                        QByteArray::fromStdString(req.contentType), req.body, origin(req)});
-    Reply reply{answer.status, std::move(answer.body), std::move(answer.contentType)};
+    ServiceReply reply{answer.status, std::move(answer.body), std::move(answer.contentType)};
     reply.headers = std::move(answer.headers);
     reply.fd = answer.fd;
     reply.fdSize = answer.fdSize;
     return reply;
 }
 
-// A request refused before it is read whole: 413, too large; 503, busy.
-ServiceServer::Reply ServiceServer::refusal(const Request& req, unsigned status) const
+// The API's own form of the front's refusals: {"error": ...}.
+ServiceReply ServiceRoutes::apiRefusal(unsigned status, const QString& text)
 {
-    const QString text = status == 413
-                             ? QStringLiteral("The request is larger than %1 MiB.")
-                                   .arg(std::max(req.bodyCap, maxRequestBytes) / (1024 * 1024))
-                             : QStringLiteral("The service is busy; try again shortly.");
-    if (req.api) {
-        LibreTranslateApi::Reply answer = LibreTranslateApi::error(status, text);
-        Reply reply{status, std::move(answer.body), std::move(answer.contentType), nullptr, true};
-        reply.headers = std::move(answer.headers);
-        return reply;
-    }
-    return {status, toStd(text) + "\n", ServiceText::plain, nullptr, true};
+    LibreTranslateApi::Reply answer = LibreTranslateApi::error(status, text);
+    ServiceReply reply{status, std::move(answer.body), std::move(answer.contentType)};
+    reply.headers = std::move(answer.headers);
+    return reply;
 }
 
-ServiceServer::Reply ServiceServer::answerGateway(const Request& req) const
+ServiceReply ServiceRoutes::answerGateway(const ServiceCall& req) const
 {
     // Links lead back to where the browser found the service.
     const WebGateway::Answer answer =
-        m_gateway->answer(fromStd(req.path), req.rawQuery(), origin(req));
-    Reply reply{answer.status, answer.body,
-                answer.html ? "text/html; charset=utf-8" : ServiceText::plain};
+        m_gateway->answer(fromStd(req.path), fromStd(req.query()), origin(req));
+    ServiceReply reply{answer.status, answer.body,
+                       answer.html ? "text/html; charset=utf-8" : ServiceText::plain};
     reply.policy = answer.translated ? WebGateway::translatedPolicy : WebGateway::ownPagePolicy;
     return reply;
 }
 
-ServiceServer::Reply ServiceServer::answerSoap(const std::string& body) const
+ServiceReply ServiceRoutes::answerSoap(const std::string& body) const
 {
-    Reply reply{200, {}, ServiceText::xml};
+    ServiceReply reply{200, {}, ServiceText::xml};
     QByteArray envelope;
     try {
         const SoapCall call =
@@ -157,4 +149,67 @@ ServiceServer::Reply ServiceServer::answerSoap(const std::string& body) const
     }
     reply.body.assign(envelope.constData(), static_cast<size_t>(envelope.size()));
     return reply;
+}
+
+ServiceRoutes::ServiceRoutes(TranslationEngine& engine, bool debugPaths,
+                             const ServiceLimits& limits, LibreTranslateApi* api)
+    : m_engine(engine), m_debugPaths(debugPaths),
+      m_gateway(std::make_unique<WebGateway>(
+          engine, FetchLimits{limits.pageBytes, limits.pageTimeout, limits.pageRedirects})),
+      m_api(api)
+{
+}
+
+ServiceRoutes::~ServiceRoutes() = default;
+
+void ServiceRoutes::setAccess(const ListenAddress& listening, const QList<ListenAddress>& service,
+                              bool allowPrivatePages)
+{
+    m_debugServed = m_debugPaths && listening.isLoopback();
+    m_gateway->setTargets(FetchTargets{{allowPrivatePages, service}, nullptr});
+}
+
+ServiceRoute ServiceRoutes::choose(const std::string& method, const std::string& path,
+                                   const std::string& query) const
+{
+    using Run = ServiceRoute::Run;
+    const auto answered = [](ServiceReply reply) {
+        return [reply](const ServiceCall&) { return reply; };
+    };
+    // LibreTranslate's API: its POST bodies kept, its refusals in JSON.
+    if (m_api && LibreTranslateApi::isApiPath(path)) {
+        return {LibreTranslateApi::bodyCap(method, path),
+                LibreTranslateApi::answersAtOnce(method, path) ? Run::AtOnce : Run::Queue, false,
+                [this](const ServiceCall& call) { return answerApi(call); }, &apiRefusal};
+    }
+    const QString where = fromStd(path);
+    const bool get = method == "GET" || method == "HEAD";
+    if (where == WsdlDocuments::endpointPath()) {
+        if (method != "POST")
+            return {0, Run::AtOnce, false,
+                    answered({405, "This address takes POST requests only.\n", ServiceText::plain,
+                              "POST"})};
+        return {ServiceServer::maxRequestBytes, Run::Queue, true,
+                [this](const ServiceCall& call) { return answerSoap(call.body); }};
+    }
+    if (get) {
+        if (GatewayRequest::isGatewayPath(where, fromStd(query)))
+            return {0, Run::PageQueue, true,
+                    [this](const ServiceCall& call) { return answerGateway(call); }};
+        if (m_debugServed && where == QLatin1String("/debug/pipelines"))
+            return {0, Run::Queue, false, [this](const ServiceCall&) {
+                        return ServiceReply{200, toStd(m_engine.debugReport())};
+                    }};
+        if (m_debugServed && where == QLatin1String("/debug/engines"))
+            return {0, Run::Queue, false, [this](const ServiceCall&) {
+                        return ServiceReply{200, toStd(m_engine.routeReport())};
+                    }};
+        return {0, Run::AtOnce, false, [this](const ServiceCall& call) { return answerGet(call); }};
+    }
+    // A WSDL document's address takes GET only; anything else is unknown.
+    if (WsdlDocuments::forRequest(where, fromStd(query)))
+        return {
+            0, Run::AtOnce, false,
+            answered({405, "This address takes GET requests only.\n", ServiceText::plain, "GET"})};
+    return {0, Run::AtOnce, false, answered({404, "Nothing is published at " + path + ".\n"})};
 }

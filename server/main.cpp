@@ -3,6 +3,7 @@
 #include "platform/ProfileFile.h"
 #include "server/ServerLogging.h"
 #include "server/ServiceOptions.h"
+#include "server/ServiceRoutes.h"
 #include "server/apertium/ApertiumEngine.h"
 #include "server/api/LibreTranslateApi.h"
 #include "server/engine/TranslationEngine.h"
@@ -168,7 +169,9 @@ int main(int argc, char** argv)
     std::vector<std::unique_ptr<ServiceServer>> servers;
     QList<ListenAddress> bound;
     for (const ListenAddress& address : std::as_const(options.listen)) {
-        auto server = std::make_unique<ServiceServer>(*engine, debugPaths, options.limits, &api);
+        auto server = std::make_unique<ServiceServer>(
+            std::make_unique<ServiceRoutes>(*engine, debugPaths, options.limits, &api),
+            options.limits);
         try {
             bound << server->bind(address);
         } catch (const TarquellError& e) {

@@ -4,17 +4,14 @@
 #include "server/net/ServiceVersion.h"
 
 #include "server/ServerLogging.h"
-#include "server/api/LibreTranslateApi.h"
-#include "server/gateway/GatewayRequest.h"
-#include "server/gateway/WebGateway.h"
 #include "server/http/ListenSocket.h"
 #include "server/http/ServiceRequest.h"
 #include "server/http/WorkQueue.h"
-#include "server/soap/WsdlDocuments.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdarg>
+#include <memory>
 #include <microhttpd.h>
 #include <netinet/in.h>
 #include <strings.h>
@@ -165,13 +162,9 @@ struct ServerCallbacks
     static void freeBody(void* body) { delete static_cast<std::string*>(body); }
 };
 
-ServiceServer::ServiceServer(TranslationEngine& engine, bool debugPaths,
-                             const ServiceLimits& limits, LibreTranslateApi* api)
-    : m_engine(engine), m_debugPaths(debugPaths), m_limits(limits),
-      m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-      m_gateway(std::make_unique<WebGateway>(
-          engine, FetchLimits{limits.pageBytes, limits.pageTimeout, limits.pageRedirects})),
-      m_api(api)
+ServiceServer::ServiceServer(std::unique_ptr<ServiceRouter> routes, const ServiceLimits& limits)
+    : m_routes(std::move(routes)), m_limits(limits),
+      m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
 }
 
@@ -209,7 +202,7 @@ void ServiceServer::setAccess(const QList<ListenAddress>& service, bool allowPri
 {
     m_hostCheck = HostCheck(service, allowHosts);
     m_loopbackOnlyKeyless = loopbackOnlyKeyless;
-    m_gateway->setTargets(FetchTargets{{allowPrivatePages, service}, nullptr});
+    m_routes->setAccess(m_address, service, allowPrivatePages);
     m_accessSet = true;
 }
 
@@ -385,14 +378,12 @@ int ServiceServer::beginRequest(MHD_Connection* c, Request& req, const char* url
         return queueReply(
             c, {400, "The request gives two different lengths.\n", textType, nullptr, true});
     req.loopbackPeer = isLoopbackPeer(c);
-    // Which bodies are kept, and how large: a SOAP call's, and those of the
-    // API's POST requests.
-    req.api = m_api && LibreTranslateApi::isApiPath(req.path);
-    if (req.api)
-        req.bodyCap = LibreTranslateApi::bodyCap(req.method, req.path);
-    else if (req.method == MHD_HTTP_METHOD_POST &&
-             fromStd(req.path) == WsdlDocuments::endpointPath())
-        req.bodyCap = maxRequestBytes;
+    // The route, and with it which bodies are kept, and how large.
+    const auto mark = req.target.find('?');
+    req.route =
+        m_routes->choose(req.method, req.path,
+                         mark == std::string::npos ? std::string() : req.target.substr(mark + 1));
+    req.bodyCap = req.route.bodyCap;
     const std::string declared = header(c, MHD_HTTP_HEADER_CONTENT_LENGTH);
     if (declared.empty())
         return MHD_YES;
@@ -451,45 +442,41 @@ int ServiceServer::finishRequest(MHD_Connection* c, Request& req)
         return MHD_YES; // resumed without a reply: cannot happen, wait on
     if (req.refusal != 0)
         return queueReply(c, refusal(req, req.refusal));
-    if (req.api) {
-        if (LibreTranslateApi::answersAtOnce(req.method, req.path))
-            return queueReply(c, answerApi(req));
-        return runLater(c, req) ? MHD_YES : MHD_NO;
-    }
-
-    const QString path = fromStd(req.path);
-    const bool get = req.method == MHD_HTTP_METHOD_GET || req.method == MHD_HTTP_METHOD_HEAD;
     // With API keys asked for, the translations that cannot carry one are
     // for this machine only: on a LAN address they would spend the owner's
     // remote engine keys for anyone.
-    const Reply keyless{403, "This service asks for API keys, which SOAP and web page requests "
-                             "cannot send: they are answered for callers on this machine only.\n"};
-    if (path == WsdlDocuments::endpointPath()) {
-        if (req.method != MHD_HTTP_METHOD_POST)
-            return queueReply(c,
-                              {405, "This address takes POST requests only.\n", textType, "POST"});
-        if (m_loopbackOnlyKeyless && !req.loopbackPeer)
-            return queueReply(c, keyless);
+    if (req.route.keyless && m_loopbackOnlyKeyless && !req.loopbackPeer)
+        return queueReply(
+            c, {403, "This service asks for API keys, which SOAP and web page requests "
+                     "cannot send: they are answered for callers on this machine only.\n"});
+    if (req.route.run != ServiceRoute::Run::AtOnce)
         return runLater(c, req) ? MHD_YES : MHD_NO;
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CONNECTION_FD);
+    return queueReply(c, req.route.answer(call(req, info ? info->connect_fd : -1)));
+}
+
+// The request as its route's handler takes it; the body moves along.
+ServiceCall ServiceServer::call(Request& req, int connectionFd) const
+{
+    ServiceCall call{req.method,      req.path,      req.target, req.host,    req.forwardedHttps,
+                     req.contentType, std::string(), m_address,  connectionFd};
+    call.body.swap(req.body);
+    return call;
+}
+
+// A request refused before it is read whole: 413, too large; 503, busy.
+ServiceServer::Reply ServiceServer::refusal(const Request& req, unsigned status) const
+{
+    const QString text = status == 413
+                             ? QStringLiteral("The request is larger than %1 MiB.")
+                                   .arg(std::max(req.bodyCap, maxRequestBytes) / (1024 * 1024))
+                             : QStringLiteral("The service is busy; try again shortly.");
+    if (req.route.refuse) {
+        Reply reply = req.route.refuse(status, text);
+        reply.close = true;
+        return reply;
     }
-    if (get) {
-        if (GatewayRequest::isGatewayPath(path, req.rawQuery())) {
-            if (m_loopbackOnlyKeyless && !req.loopbackPeer)
-                return queueReply(c, keyless);
-            req.gateway = true;
-            return runLater(c, req) ? MHD_YES : MHD_NO;
-        }
-        if (m_debugPaths && m_address.isLoopback() &&
-            (path == QLatin1String("/debug/pipelines") || path == QLatin1String("/debug/engines")))
-            return runLater(c, req) ? MHD_YES : MHD_NO;
-        const MHD_ConnectionInfo* info =
-            MHD_get_connection_info(c, MHD_CONNECTION_INFO_CONNECTION_FD);
-        return queueReply(c, answerGet(req, info ? info->connect_fd : -1));
-    }
-    // A WSDL document's address takes GET only; anything else is unknown.
-    if (WsdlDocuments::forRequest(path, req.rawQuery()))
-        return queueReply(c, {405, "This address takes GET requests only.\n", textType, "GET"});
-    return queueReply(c, {404, "Nothing is published at " + req.path + ".\n"});
+    return {status, toStd(text) + "\n", ServiceText::plain, nullptr, true};
 }
 
 // The work that may wait runs on the work queue while the connection is
@@ -497,31 +484,22 @@ int ServiceServer::finishRequest(MHD_Connection* c, Request& req)
 bool ServiceServer::runLater(MHD_Connection* c, Request& req)
 {
     Request* const r = &req;
-    const bool soap = req.method == MHD_HTTP_METHOD_POST;
     req.submitted = true;
     setDeadline(c, Clock::time_point::max());
     // Suspended before the job is queued, so that its resume cannot come
     // first.
     MHD_suspend_connection(c);
     ++m_inFlight;
-    WorkQueue& queue = req.gateway ? *m_pageWork : *m_work;
-    const bool queued = queue.tryPush([this, c, r, soap] {
+    WorkQueue& queue = req.route.run == ServiceRoute::Run::PageQueue ? *m_pageWork : *m_work;
+    auto taken = std::make_shared<ServiceCall>(call(req, -1));
+    const bool queued = queue.tryPush([this, c, r, taken] {
         Reply reply;
         try {
-            if (r->gateway)
-                reply = answerGateway(*r);
-            else if (r->api)
-                reply = answerApi(*r);
-            else if (soap)
-                reply = answerSoap(r->body);
-            else if (r->path == "/debug/engines")
-                reply.body = toStd(m_engine.routeReport());
-            else
-                reply.body = toStd(m_engine.debugReport());
+            reply = r->route.answer(*taken);
         } catch (...) {
             reply = {500, "The service failed on this request.\n"};
         }
-        std::string().swap(r->body);
+        std::string().swap(taken->body);
         r->reply = std::move(reply);
         // libmicrohttpd's own loop is ours, and resuming does not wake it.
         MHD_resume_connection(c);

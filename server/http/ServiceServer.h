@@ -1,9 +1,9 @@
 #pragma once
 
-#include "server/engine/TranslationEngine.h"
 #include "server/http/ConnectionCaps.h"
 #include "server/http/HostCheck.h"
 #include "server/http/ServiceLimits.h"
+#include "server/http/ServiceRoute.h"
 #include "server/net/ListenAddress.h"
 
 #include <QString>
@@ -16,11 +16,9 @@
 struct MHD_Connection;
 struct MHD_Daemon;
 class WorkQueue;
-class WebGateway;
-class LibreTranslateApi;
 
-// The HTTP side of tarquell-service: the WSDL documents, the SOAP endpoint
-// and the answers to everything else. One thread reads and answers every
+// The HTTP front of tarquell-service: it asks its route table which route
+// takes each request, and hands the request, read whole, over. One thread reads and answers every
 // connection through GNU libmicrohttpd's epoll loop, with a deadline for
 // each request, caps on connections and on the bodies held; translations
 // run on a bounded WorkQueue while their connection waits, suspended.
@@ -30,11 +28,8 @@ public:
     // Largest request body taken; a larger one gets 413.
     static constexpr size_t maxRequestBytes = 16 * 1024 * 1024;
 
-    // debugPaths: serve /debug/pipelines (the Apertium process ids, for
-    // tests); honoured only on a loopback address. api: LibreTranslate's
-    // API, shared by the servers of all addresses; none when null.
-    ServiceServer(TranslationEngine& engine, bool debugPaths = false,
-                  const ServiceLimits& limits = {}, LibreTranslateApi* api = nullptr);
+    // routes: what each request is answered with, this server's own.
+    explicit ServiceServer(std::unique_ptr<ServiceRouter> routes, const ServiceLimits& limits = {});
     ~ServiceServer();
     ServiceServer(const ServiceServer&) = delete;
     ServiceServer& operator=(const ServiceServer&) = delete;
@@ -66,7 +61,7 @@ public:
 private:
     friend struct ServerCallbacks;
     struct Request;
-    struct Reply;
+    using Reply = ServiceReply;
     using Clock = std::chrono::steady_clock;
 
     int beginRequest(MHD_Connection* c, Request& req, const char* url, const char* method);
@@ -74,33 +69,25 @@ private:
     int finishRequest(MHD_Connection* c, Request& req);
     int queueReply(MHD_Connection* c, Reply reply);
     bool runLater(MHD_Connection* c, Request& req);
-    Reply answerSoap(const std::string& body) const;
-    // A WSDL document; the connection says where the caller reached us.
-    Reply answerGet(const Request& req, int connectionFd) const;
-    Reply answerGateway(const Request& req) const;
-    Reply answerApi(const Request& req) const;
+    ServiceCall call(Request& req, int connectionFd) const;
     Reply refusal(const Request& req, unsigned status) const;
-    QString origin(const Request& req) const;
     void setDeadline(MHD_Connection* c, Clock::time_point deadline);
     void cutOverdue();
     struct Connection;
     void cut(Connection& connection);
 
-    TranslationEngine& m_engine;
-    const bool m_debugPaths;
+    const std::unique_ptr<ServiceRouter> m_routes;
     const ServiceLimits m_limits;
     int m_connectionCap = 0;
     ListenAddress m_address;
     int m_listenFd = -1;
     int m_wakeFd = -1;
     std::unique_ptr<WorkQueue> m_work;
-    // Web page gateway requests, which wait for other sites.
-    std::unique_ptr<WebGateway> m_gateway;
+    // Requests that wait for other sites (the web page gateway).
     std::unique_ptr<WorkQueue> m_pageWork;
     HostCheck m_hostCheck;
     bool m_accessSet = false;
     bool m_loopbackOnlyKeyless = false;
-    LibreTranslateApi* const m_api;
     std::atomic<bool> m_stopRequested{false};
 
     // Touched by the serving thread only.

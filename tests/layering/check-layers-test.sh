@@ -18,6 +18,8 @@ cases=(
   "cli/main.cpp|#include \"server/http/ServiceServer.h\"|1"
   "cli/main.cpp|#include \"ServiceServer.h\"|1"
   "server/remote/TextPieces.cpp|#include <server/http/WorkQueue.h>|1"
+  "server/http/ServiceServer.cpp|#include \"server/api/LibreTranslateApi.h\"|1"
+  "server/http/ServiceServer.h|#include \"server/engine/TranslationEngine.h\"|1"
   "server/apertium/PipelinePool.cpp|#include \"server/net/ListenAddress.h\"|0"
   "server/api/FileStore.cpp|#include \"server/documents/XmlGuard.h\"|0"
   "cli/main.cpp|#include \"common/DocumentTypes.h\"|0"
