@@ -138,9 +138,9 @@ ServiceReply ServiceRoutes::answerSoap(const ServiceCall& req) const
                                      "text/xml or application/soap+xml")
                           .arg(sent));
         }
-        const std::string& body = req.body;
-        const SoapCall call =
-            parseSoapCall(QByteArray(body.data(), static_cast<qsizetype>(body.size())));
+        // Read in place: the body may be 16 MiB, and the request outlives the call.
+        const SoapCall call = parseSoapCall(
+            QByteArray::fromRawData(req.body.data(), static_cast<qsizetype>(req.body.size())));
         const TranslationMode mode = TranslationMode::parse(call.mode);
         const NamedTranslation translation = m_engine.translateNamed(mode, call.text);
         envelope = SoapReply::response(call, translation.text);
