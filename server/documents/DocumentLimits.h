@@ -21,7 +21,7 @@ struct DocumentLimits
     // unpacked a 915 KB upload into 250 MB, are stopped by the archive's.
     qint64 archiveEntries = 10000;
     qint64 uncompressedBytes = 128 * 1024 * 1024;
-    qint64 partBytes = 32 * 1024 * 1024;
+    qint64 partBytes = 16 * 1024 * 1024;
     qint64 inflateRatio = 100;
     qint64 inflateGraceBytes = 1024 * 1024;
     qint64 archiveRatio = 50;
