@@ -86,7 +86,18 @@ struct Isolation
 {
     QString unshare;
     QString mapping;
+    // A pid namespace too where the system allows it: when the process we
+    // start dies, every process LibreOffice forked in it dies with it.
+    QStringList ownPids;
 };
+
+// setpriv(1), which gives the process we start a death signal: it is
+// killed when its parent dies, even by SIGKILL. Empty where not installed.
+const QString& setpriv()
+{
+    static const QString found = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    return found;
+}
 
 int runQuietly(const QString& program, const QStringList& arguments)
 {
@@ -121,13 +132,19 @@ const Isolation& isolation()
         const QString unshare = QStandardPaths::findExecutable(QStringLiteral("unshare"));
         const QString trueProgram = QStandardPaths::findExecutable(QStringLiteral("true"));
         if (!unshare.isEmpty() && !trueProgram.isEmpty()) {
+            const QStringList ownPids{QStringLiteral("--pid"), QStringLiteral("--kill-child")};
             for (const char* mapping : {"--map-current-user", "--map-root-user"}) {
                 const QString m = QString::fromLatin1(mapping);
-                if (runQuietly(unshare, {QStringLiteral("--net"), m, QStringLiteral("--"),
-                                         trueProgram}) == 0) {
-                    found = {unshare, m};
-                    break;
+                for (const QStringList& pids : {ownPids, QStringList()}) {
+                    if (runQuietly(unshare, QStringList{QStringLiteral("--net"), m} + pids +
+                                                QStringList{QStringLiteral("--"), trueProgram}) ==
+                        0) {
+                        found = {unshare, m, pids};
+                        break;
+                    }
                 }
+                if (!found.unshare.isEmpty())
+                    break;
             }
         }
         if (found.unshare.isEmpty())
@@ -199,16 +216,25 @@ Command convertCommand(const QString& soffice, const QString& profile, const QSt
            << input;
     const Isolation& iso = isolation();
     if (isolate && !iso.unshare.isEmpty()) {
-        // unshare execs soffice in place: the pid and process group stay
-        // those of the child we started.
+        // unshare stays in the process group of the child we started, and
+        // with a pid namespace forks soffice as the namespace's first
+        // process: when unshare dies, that process is killed, and with it
+        // every process of the namespace (soffice.bin is soffice's child).
         command.program = iso.unshare;
-        command.arguments =
-            QStringList{QStringLiteral("--net"), iso.mapping, QStringLiteral("--"), soffice} +
-            office;
+        command.arguments = QStringList{QStringLiteral("--net"), iso.mapping} + iso.ownPids +
+                            QStringList{QStringLiteral("--"), soffice} + office;
         command.isolated = true;
     } else {
         command.program = soffice;
         command.arguments = office;
+    }
+    // The process we start dies with whoever started it, even when that
+    // one is killed and has no chance to clean up.
+    if (!setpriv().isEmpty()) {
+        command.arguments = QStringList{QStringLiteral("--pdeathsig"), QStringLiteral("KILL"),
+                                        QStringLiteral("--"), command.program} +
+                            command.arguments;
+        command.program = setpriv();
     }
     return command;
 }

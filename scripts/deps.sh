@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config python3 # python3: the layering check
   qt6-base-dev libgl-dev libqt6svg6
   qt6-webengine-dev # browser mode
   libcpp-httplib-dev libmicrohttpd-dev

@@ -75,6 +75,13 @@ seed_fuzz_html_page() {
     printf '%s\n%s' 'text/html; charset=x-unknown' '<a href="http://a b/"><a href=""><a href="http://%%zz/"><base href><a href' >"$dir/broken"
 }
 
+seed_fuzz_html_stream() {
+    local dir=$1
+    printf '%s' '<!DOCTYPE html><html><head><title>T</title><style>p{a:b}</style></head><body><p class="x">Hello <b>big</b> world.  It is [nice] ^ $ @ / \ ~ {x}</p><script>var a="<p>";</script><!-- c --><br>Next &amp; line &#8217; &unknown<pre>a
+ b</pre><![CDATA[ z ]]><TD>x</Td></body></html>' >"$dir/page"
+    printf '%s' '<a <a b="c <!-- <script> x </scrip <style <![CDATA[ < > & &amp' >"$dir/never-closed"
+}
+
 # The first byte picks the reader (see fuzz/fuzz_remote_replies.cpp).
 seed_fuzz_remote_replies() {
     local dir=$1

@@ -119,13 +119,28 @@ ServiceReply ServiceRoutes::answerGateway(const ServiceCall& req) const
     return reply;
 }
 
-ServiceReply ServiceRoutes::answerSoap(const std::string& body) const
+ServiceReply ServiceRoutes::answerSoap(const ServiceCall& req) const
 {
     ServiceReply reply{200, {}, ServiceText::xml};
     QByteArray envelope;
     try {
-        const SoapCall call =
-            parseSoapCall(QByteArray(body.data(), static_cast<qsizetype>(body.size())));
+        if (!isSoapContentType(QByteArrayView(req.contentType.data(),
+                                              static_cast<qsizetype>(req.contentType.size())))) {
+            // Only what the caller sent is named, and only so much of it.
+            QString sent;
+            for (const char c : req.contentType.substr(0, 60))
+                sent += c >= 0x20 && c < 0x7F ? QLatin1Char(c) : QLatin1Char('?');
+            throw ServiceFault::client(
+                sent.isEmpty()
+                    ? QStringLiteral("The request has no Content-Type; a SOAP call is sent as "
+                                     "text/xml or application/soap+xml")
+                    : QStringLiteral("The request is sent as \"%1\"; a SOAP call is sent as "
+                                     "text/xml or application/soap+xml")
+                          .arg(sent));
+        }
+        // Read in place: the body may be 16 MiB, and the request outlives the call.
+        const SoapCall call = parseSoapCall(
+            QByteArray::fromRawData(req.body.data(), static_cast<qsizetype>(req.body.size())));
         const TranslationMode mode = TranslationMode::parse(call.mode);
         const NamedTranslation translation = m_engine.translateNamed(mode, call.text);
         envelope = SoapReply::response(call, translation.text);
@@ -190,7 +205,7 @@ ServiceRoute ServiceRoutes::choose(const std::string& method, const std::string&
                     answered({405, "This address takes POST requests only.\n", ServiceText::plain,
                               "POST"})};
         return {ServiceServer::maxRequestBytes, Run::Queue, true,
-                [this](const ServiceCall& call) { return answerSoap(call.body); }};
+                [this](const ServiceCall& call) { return answerSoap(call); }};
     }
     if (get) {
         if (GatewayRequest::isGatewayPath(where, fromStd(query)))

@@ -30,7 +30,7 @@ public:
                    bool allowPrivatePages) override;
 
 private:
-    ServiceReply answerSoap(const std::string& body) const;
+    ServiceReply answerSoap(const ServiceCall& req) const;
     // A WSDL document; the connection says where the caller reached us.
     ServiceReply answerGet(const ServiceCall& req) const;
     ServiceReply answerGateway(const ServiceCall& req) const;

@@ -5,7 +5,10 @@
 #include <QSet>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <memory>
 #include <zip.h>
+#include <zlib.h>
 
 namespace {
 // A name that would land outside the folder it is unpacked into, on any
@@ -26,6 +29,137 @@ bool escapesFolder(const QByteArray& name)
     }
     return false;
 }
+
+// A replaced part, held deflated until the archive is written: a
+// document's translated parts together may come to hundreds of megabytes
+// of XML, their deflated copies to a small share of that. libzip reads it
+// back through this source, a buffer at a time, when it writes the
+// archive.
+class HeldPart
+{
+public:
+    HeldPart(QByteArray deflated, quint64 size)
+        : m_deflated(std::move(deflated)), m_size(size), m_mtime(std::time(nullptr))
+    {
+        zip_error_init(&m_error);
+    }
+    ~HeldPart()
+    {
+        if (m_open)
+            inflateEnd(&m_stream);
+        zip_error_fini(&m_error);
+    }
+    HeldPart(const HeldPart&) = delete;
+    HeldPart& operator=(const HeldPart&) = delete;
+
+    // The part deflated in buffers of 64 KiB, so that no buffer of the
+    // whole part's bound is ever taken. Empty when zlib fails.
+    static QByteArray deflated(const QByteArray& content)
+    {
+        z_stream s{};
+        if (deflateInit(&s, Z_BEST_SPEED) != Z_OK)
+            return {};
+        s.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(content.constData()));
+        s.avail_in = static_cast<uInt>(content.size());
+        QByteArray out;
+        char buffer[65536];
+        int r = Z_OK;
+        while (r == Z_OK) {
+            s.next_out = reinterpret_cast<Bytef*>(buffer);
+            s.avail_out = sizeof buffer;
+            r = deflate(&s, Z_FINISH);
+            out.append(buffer, static_cast<qsizetype>(sizeof buffer - s.avail_out));
+        }
+        deflateEnd(&s);
+        return r == Z_STREAM_END ? out : QByteArray();
+    }
+
+    static zip_int64_t callback(void* userdata, void* data, zip_uint64_t length,
+                                zip_source_cmd_t command)
+    {
+        return static_cast<HeldPart*>(userdata)->answer(data, length, command);
+    }
+
+private:
+    zip_int64_t answer(void* data, zip_uint64_t length, zip_source_cmd_t command)
+    {
+        switch (command) {
+        case ZIP_SOURCE_OPEN:
+            if (m_open)
+                inflateEnd(&m_stream);
+            m_stream = z_stream{};
+            m_open = inflateInit(&m_stream) == Z_OK;
+            m_ended = false;
+            if (!m_open) {
+                zip_error_set(&m_error, ZIP_ER_MEMORY, 0);
+                return -1;
+            }
+            m_stream.next_in = reinterpret_cast<Bytef*>(m_deflated.data());
+            m_stream.avail_in = static_cast<uInt>(m_deflated.size());
+            return 0;
+        case ZIP_SOURCE_READ: {
+            if (!m_open) {
+                zip_error_set(&m_error, ZIP_ER_INTERNAL, 0);
+                return -1;
+            }
+            if (m_ended)
+                return 0;
+            const uInt chunk = static_cast<uInt>(std::min<zip_uint64_t>(length, 1u << 30));
+            m_stream.next_out = static_cast<Bytef*>(data);
+            m_stream.avail_out = chunk;
+            const int r = inflate(&m_stream, Z_NO_FLUSH);
+            if (r == Z_STREAM_END)
+                m_ended = true;
+            else if (r != Z_OK) {
+                zip_error_set(&m_error, ZIP_ER_INTERNAL, 0);
+                return -1;
+            }
+            return static_cast<zip_int64_t>(chunk - m_stream.avail_out);
+        }
+        case ZIP_SOURCE_CLOSE:
+            if (m_open)
+                inflateEnd(&m_stream);
+            m_open = false;
+            return 0;
+        case ZIP_SOURCE_STAT: {
+            if (length < sizeof(zip_stat_t)) {
+                zip_error_set(&m_error, ZIP_ER_INVAL, 0);
+                return -1;
+            }
+            auto* st = static_cast<zip_stat_t*>(data);
+            zip_stat_init(st);
+            st->size = m_size;
+            st->mtime = m_mtime;
+            st->comp_size = m_size;
+            st->comp_method = ZIP_CM_STORE;
+            st->encryption_method = ZIP_EM_NONE;
+            st->valid = ZIP_STAT_SIZE | ZIP_STAT_MTIME | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD |
+                        ZIP_STAT_ENCRYPTION_METHOD;
+            return sizeof(zip_stat_t);
+        }
+        case ZIP_SOURCE_ERROR:
+            return zip_error_to_data(&m_error, data, length);
+        case ZIP_SOURCE_FREE:
+            delete this;
+            return 0;
+        case ZIP_SOURCE_SUPPORTS:
+            return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ,
+                                                  ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                                  ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+        default:
+            zip_error_set(&m_error, ZIP_ER_OPNOTSUPP, 0);
+            return -1;
+        }
+    }
+
+    QByteArray m_deflated;
+    const quint64 m_size;
+    const time_t m_mtime;
+    zip_error_t m_error;
+    z_stream m_stream{};
+    bool m_open = false;
+    bool m_ended = false;
+};
 
 QString libzipMessage(int code)
 {
@@ -134,9 +268,28 @@ ZipPackage::ZipPackage(const QByteArray& data, const DocumentLimits& limits, con
                                                "bomb does")
                                     .arg(m_what, QString::fromUtf8(entry.name))
                                     .arg(m_limits.inflateRatio));
+        if (entry.size > static_cast<quint64>(m_limits.partBytes))
+            throw DocumentError(DocumentError::Kind::TooLarge,
+                                QStringLiteral("The %1 holds a part \"%2\" of more than %3 MiB; "
+                                               "that is more than is accepted")
+                                    .arg(m_what, QString::fromUtf8(entry.name))
+                                    .arg(m_limits.partBytes / (1024 * 1024)));
         m_index.insert(entry.name, m_entries.size());
         m_entries << entry;
     }
+    // The whole archive against what was really uploaded: the directory's
+    // compressed sizes are only claims, and many parts each below the
+    // entry's grace add up all the same.
+    if (total > static_cast<quint64>(m_limits.archiveGraceBytes) &&
+        total / static_cast<quint64>(m_data.size()) > static_cast<quint64>(m_limits.archiveRatio))
+        throw DocumentError(DocumentError::Kind::Refused,
+                            QStringLiteral("The %1 is refused: it unpacks to %2 MiB from %3 KiB, "
+                                           "more than %4 times its size, as only a compression "
+                                           "bomb does")
+                                .arg(m_what)
+                                .arg(total / (1024 * 1024))
+                                .arg(m_data.size() / 1024)
+                                .arg(m_limits.archiveRatio));
 }
 
 ZipPackage::~ZipPackage() = default;
@@ -200,27 +353,35 @@ QByteArray ZipPackage::read(qsizetype index)
 
 void ZipPackage::replace(qsizetype index, const QByteArray& content)
 {
-    m_replaced[index] = content;
+    if (index < 0 || index >= m_entries.size() || !m_zip)
+        fail(QStringLiteral("a part it needs is missing"));
+    const auto packFailed = [this](const QString& why) {
+        return DocumentError(
+            DocumentError::Kind::Failed,
+            QStringLiteral("The translated %1 could not be packed: %2").arg(m_what, why));
+    };
+    QByteArray deflated = HeldPart::deflated(content);
+    if (deflated.isEmpty())
+        throw packFailed(QStringLiteral("it could not be compressed"));
+    auto part =
+        std::make_unique<HeldPart>(std::move(deflated), static_cast<quint64>(content.size()));
+    zip_source_t* source = zip_source_function(m_zip.get(), &HeldPart::callback, part.get());
+    if (!source)
+        throw packFailed(QString::fromUtf8(zip_strerror(m_zip.get())));
+    (void)part.release(); // the source's now: it frees the part
+    if (zip_file_replace(m_zip.get(), static_cast<zip_uint64_t>(index), source, 0) < 0) {
+        zip_source_free(source);
+        throw packFailed(QString::fromUtf8(zip_strerror(m_zip.get())));
+    }
+    m_changed = true;
 }
 
 QByteArray ZipPackage::save()
 {
     if (!m_zip)
         fail(QStringLiteral("it was already written"));
-    if (m_replaced.empty())
+    if (!m_changed)
         return m_data;
-    for (const auto& [index, content] : m_replaced) {
-        zip_source_t* source = zip_source_buffer(m_zip.get(), content.constData(),
-                                                 static_cast<zip_uint64_t>(content.size()), 0);
-        if (!source ||
-            zip_file_replace(m_zip.get(), static_cast<zip_uint64_t>(index), source, 0) < 0) {
-            if (source)
-                zip_source_free(source);
-            throw DocumentError(DocumentError::Kind::Failed,
-                                QStringLiteral("The translated %1 could not be packed: %2")
-                                    .arg(m_what, QString::fromUtf8(zip_strerror(m_zip.get()))));
-        }
-    }
     const int closed = zip_close(m_zip.get());
     if (closed != 0) {
         const QString why = QString::fromUtf8(zip_strerror(m_zip.get()));

@@ -6,7 +6,6 @@
 #include <QHash>
 #include <QList>
 #include <QString>
-#include <map>
 #include <memory>
 
 struct zip;
@@ -16,7 +15,8 @@ struct zip_source;
 // libzip. Opening checks it whole before anything is read: the entry
 // count, the uncompressed total and each entry's inflation ratio that its
 // directory declares, encryption, compression methods, and names (none
-// absolute, none climbing out with "..", none twice). Reading an entry
+// absolute, none climbing out with "..", none twice), the largest part, and
+// the whole archive's inflation against the bytes it came in. Reading an entry
 // stops at the size its directory declares. Saving writes the replaced
 // entries anew and copies every other entry as it was stored, so that
 // images and embedded objects come back byte for byte, in their order.
@@ -42,7 +42,9 @@ public:
     // The entry's content, inflated and checked against its CRC.
     QByteArray read(qsizetype index);
     QByteArray read(const QByteArray& name) { return read(indexOf(name)); }
-    // The entry gets this content when the archive is saved.
+    // The entry gets this content when the archive is saved. The content is
+    // held deflated until then, so that a caller can translate a document
+    // part by part and drop each part as soon as it is replaced.
     void replace(qsizetype index, const QByteArray& content);
     // The whole archive with the replacements. The package is spent after.
     QByteArray save();
@@ -66,6 +68,6 @@ private:
     std::unique_ptr<zip, Discard> m_zip;
     QList<Entry> m_entries;
     QHash<QByteArray, qsizetype> m_index;
-    std::map<qsizetype, QByteArray> m_replaced;
+    bool m_changed = false;
     qint64 m_inflated = 0;
 };

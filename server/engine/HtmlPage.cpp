@@ -26,7 +26,10 @@ const char* const latin1Letters[] = {
 // letters and, with markup, the five of markup itself.
 std::pair<char32_t, qsizetype> reference(const QString& text, qsizetype at, bool markup)
 {
-    const qsizetype semi = text.indexOf(QLatin1Char(';'), at);
+    // Only as far as the longest reference read here: a page of '&'
+    // without one ';' must not be searched to its end from each of them.
+    const qsizetype found = QStringView(text).mid(at, 13).indexOf(QLatin1Char(';'));
+    const qsizetype semi = found < 0 ? -1 : at + found;
     if (semi < 0 || semi - at > 12 || semi - at < 3)
         return {0, 0};
     const QString name = text.mid(at + 1, semi - at - 1);
@@ -350,8 +353,12 @@ QString spellOutLetters(const QString& html)
     walk(
         html,
         [&](qsizetype start, qsizetype end) {
-            for (qsizetype i = html.indexOf(QLatin1Char('&'), start); i >= 0 && i < end;
-                 i = html.indexOf(QLatin1Char('&'), i + 1)) {
+            // Searched within the run only: a page of many short runs and
+            // one '&' at its end is read once.
+            const QStringView run = QStringView(html).mid(start, end - start);
+            for (qsizetype at = run.indexOf(QLatin1Char('&')); at >= 0;
+                 at = run.indexOf(QLatin1Char('&'), at + 1)) {
+                const qsizetype i = start + at;
                 const auto [c, length] = reference(html, i, false);
                 if (length == 0 || i + length > end || !QChar::isLetter(c))
                     continue;

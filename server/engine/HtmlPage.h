@@ -6,8 +6,8 @@
 #include <string>
 
 // What the web page gateway does to a page around its translation: decode
-// it to text, keep apertium-deshtml away from what it mangles, send its
-// links back through the gateway, and escape what goes into a page.
+// it to text, write out the letters a deformatter would take for markup,
+// send its links back through the gateway, and escape what goes into a page.
 namespace HtmlPage {
 enum class Kind { Html, Text, Other };
 
@@ -20,8 +20,9 @@ Kind kindOf(const std::string& contentType, const std::string& body);
 // Bytes the charset does not know become U+FFFD.
 QString decode(const std::string& body, const std::string& contentType, Kind kind);
 // Letters written as character references ("&eacute;", "&#233;") in the
-// text of the page, written as the letters themselves: apertium-deshtml
-// turns such a reference into two wrong characters. Markup, comments,
+// text of the page, written as the letters themselves: a deformatter puts a
+// reference into a superblank, which cuts its word in two (and
+// apertium-deshtml turns it into two wrong characters). Markup, comments,
 // scripts and styles are left as they are.
 QString spellOutLetters(const QString& html);
 // Every a and area href and every frame and iframe src that leads to an

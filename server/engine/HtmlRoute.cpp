@@ -2,8 +2,8 @@
 
 #include "server/engine/ApertiumStream.h"
 
-#include "server/engine/FilterProcess.h"
 #include "server/engine/HtmlPage.h"
+#include "server/engine/HtmlStream.h"
 #include "server/engine/TranslationEngine.h"
 
 namespace HtmlRoute {
@@ -12,8 +12,7 @@ QString translate(TranslationEngine& engine, const TranslationMode& mode, const 
 {
     if (mode.source == mode.target)
         return html;
-    const QByteArray stream = runFilter(QStringLiteral("apertium-deshtml"), {},
-                                        HtmlPage::spellOutLetters(html).toUtf8(), filterTimeout);
+    const QByteArray stream = HtmlStream::deformat(HtmlPage::spellOutLetters(html));
     QByteArray translated;
     if (pieceBytes <= 0) {
         translated = engine.translateStream(mode, stream);
@@ -21,7 +20,6 @@ QString translate(TranslationEngine& engine, const TranslationMode& mode, const 
         for (const QByteArray& piece : ApertiumStream::blockPieces(stream, pieceBytes))
             translated += engine.translateStream(mode, piece);
     }
-    return QString::fromUtf8(
-        runFilter(QStringLiteral("apertium-rehtml"), {}, translated, filterTimeout));
+    return HtmlStream::reformat(translated);
 }
 } // namespace HtmlRoute

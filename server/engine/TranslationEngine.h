@@ -29,15 +29,15 @@ public:
     {
         return {translate(mode, text), {}};
     }
-    // The same for text in Apertium's stream format, as apertium-deshtml
-    // writes it: the markup rides in superblanks ("[<p>]"), which come back
+    // The same for text in Apertium's stream format, as HtmlStream and
+    // apertium-deshtml write it: the markup rides in superblanks ("[<p>]"), which come back
     // unchanged. Hand over the whole stream at once: the engine cuts a long
     // one and translates its parts in parallel itself.
     virtual QByteArray translateStream(const TranslationMode& mode, const QByteArray& stream) = 0;
     // The same for an HTML page or fragment: the markup kept, its text
-    // translated. By default the shared HTML route: apertium-deshtml, then
-    // translateStream, then apertium-rehtml. An engine that takes HTML
-    // itself does better by doing so.
+    // translated. By default the shared HTML route: HtmlStream's
+    // deformatter, then translateStream, then its reformatter. An engine
+    // that takes HTML itself does better by doing so.
     virtual QString translateHtml(const TranslationMode& mode, const QString& html);
     // True where translateHtml does better for the mode than the HTML route
     // (a server that takes HTML itself): callers that deformat documents on

@@ -31,7 +31,7 @@ run_case() {
   rm -rf "$scratch/tree"
   mkdir -p "$scratch/tree/scripts"
   cp -r "$repo/server" "$repo/common" "$repo/cli" "$scratch/tree/"
-  cp "$repo/scripts/check-layers.sh" "$scratch/tree/scripts/"
+  cp "$repo/scripts/check-layers.sh" "$repo/scripts/check-layers.py" "$scratch/tree/scripts/"
   [[ -n $file ]] && printf '%s\n' "$line" >>"$scratch/tree/$file"
   bash "$scratch/tree/scripts/check-layers.sh" "$scratch/tree" >/dev/null 2>"$scratch/err"
   local got=$?

@@ -7,9 +7,12 @@
 
 #include "platform/OfficeLaunch.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -128,4 +131,57 @@ TEST(OfficeLaunch, FailureReasonsNameNoScratchFileOrProcess)
         "Error: Please verify input parameters... (SfxBaseModel::impl_store "
         "<file:///tmp/tarquell-service-0/files-4242/job-7/document.docx> failed: 0x81a)");
     EXPECT_EQ(other, QStringLiteral("LibreOffice could not convert the document"));
+}
+
+// Whoever starts LibreOffice may be killed without a chance to clean up
+// (Docshift closed by the desktop's kill, the service by SIGKILL). What
+// soffice forked must not outlive it. A script in soffice's place forks a
+// long-lived child as soffice forks soffice.bin; the starter is killed.
+TEST(OfficeLaunch, NothingOutlivesAKilledStarter)
+{
+    QTemporaryDir dir;
+    // A sleep no other process here runs, found by its command line (in a
+    // pid namespace the script sees other pids than we do).
+    const QByteArray seconds = QByteArray::number(100000 + QCoreApplication::applicationPid());
+    const QByteArray cmdline = QByteArray("sleep\0", 6) + seconds + QByteArray(1, 0);
+    const auto running = [&] {
+        for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+            const QString proc = QStringLiteral("/proc/") + entry;
+            if (readAll(proc + QStringLiteral("/cmdline")) != cmdline)
+                continue;
+            const QByteArray stat = readAll(proc + QStringLiteral("/stat"));
+            const qsizetype close = stat.lastIndexOf(')');
+            if (close > 0 && stat.mid(close + 2, 1) != "Z")
+                return true;
+        }
+        return false;
+    };
+    const QString fake = dir.filePath(QStringLiteral("soffice"));
+    writeAll(fake, "#!/bin/sh\nsleep " + seconds + " &\nwait\n");
+    QFile::setPermissions(fake, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const OfficeLaunch::Command c = OfficeLaunch::convertCommand(
+        fake, dir.filePath(QStringLiteral("profile")), QString(), QStringLiteral("html"),
+        dir.path(), dir.filePath(QStringLiteral("in.doc")));
+
+    // The starter: a shell that starts the command and waits, as Docshift does.
+    QProcess starter;
+    starter.start(QStringLiteral("/bin/sh"),
+                  QStringList{QStringLiteral("-c"), QStringLiteral("\"$@\" & wait"),
+                              QStringLiteral("starter"), c.program} +
+                      c.arguments);
+    ASSERT_TRUE(starter.waitForStarted());
+    bool started = false;
+    for (int i = 0; i < 200 && !started; ++i) {
+        QThread::msleep(50);
+        started = running();
+    }
+    ASSERT_TRUE(started) << "the script in soffice's place did not start";
+    starter.kill();
+    starter.waitForFinished();
+    bool gone = false;
+    for (int i = 0; i < 100 && !gone; ++i) {
+        QThread::msleep(50);
+        gone = !running();
+    }
+    EXPECT_TRUE(gone) << "soffice's child outlived the program that started LibreOffice";
 }

@@ -4,14 +4,14 @@
 // came through. LibreOffice is slow to start, so the documents are made
 // once and the results opened in as few runs as can be.
 #include "server/documents/DocumentTranslator.h"
+#include "LinkedDocuments.h"
 #include "TestFiles.h"
+#include "platform/OfficeLaunch.h"
 #include "server/apertium/ApertiumEngine.h"
 #include "server/apertium/ApertiumModes.h"
 #include "server/documents/DocumentError.h"
 #include "server/documents/XmlGuard.h"
 #include "server/documents/ZipPackage.h"
-#include "LinkedDocuments.h"
-#include "platform/OfficeLaunch.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -822,6 +822,77 @@ TEST(DocumentsHostile, ArchiveNamesAndXmlChecks)
     const QByteArray own =
         "<?xml version=\"1.0\"?><!DOCTYPE html [<!ENTITY a \"b\">]><html>&a;</html>";
     EXPECT_FALSE(XmlGuard::problem(own, 10, true).isEmpty());
+}
+
+TEST(DocumentsHostile, ArchivesAreBoundedWholeAsWellAsByPart)
+{
+    // Many headers of just under the entry's grace each: a 915 KB upload
+    // that unpacked into 250 MB of XML, no entry of it over the line.
+    const QByteArray run = "<w:p><w:r><w:t>Red house</w:t></w:r></w:p>";
+    const QByteArray header = "<w:hdr xmlns:w=\"http://schemas.openxmlformats.org/"
+                              "wordprocessingml/2006/main\">" +
+                              run.repeated((1024 * 1024 - 200) / run.size()) + "</w:hdr>";
+    static QList<QByteArray> names;
+    const auto headers = [&](int count) {
+        QList<ZipEntry> out;
+        for (int i = 0; i < count; ++i) {
+            if (names.size() <= i)
+                names << "word/header" + QByteArray::number(i + 1) + ".xml";
+            out << ZipEntry{names[i].constData(), header};
+        }
+        return out;
+    };
+    QByteArray noise(3 * 1024 * 1024 / 2, '\0');
+    for (qsizetype i = 0; i < noise.size(); ++i)
+        noise[i] = static_cast<char>((i * 7919) ^ (i >> 7));
+    DocumentLimits partCap;
+    partCap.partBytes = 1024 * 1024;
+    const struct
+    {
+        const char* what;
+        QByteArray file;
+        DocumentLimits limits;
+        DocumentError::Kind kind;
+        const char* message;
+    } rows[] = {
+        {"239 headers just under the entry's grace",
+         word(wordXml, headers(239)),
+         {},
+         DocumentError::Kind::TooLarge,
+         "unpacks to more than 128 MiB"},
+        {"100 of them, within the total",
+         word(wordXml, headers(100)),
+         {},
+         DocumentError::Kind::Refused,
+         "more than 50 times its size, as only a compression bomb"},
+        {"a part over the part cap", word(wordXml, {{"word/media/image1.png", noise}}), partCap,
+         DocumentError::Kind::TooLarge,
+         "holds a part \"word/media/image1.png\" of more than 1 MiB"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        try {
+            ZipPackage(row.file, row.limits, QStringLiteral("Word document"));
+            ADD_FAILURE() << "opened";
+        } catch (const DocumentError& e) {
+            EXPECT_EQ(e.kind(), row.kind);
+            EXPECT_TRUE(e.message().contains(QString::fromUtf8(row.message)))
+                << e.message().toStdString();
+        }
+    }
+
+    // Replaced parts are held deflated and written back whole.
+    QByteArray big;
+    for (int i = 0; big.size() < 8 * 1024 * 1024; ++i)
+        big += "<w:t>" + QByteArray::number(i * 7919) + "</w:t>";
+    ZipPackage zip(makeZip({{"a.xml", "<a/>"}, {"b.png", noise}, {"c.xml", "<c/>"}}),
+                   DocumentLimits{}, QStringLiteral("archive"));
+    zip.replace(0, big);
+    zip.replace(2, QByteArray());
+    ZipPackage back(zip.save(), DocumentLimits{}, QStringLiteral("archive"));
+    EXPECT_TRUE(back.read("a.xml") == big);
+    EXPECT_TRUE(back.read("b.png") == noise);
+    EXPECT_TRUE(back.read("c.xml").isEmpty());
 }
 
 } // namespace

@@ -291,6 +291,82 @@ TEST_F(EchoService, HttpLevelErrors)
     EXPECT_EQ(postElsewhere->status, 404);
 }
 
+TEST_F(EchoService, TakesCallsSentAsXmlOnly)
+{
+    // A page in a browser may send text/plain or a form to any site without
+    // asking first; those are refused with a fault the client can read.
+    const std::string body = babelFish(QStringLiteral("en_fr"), QStringLiteral("x"));
+    const struct
+    {
+        const char* type;
+        const char* refusal; // none: translated
+    } rows[] = {
+        {"text/xml", nullptr},
+        {"text/xml; charset=utf-8", nullptr},
+        {"Text/XML ;charset=\"UTF-8\"", nullptr},
+        {"application/soap+xml; charset=utf-8; action=\"urn:x\"", nullptr},
+        {"text/plain", "The request is sent as \"text/plain\"; a SOAP call is sent as text/xml"},
+        {"application/x-www-form-urlencoded", "sent as \"application/x-www-form-urlencoded\""},
+        {"multipart/form-data; boundary=x", "sent as \"multipart/form-data; boundary=x\""},
+        {"text/xmlx", "sent as \"text/xmlx\""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.type);
+        const auto res = service.client().Post("/soap", body, row.type);
+        ASSERT_TRUE(res);
+        const Answer answer = read(res->body);
+        ASSERT_TRUE(answer.wellFormed) << res->body;
+        if (!row.refusal) {
+            EXPECT_EQ(res->status, 200);
+            EXPECT_EQ(answer.text, QStringLiteral("[en_fr] x"));
+        } else {
+            EXPECT_EQ(res->status, 500);
+            EXPECT_EQ(answer.faultCode, QStringLiteral("SOAP-ENV:Client"));
+            EXPECT_TRUE(answer.faultString.contains(QString::fromUtf8(row.refusal)))
+                << answer.faultString.toStdString();
+        }
+    }
+}
+
+TEST_F(EchoService, EnvelopesOfMarkupAreRefusedAsTheyAreRead)
+{
+    // 15 MB of empty elements once took 1.4 GB as a DOM; a call is a
+    // handful of elements, and markup beside its texts is bounded too.
+    constexpr size_t size = 15 * 1000 * 1000;
+    std::string empties;
+    empties.reserve(size);
+    while (empties.size() < size)
+        empties += "<a/>";
+    std::string attribute = "<a b=\"" + std::string(size, 'x') + "\"/>";
+    std::string blanks(size, ' ');
+    const struct
+    {
+        const char* name;
+        std::string body;
+        const char* message;
+    } rows[] = {
+        {"empty elements in the value",
+         envelope("<BabelFish><translationmode>en_fr</translationmode><sourcedata>" + empties +
+                  "</sourcedata></BabelFish>"),
+         "The request has more than 2048 elements"},
+        {"empty elements after the Body",
+         envelope("</SOAP-ENV:Body>" + empties + "<SOAP-ENV:Body>"),
+         "The request has more than 2048 elements"},
+        {"one long attribute", envelope(attribute), "more than 256 KiB of markup"},
+        {"blanks between elements",
+         envelope("<BabelFish><translationmode>en_fr</translationmode>" + blanks +
+                  "<sourcedata>x</sourcedata></BabelFish>"),
+         "more than 256 KiB of markup"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Answer answer = call(row.body, 500);
+        EXPECT_EQ(answer.faultCode, QStringLiteral("SOAP-ENV:Client"));
+        EXPECT_TRUE(answer.faultString.contains(QString::fromUtf8(row.message)))
+            << answer.faultString.toStdString();
+    }
+}
+
 TEST_F(EchoService, BodiesUpTo16MiBAreTakenLargerOnesGet413)
 {
     constexpr size_t limit = 16 * 1024 * 1024;
