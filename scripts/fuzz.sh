@@ -95,6 +95,17 @@ seed_fuzz_remote_replies() {
     printf '\x07%s' '.[][<html><head><title>]T.[][<\/title><\/head><body><p>]Hello[ <b>]big[<\/b> ]world\[1\]..[][<\/p>]' >"$dir/stream"
 }
 
+# Parts of packages: byte 0 picks the rule, byte 1 cuts source from
+# translation for the cells.
+seed_fuzz_package_parts() {
+    local dir=$1
+    printf '\x00\x80%s' '<w:document><w:body><w:p><w:r><mc:AlternateContent><mc:Choice><w:drawing><wp:anchor><wp:align>center</wp:align><wps:txbx><w:txbxContent><w:p><w:r><w:t>Big dog</w:t></w:r></w:p></w:txbxContent></wps:txbx></wp:anchor></w:drawing></mc:Choice></mc:AlternateContent></w:r></w:p></w:body></w:document>' >"$dir/textbox"
+    printf '\x01\x80%s' '<c:chartSpace><c:title><c:tx><c:rich><a:p><a:r><a:t>Sales</a:t></a:r></a:p></c:rich></c:tx></c:title><c:ser><c:tx><c:strRef><c:f>Sheet1!$B$1</c:f><c:strCache><c:pt idx="0"><c:v>East</c:v></c:pt></c:strCache></c:strRef></c:tx></c:ser></c:chartSpace>' >"$dir/chart"
+    printf '\x02\x80%s' '<p:sldMaster><p:sp><p:nvSpPr><p:nvPr><p:ph type="title"/></p:nvPr></p:nvSpPr><p:txBody><a:p><a:r><a:t>Click</a:t></a:r></a:p></p:txBody></p:sp><p:sp><p:txBody><a:p><a:r><a:t>Footer</a:t></a:r></a:p></p:txBody></p:sp></p:sldMaster>' >"$dir/master"
+    printf '\x05\x41%s' '<sst><si><t xml:space="preserve"> Red house </t></si><si><r><t>A</t></r><rPh><t>x</t></rPh></si></sst><sst><si><t>Casa roja</t></si><si><r><t> A</t></r></si></sst>' >"$dir/cells"
+    printf '\x06\x40%s' '<table:table-cell><office:annotation><dc:creator>Ann</dc:creator></office:annotation><text:p><text:s text:c="2"/>Red</text:p></table:table-cell><table:table-cell><text:p>Rojo <text:tab/></text:p></table:table-cell>' >"$dir/ods"
+}
+
 # The first byte picks the way in (see fuzz/fuzz_document.cpp): 0 an
 # archive read and rewritten, 1 a document's text, 2 XML, 3 subtitles,
 # 4 plain text, 5 streams.

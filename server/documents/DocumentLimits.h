@@ -33,6 +33,10 @@ struct DocumentLimits
     std::chrono::milliseconds baseTime{60000};
     std::chrono::milliseconds timePerMiB{30000};
     std::chrono::milliseconds maxTime{30 * 60 * 1000};
+    // A package is small for the text it holds (XML compresses ten to one
+    // and more): once its text is known, the time grows with that text,
+    // at this much per MiB of it (the engine does a few KiB a second).
+    std::chrono::milliseconds timePerTextMiB{6 * 60 * 1000};
     // One run of a format filter (apertium-deswxml, ...) may go silent this
     // long; LibreOffice gets longer for one conversion.
     std::chrono::milliseconds filterTimeout{30000};
@@ -42,6 +46,13 @@ struct DocumentLimits
     {
         const std::chrono::milliseconds t =
             baseTime + timePerMiB * static_cast<long>(bytes / (1024 * 1024));
+        return t < maxTime ? t : maxTime;
+    }
+    std::chrono::milliseconds timeForText(qint64 textBytes) const
+    {
+        const std::chrono::milliseconds t =
+            baseTime + std::chrono::milliseconds(static_cast<long long>(
+                           double(timePerTextMiB.count()) * double(textBytes) / (1024.0 * 1024.0)));
         return t < maxTime ? t : maxTime;
     }
 };

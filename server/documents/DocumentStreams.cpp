@@ -8,11 +8,20 @@
 #include <QRegularExpression>
 
 DocumentRun::DocumentRun(const DocumentControl& control, std::chrono::milliseconds limit,
-                         const std::atomic<bool>* stopping)
-    : m_control(control), m_stopping(stopping)
+                         const std::atomic<bool>* stopping, const DocumentLimits* limits)
+    : m_control(control), m_start(DocumentControl::Clock::now()), m_stopping(stopping),
+      m_limits(limits)
 {
-    const auto own = DocumentControl::Clock::now() + limit;
-    m_deadline = std::min(own, control.deadline);
+    m_deadline = std::min(m_start + limit, control.deadline);
+}
+
+void DocumentRun::forText(qint64 textBytes) const
+{
+    if (!m_limits || textBytes <= 0)
+        return;
+    m_textBytes += textBytes;
+    const auto own = std::min(m_start + m_limits->timeForText(m_textBytes), m_control.deadline);
+    m_deadline = std::max(m_deadline, own);
 }
 
 bool DocumentRun::cancelled() const
@@ -65,6 +74,7 @@ QByteArray translate(TranslationEngine& engine, const TranslationMode& mode,
 {
     QByteArray clean = stream;
     clean.replace('\0', QByteArray());
+    run.forText(textBytes(clean));
     const QList<QByteArray> parts = pieces(clean);
     QByteArray out;
     out.reserve(clean.size() + clean.size() / 4);
@@ -107,6 +117,7 @@ QStringList translateTexts(TranslationEngine& engine, const TranslationMode& mod
         }
         if (batch.isEmpty())
             break;
+        run.forText(textBytes(stream));
         const QByteArray out = engine.translateStream(mode, stream);
         qsizetype from = 0;
         for (const qsizetype index : batch) {
@@ -147,6 +158,26 @@ QString translateText(TranslationEngine& engine, const TranslationMode& mode, co
             out += gaps[i];
     }
     return out;
+}
+
+qint64 textBytes(const QByteArray& stream)
+{
+    qint64 n = 0;
+    bool inBlank = false;
+    for (qsizetype i = 0; i < stream.size(); ++i) {
+        const char c = stream[i];
+        if (c == '\\') {
+            ++i;
+            n += inBlank ? 0 : 1;
+        } else if (c == '[' && !inBlank) {
+            inBlank = true;
+        } else if (c == ']' && inBlank) {
+            inBlank = false;
+        } else if (!inBlank) {
+            ++n;
+        }
+    }
+    return n;
 }
 
 QString streamText(const QByteArray& stream, qsizetype maxChars)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "server/documents/DocumentLimits.h"
 #include "server/engine/LanguageModes.h"
 
 #include <QByteArray>
@@ -28,8 +29,10 @@ struct DocumentControl
 class DocumentRun
 {
 public:
+    // With `limits`, the time grows with the text the run is given
+    // (forText); without, it stays `limit`.
     DocumentRun(const DocumentControl& control, std::chrono::milliseconds limit,
-                const std::atomic<bool>* stopping);
+                const std::atomic<bool>* stopping, const DocumentLimits* limits = nullptr);
 
     // Throws DocumentError (TimedOut, Cancelled) when the run must end.
     void check() const;
@@ -38,11 +41,18 @@ public:
     bool cancelled() const;
     void progress(qint64 done, qint64 total) const;
     DocumentControl::Clock::time_point deadline() const { return m_deadline; }
+    // So many more bytes of text are to be translated: the deadline moves
+    // to what the limits give all the text so far, if that is later (never
+    // beyond the caller's own deadline).
+    void forText(qint64 textBytes) const;
 
 private:
     const DocumentControl& m_control;
-    DocumentControl::Clock::time_point m_deadline;
+    DocumentControl::Clock::time_point m_start;
+    mutable DocumentControl::Clock::time_point m_deadline;
     const std::atomic<bool>* m_stopping;
+    const DocumentLimits* m_limits;
+    mutable qint64 m_textBytes = 0;
 };
 
 // Apertium streams for documents.
@@ -57,7 +67,8 @@ constexpr qsizetype pieceBytes = 32 * 1024;
 QList<QByteArray> pieces(const QByteArray& stream);
 
 // Translates a deformatter's stream piece by piece. NUL bytes, which would
-// end the engine's stream early, are dropped first.
+// end the engine's stream early, are dropped first. The run's time grows
+// with the stream's text.
 QByteArray translate(TranslationEngine& engine, const TranslationMode& mode,
                      const QByteArray& stream, const DocumentRun& run);
 
@@ -75,6 +86,9 @@ QStringList translateTexts(TranslationEngine& engine, const TranslationMode& mod
 // batched as translateTexts does; the blank lines stay as they were.
 QString translateText(TranslationEngine& engine, const TranslationMode& mode, const QString& text,
                       const DocumentRun& run);
+
+// The bytes of a stream's text, superblanks left out.
+qint64 textBytes(const QByteArray& stream);
 
 // The text of a stream: superblanks left out (a space where one stood),
 // escapes undone; at most maxChars.
