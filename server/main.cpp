@@ -5,6 +5,7 @@
 #include "server/ServiceOptions.h"
 #include "server/ServiceRoutes.h"
 #include "server/apertium/ApertiumEngine.h"
+#include "server/api/ApiKeys.h"
 #include "server/api/LibreTranslateApi.h"
 #include "server/engine/TranslationEngine.h"
 #include "server/http/HostCheck.h"
@@ -147,7 +148,7 @@ int main(int argc, char** argv)
     std::unique_ptr<TranslationEngine> engine;
     try {
         if (!options.apiKeysFile.isEmpty())
-            apiOptions.keyDigests = LibreTranslateApi::readKeys(options.apiKeysFile);
+            apiOptions.keyDigests = ApiKeys::read(options.apiKeysFile);
         engine = makeEngine(options);
     } catch (const TarquellError& e) {
         printErr(e.message());
