@@ -294,10 +294,11 @@ bool ServiceServer::serve()
             noticeDepartures();
             nextSweep = after + sweepInterval;
         }
-        // Stopping waits for every translation under way, which its own
-        // time-out bounds, and a moment for replies still being read.
+        // Stopping waits for every translation under way, which gives up
+        // when the service stops, and a moment for replies still being
+        // read.
         if (stopping && m_inFlight == 0 &&
-            (m_requests == 0 || after - stopAt > std::chrono::seconds(3))) {
+            (m_requests == 0 || after - stopAt > std::chrono::seconds(1))) {
             MHD_run(daemon);
             break;
         }

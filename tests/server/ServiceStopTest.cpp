@@ -1,7 +1,8 @@
 // Work that outlives its reason: the real service with a long filter job
 // under way (a page with a tag that never closes, as a document, which goes
 // through apertium-deshtml). A client that leaves takes the job's children
-// with it.
+// with it; SIGTERM ends the service within two seconds, and none of its
+// children remains.
 #include "ServiceProcess.h"
 
 #include <QDir>
@@ -175,4 +176,16 @@ TEST_F(ServiceStop, AClientThatLeavesTakesItsFilterWithIt)
     const auto answer = service.get("/languages");
     ASSERT_TRUE(answer);
     EXPECT_EQ(answer->status, 200);
+}
+
+TEST_F(ServiceStop, SigtermEndsTheServiceWithinTwoSecondsAndNoChildRemains)
+{
+    const std::vector<Proc> children = descendants(service.pid());
+    ASSERT_FALSE(children.empty());
+    const auto sent = Clock::now();
+    ::kill(static_cast<pid_t>(service.pid()), SIGTERM);
+    ASSERT_TRUE(service.process().waitForFinished(5000));
+    EXPECT_LT(Clock::now() - sent, std::chrono::seconds(2));
+    for (const Proc& p : children)
+        EXPECT_FALSE(alive(p.pid)) << p.name << " " << p.pid;
 }
