@@ -7,8 +7,6 @@ set -euo pipefail
 cd "${1:-$(dirname "$0")/..}"
 # Still to be split: each line a file, or a file:function-start line.
 pending="
-server/api/LibreTranslateApi.cpp
-server/documents/DocumentTranslator.cpp
 "
 status=0
 while IFS= read -r file; do

@@ -170,7 +170,7 @@ QString ServiceOptions::usage()
         "                            busy\n"
         "  --pipeline-idle S         a pipeline unused for S seconds is stopped (default 300)\n"
         "  --pipeline-timeout MS     the least time a pipeline has to answer (default 5000),\n"
-        "                            plus 250 ms per KiB of text; past it the pipeline is\n"
+        "                            plus 50 ms per KiB of text; past it the pipeline is\n"
         "                            killed and restarted, and only that request fails\n"
         "  --mark-unknown            mark the words Apertium does not know with \"*\"\n"
         "  --max-connections N       open connections at most (default 2048); more are\n"

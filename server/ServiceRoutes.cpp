@@ -5,6 +5,7 @@
 #include "server/api/LibreTranslateApi.h"
 #include "server/engine/ServiceFault.h"
 #include "server/engine/TranslationEngine.h"
+#include "server/engine/WorkScope.h"
 #include "server/gateway/GatewayRequest.h"
 #include "server/gateway/WebGateway.h"
 #include "server/soap/SoapReply.h"
@@ -186,6 +187,19 @@ void ServiceRoutes::setAccess(const ListenAddress& listening, const QList<Listen
 
 ServiceRoute ServiceRoutes::choose(const std::string& method, const std::string& path,
                                    const std::string& query) const
+{
+    ServiceRoute route = chooseRoute(method, path, query);
+    // Work on a queue gives up when its client leaves.
+    if (route.run != ServiceRoute::Run::AtOnce)
+        route.answer = [answer = std::move(route.answer)](const ServiceCall& call) {
+            const WorkScope::Bind bind(call.givenUp);
+            return answer(call);
+        };
+    return route;
+}
+
+ServiceRoute ServiceRoutes::chooseRoute(const std::string& method, const std::string& path,
+                                        const std::string& query) const
 {
     using Run = ServiceRoute::Run;
     const auto answered = [](ServiceReply reply) {

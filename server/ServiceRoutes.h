@@ -30,6 +30,8 @@ public:
                    bool allowPrivatePages) override;
 
 private:
+    ServiceRoute chooseRoute(const std::string& method, const std::string& path,
+                             const std::string& query) const;
     ServiceReply answerSoap(const ServiceCall& req) const;
     // A WSDL document; the connection says where the caller reached us.
     ServiceReply answerGet(const ServiceCall& req) const;

@@ -5,8 +5,11 @@
 #include "server/ServiceOptions.h"
 #include "server/ServiceRoutes.h"
 #include "server/apertium/ApertiumEngine.h"
+#include "server/api/ApiKeys.h"
 #include "server/api/LibreTranslateApi.h"
+#include "server/engine/ChildSpawn.h"
 #include "server/engine/TranslationEngine.h"
+#include "server/engine/WorkScope.h"
 #include "server/http/HostCheck.h"
 #include "server/http/ServiceServer.h"
 #include "server/remote/RoutingEngine.h"
@@ -17,6 +20,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <httplib.h>
 #include <memory>
 #include <pthread.h>
@@ -147,7 +151,7 @@ int main(int argc, char** argv)
     std::unique_ptr<TranslationEngine> engine;
     try {
         if (!options.apiKeysFile.isEmpty())
-            apiOptions.keyDigests = LibreTranslateApi::readKeys(options.apiKeysFile);
+            apiOptions.keyDigests = ApiKeys::read(options.apiKeysFile);
         engine = makeEngine(options);
     } catch (const TarquellError& e) {
         printErr(e.message());
@@ -219,6 +223,9 @@ int main(int argc, char** argv)
     // Documents under way are given up at once: a stop must not wait for
     // a long translation, and their working files go with them.
     const auto stopAll = [&servers, &api] {
+        // Work under way gives up: filters and pipelines look every
+        // tenth of a second.
+        WorkScope::stopAll();
         api.stop();
         for (const auto& server : servers)
             server->stop();
@@ -226,8 +233,17 @@ int main(int argc, char** argv)
     std::thread signalWaiter([&] {
         int sig = 0;
         sigwait(&stopSignals, &sig);
-        if (!finished)
+        if (!finished) {
             qCInfo(lcServer) << "stopping on signal" << sig;
+            // A stop takes two seconds at most, whatever runs: what has not
+            // ended by then is not waited for, and no child outlives us.
+            std::thread([] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+                qCWarning(lcServer) << "work under way did not end in time; stopped without it";
+                killChildren();
+                std::_Exit(0);
+            }).detach();
+        }
         stopAll();
     });
     // The first server runs on this thread, the others each on one of
@@ -252,6 +268,7 @@ int main(int argc, char** argv)
     signalWaiter.join();
 
     engine->stop();
+    killChildren();
     if (!served) {
         printErr(QStringLiteral("serving on %1 failed").arg(bound.front().text()));
         return 1;

@@ -4,6 +4,7 @@
 #include "server/engine/ApertiumStream.h"
 #include "server/engine/HtmlRoute.h"
 #include "server/engine/ServiceFault.h"
+#include "server/engine/WorkScope.h"
 
 #include <atomic>
 #include <limits>
@@ -100,24 +101,32 @@ ApertiumEngine::Clock::time_point ApertiumEngine::deadline(qsizetype bytes) cons
 // valid input, blanks, escapes and the guard's characters included. The
 // wait for a free instance outlasts the deadline of any exchange it could
 // wait for (a part of the largest size), so that it fails only when the
-// instances stay busy beyond reason.
-QByteArray ApertiumEngine::runOne(const QList<PipelinePool*>& legs, QByteArray stream)
+// instances stay busy beyond reason; neither outlasts the request's own
+// deadline.
+QByteArray ApertiumEngine::runOne(const QList<PipelinePool*>& legs, QByteArray stream,
+                                  Clock::time_point requestEnd)
 {
     for (PipelinePool* leg : legs) {
         const qsizetype longest =
             std::max(stream.size(), std::min<qsizetype>(m_options.partBytes, 16 << 20) +
                                         2 * m_options.contextBytes);
-        PipelinePool::Lease lease = leg->acquire(deadline(longest) + m_options.deadlineFloor);
-        stream = lease->translate(stream, deadline(stream.size()));
+        PipelinePool::Lease lease =
+            leg->acquire(std::min(requestEnd, deadline(longest) + m_options.deadlineFloor));
+        stream = lease->translate(stream, std::min(requestEnd, deadline(stream.size())));
     }
     return stream;
 }
 
 QByteArray ApertiumEngine::run(const QList<PipelinePool*>& legs, const QByteArray& guarded)
 {
+    // The whole request, every leg and every wait for an instance, has
+    // the time of the whole stream through every leg, counted from here,
+    // and the floor once more for the waits.
+    const Clock::time_point requestEnd =
+        deadline(guarded.size() * legs.size()) + m_options.deadlineFloor;
     try {
         if (guarded.size() < m_options.parallelBytes)
-            return runOne(legs, guarded);
+            return runOne(legs, guarded, requestEnd);
         const int workers =
             std::clamp(legs.first()->available(guarded.size() >= m_options.startBytes), 1,
                        legs.first()->maxInstances());
@@ -132,7 +141,7 @@ QByteArray ApertiumEngine::run(const QList<PipelinePool*>& legs, const QByteArra
         const QList<ApertiumStream::Part> parts = ApertiumStream::planParts(
             guarded, std::clamp(byShare, 1, std::max(1, most)), m_options.contextBytes);
         if (parts.size() == 1)
-            return runOne(legs, guarded);
+            return runOne(legs, guarded, requestEnd);
 
         // Each worker takes the next part and runs it through every leg, so
         // that with two legs one part's second leg runs while the next
@@ -148,11 +157,13 @@ QByteArray ApertiumEngine::run(const QList<PipelinePool*>& legs, const QByteArra
                 try {
                     QByteArray out;
                     if (!ApertiumStream::partOutput(
-                            runOne(legs, ApertiumStream::partInput(guarded, part)), part, &out)) {
+                            runOne(legs, ApertiumStream::partInput(guarded, part), requestEnd),
+                            part, &out)) {
                         // A stage moved a marker: the part alone, then.
                         qCWarning(lcServer).noquote()
                             << "a part's markers did not come back; translated without context";
-                        out = runOne(legs, guarded.mid(part.start, part.end - part.start));
+                        out = runOne(legs, guarded.mid(part.start, part.end - part.start),
+                                     requestEnd);
                     }
                     results[static_cast<size_t>(k)] = std::move(out);
                 } catch (const TarquellError& e) {
@@ -164,8 +175,12 @@ QByteArray ApertiumEngine::run(const QList<PipelinePool*>& legs, const QByteArra
             }
         };
         std::vector<std::thread> helpers;
+        const WorkScope::Flag request = WorkScope::current();
         for (int i = 1; i < std::min<qsizetype>(workers, parts.size()); ++i)
-            helpers.emplace_back(work);
+            helpers.emplace_back([&work, request] {
+                const WorkScope::Bind bind(request);
+                work();
+            });
         work();
         for (std::thread& t : helpers)
             t.join();

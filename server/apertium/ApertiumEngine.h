@@ -25,10 +25,13 @@ public:
         // Pipelines per mode at most.
         int instances = 1;
         // Each exchange with a pipeline must be answered within the floor
-        // plus this much per kilobyte it writes; past that the pipeline is
-        // killed and only that request fails.
+        // plus this much per kilobyte it writes, and a whole request within
+        // the floor plus this much per kilobyte and leg, from its start;
+        // past that the pipeline is killed and only that request fails.
+        // Apertium takes about 6 ms per KiB here: eight times that leaves
+        // room for a machine busy with other work.
         std::chrono::milliseconds deadlineFloor{5000};
-        std::chrono::milliseconds perKilobyte{250};
+        std::chrono::milliseconds perKilobyte{50};
         // An instance unused this long is stopped.
         std::chrono::milliseconds idleTime{std::chrono::minutes(5)};
         // Streams from this size on are cut into parts of about partBytes,
@@ -56,7 +59,7 @@ public:
     // The whole stream: it is cut and its parts translated in parallel
     // here, so callers hand over everything at once.
     QByteArray translateStream(const TranslationMode& mode, const QByteArray& stream) override;
-    // Through apertium-deshtml and apertium-rehtml, the stream whole.
+    // Through the HTML route, the stream whole.
     QString translateHtml(const TranslationMode& mode, const QString& html) override;
     bool canTranslate(const TranslationMode& mode) const override;
     void stop() override;
@@ -80,7 +83,8 @@ private:
     // A guarded stream through the legs, cut into parts when it is long;
     // the result is still guarded.
     QByteArray run(const QList<PipelinePool*>& legs, const QByteArray& guarded);
-    QByteArray runOne(const QList<PipelinePool*>& legs, QByteArray stream);
+    QByteArray runOne(const QList<PipelinePool*>& legs, QByteArray stream,
+                      Clock::time_point requestEnd);
     Clock::time_point deadline(qsizetype bytes) const;
     void reapIdle();
 

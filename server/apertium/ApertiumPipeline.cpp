@@ -2,6 +2,7 @@
 
 #include "server/engine/ApertiumStream.h"
 #include "server/engine/ChildSpawn.h"
+#include "server/engine/WorkScope.h"
 
 #include <cerrno>
 #include <csignal>
@@ -373,7 +374,12 @@ QByteArray ApertiumPipeline::exchangeLocked(const QByteArray& input, const QByte
         if (left.count() <= 0)
             throw failed(
                 QStringLiteral("gave no answer within %1 ms").arg(std::max<qint64>(0, allowed)));
-        const int ready = ::poll(fds, count, static_cast<int>(left.count()) + 1);
+        // Half an answer cannot be left in the stages: a request given up
+        // ends the exchange and the pipeline with it.
+        if (WorkScope::givenUp())
+            throw failed(QStringLiteral("was stopped: its request was given up"));
+        const int ready = ::poll(
+            fds, count, static_cast<int>(std::min(left, WorkScope::checkInterval).count()) + 1);
         if (ready < 0) {
             if (errno == EINTR)
                 continue;

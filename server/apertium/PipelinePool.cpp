@@ -1,5 +1,7 @@
 #include "server/apertium/PipelinePool.h"
 
+#include "server/engine/WorkScope.h"
+
 PipelinePool::Lease::Lease(Lease&& other) noexcept
     : m_pool(other.m_pool), m_slot(other.m_slot), m_pipeline(other.m_pipeline)
 {
@@ -69,13 +71,22 @@ PipelinePool::Lease PipelinePool::acquire(Clock::time_point deadline)
         return running ? running : stopped;
     };
     std::optional<size_t> chosen;
-    const bool served = m_changed.wait_until(lock, deadline, [&] {
+    const auto ready = [&] {
         if (m_waiting.front() != ticket)
             return false;
         chosen = pick();
         return chosen.has_value();
-    });
+    };
+    // Looked at again now and then: a request given up stops waiting.
+    bool served = false;
+    while (!served && !WorkScope::givenUp() && Clock::now() < deadline)
+        served = m_changed.wait_until(
+            lock, std::min(deadline, Clock::now() + WorkScope::checkInterval), ready);
     m_waiting.erase(std::find(m_waiting.begin(), m_waiting.end(), ticket));
+    if (!served && WorkScope::givenUp()) {
+        m_changed.notify_all();
+        throw PipelineFailure(QStringLiteral("The request was given up"));
+    }
     if (!served) {
         m_changed.notify_all();
         throw PipelineFailure(

@@ -3,13 +3,15 @@
 #include "common/LanguageDetector.h"
 #include "server/ServerLogging.h"
 #include "server/api/ApiError.h"
+#include "server/api/ApiFields.h"
+#include "server/api/ApiKeys.h"
+#include "server/api/ApiLanguages.h"
 #include "server/api/ApiRequest.h"
+#include "server/api/ApiSpec.h"
 #include "server/documents/DocumentError.h"
 #include "server/engine/ApertiumStream.h"
 #include "server/engine/ServiceFault.h"
 
-#include <QCryptographicHash>
-#include <QFile>
 #include <QJsonDocument>
 #include <QUrl>
 #include <cmath>
@@ -55,84 +57,12 @@ LibreTranslateApi::Reply jsonReply(const QJsonDocument& doc, unsigned status = 2
     return reply;
 }
 
-// Language codes as LibreTranslate takes them: "EN" is "en".
-QString languageField(const QJsonObject& fields, const char* name);
-
-QString missing(const char* name)
-{
-    return QStringLiteral("Invalid request: missing %1 parameter").arg(QLatin1String(name));
-}
-
-// A parameter that must be a text: absent, null and "" count as missing.
-QString textField(const QJsonObject& fields, const char* name)
-{
-    const QJsonValue value = fields.value(QLatin1String(name));
-    if (value.isUndefined() || value.isNull())
-        return {};
-    if (!value.isString())
-        throw ApiError::invalid(
-            QStringLiteral("Invalid request: %1 must be a text").arg(QLatin1String(name)));
-    return value.toString();
-}
-
-QString languageField(const QJsonObject& fields, const char* name)
-{
-    return textField(fields, name).toLower();
-}
-
-// q as a list of texts, and whether it came as a list (a batch).
-std::pair<QStringList, bool> texts(const QJsonObject& fields, bool json)
-{
-    const QJsonValue q = fields.value(QLatin1String("q"));
-    QStringList list;
-    bool batch = false;
-    if (q.isArray()) {
-        batch = true;
-        for (const QJsonValue& item : q.toArray()) {
-            if (!item.isString())
-                throw ApiError::invalid(
-                    QStringLiteral("Invalid request: every item of q must be a text"));
-            list << item.toString();
-        }
-        if (list.isEmpty())
-            throw ApiError::invalid(missing("q"));
-    } else {
-        const QString text = textField(fields, "q");
-        if (text.isEmpty())
-            throw ApiError::invalid(missing("q"));
-        list << text;
-    }
-    if (!json) {
-        // A form's line ends are counted and translated as "\n".
-        for (QString& text : list) {
-            text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-            text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-        }
-    }
-    return {list, batch};
-}
-
-qsizetype characters(const QString& text)
-{
-    qsizetype n = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (!(text[i].isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate()))
-            ++n;
-    }
-    return n;
-}
-
-bool hasLetters(const QString& text)
-{
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char32_t c = text[i].isHighSurrogate() && i + 1 < text.size()
-                               ? QChar::surrogateToUcs4(text[i], text[i + 1])
-                               : text[i].unicode();
-        if (QChar::isLetter(c))
-            return true;
-    }
-    return false;
-}
+using ApiFields::characters;
+using ApiFields::hasLetters;
+using ApiFields::languageField;
+using ApiFields::missing;
+using ApiFields::textField;
+using ApiFields::texts;
 
 QJsonObject detectedObject(const QString& code, double confidence)
 {
@@ -176,16 +106,12 @@ QByteArray bodyOf(const LibreTranslateApi::Request& request)
                                    static_cast<qsizetype>(request.body.size()));
 }
 
-QByteArray digest(const QByteArray& key)
-{
-    return QCryptographicHash::hash(key, QCryptographicHash::Sha256);
-}
 } // namespace
 
 LibreTranslateApi::LibreTranslateApi(TranslationEngine& engine, Options options)
     : m_engine(engine), m_options(std::move(options)),
       m_files(m_options.filesParent, m_options.fileStoreBytes, m_options.fileLifetime),
-      m_documents(engine, m_options.documents)
+      m_jobs(engine, m_options.documents, m_options.documentJobs)
 {
 }
 
@@ -196,86 +122,8 @@ LibreTranslateApi::~LibreTranslateApi()
 
 void LibreTranslateApi::stop()
 {
-    {
-        std::lock_guard lock(m_turnMutex);
-        m_stopping = true;
-    }
-    m_turnFree.notify_all();
-    m_documents.cancelAll();
+    m_jobs.stop();
 }
-
-// A document's turn: at most documentJobs translate at once, as many wait.
-// Registers its progress under the request's progress_id for the time it
-// runs.
-class LibreTranslateApi::DocumentTurn
-{
-public:
-    DocumentTurn(LibreTranslateApi& api, const QString& id) : m_api(api), m_id(id)
-    {
-        m_progress = std::make_shared<DocumentProgress>();
-        std::unique_lock lock(api.m_turnMutex);
-        const int jobs = std::max(1, api.m_options.documentJobs);
-        if (api.m_stopping)
-            throw ApiError(503, QStringLiteral("The service is stopping"));
-        if (api.m_documentsRunning >= jobs && api.m_documentsWaiting >= jobs)
-            throw ApiError(503, QStringLiteral("The service is translating other documents; try "
-                                               "again shortly"));
-        if (!id.isEmpty()) {
-            if (std::erase(api.m_cancelledEarly, id) > 0)
-                m_progress->cancelled = true;
-            if (!api.m_progress.emplace(id, m_progress).second)
-                throw ApiError::invalid(QStringLiteral(
-                    "Invalid request: a translation with this progress_id is under way"));
-        }
-        ++api.m_documentsWaiting;
-        api.m_turnFree.wait(lock, [&] {
-            return api.m_documentsRunning < jobs || api.m_stopping || m_progress->cancelled;
-        });
-        --api.m_documentsWaiting;
-        if (api.m_stopping || m_progress->cancelled) {
-            forget();
-            throw DocumentError(DocumentError::Kind::Cancelled,
-                                QStringLiteral("The document's translation was cancelled"));
-        }
-        ++api.m_documentsRunning;
-        m_progress->started = true;
-    }
-    ~DocumentTurn()
-    {
-        {
-            std::lock_guard lock(m_api.m_turnMutex);
-            --m_api.m_documentsRunning;
-            forget();
-        }
-        m_api.m_turnFree.notify_all();
-    }
-    DocumentTurn(const DocumentTurn&) = delete;
-    DocumentTurn& operator=(const DocumentTurn&) = delete;
-
-    DocumentControl control() const
-    {
-        DocumentControl control;
-        std::shared_ptr<DocumentProgress> progress = m_progress;
-        control.cancelled = [progress] { return progress->cancelled.load(); };
-        control.progress = [progress](qint64 done, qint64 total) {
-            progress->total = total;
-            progress->done = done;
-        };
-        return control;
-    }
-
-private:
-    // With the lock held.
-    void forget()
-    {
-        if (!m_id.isEmpty())
-            m_api.m_progress.erase(m_id);
-    }
-
-    LibreTranslateApi& m_api;
-    QString m_id;
-    std::shared_ptr<DocumentProgress> m_progress;
-};
 
 bool LibreTranslateApi::isApiPath(const std::string& path)
 {
@@ -312,23 +160,6 @@ LibreTranslateApi::Reply LibreTranslateApi::error(unsigned status, const QString
     return jsonReply(QJsonDocument(QJsonObject{{QStringLiteral("error"), message}}), status);
 }
 
-QSet<QByteArray> LibreTranslateApi::readKeys(const QString& fileName)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw TarquellError(
-            QStringLiteral("--api-keys: cannot read %1: %2").arg(fileName, file.errorString()));
-    QSet<QByteArray> digests;
-    while (!file.atEnd()) {
-        const QByteArray line = file.readLine(64 * 1024).trimmed();
-        if (!line.isEmpty() && !line.startsWith('#'))
-            digests.insert(digest(line));
-    }
-    if (digests.isEmpty())
-        throw TarquellError(QStringLiteral("--api-keys: %1 holds no key").arg(fileName));
-    return digests;
-}
-
 QString LibreTranslateApi::downloadName(const QString& uploaded, const QString& target,
                                         const QString& extension)
 {
@@ -358,16 +189,7 @@ QString LibreTranslateApi::downloadName(const QString& uploaded, const QString& 
 
 void LibreTranslateApi::checkKey(const QJsonObject& fields) const
 {
-    if (m_options.keyDigests.isEmpty())
-        return;
-    // As LibreTranslate tells them apart: no key at all is a request to go
-    // and get one; a key that is not one of ours is refused.
-    const QJsonValue key = fields.value(QLatin1String("api_key"));
-    if (key.isUndefined() || key.isNull() || (key.isString() && key.toString().isEmpty()))
-        throw ApiError::invalid(
-            QStringLiteral("Please contact the server operator to get an API key"));
-    if (!key.isString() || !m_options.keyDigests.contains(digest(key.toString().toUtf8())))
-        throw ApiError(403, QStringLiteral("Invalid API key"));
+    ApiKeys::check(m_options.keyDigests, fields);
 }
 
 void LibreTranslateApi::checkKey(const Request& request) const
@@ -382,52 +204,6 @@ void LibreTranslateApi::checkKey(const Request& request) const
 int LibreTranslateApi::charLimit() const
 {
     return m_options.charLimit > 0 ? m_options.charLimit : static_cast<int>(textBodyBytes);
-}
-
-LibreTranslateApi::LanguageTable LibreTranslateApi::languageTable() const
-{
-    const QStringList& codes = ServiceLanguages::codes();
-    LanguageTable table;
-    QSet<QString> reached;
-    for (const QString& source : codes) {
-        QStringList targets;
-        for (const QString& target : codes) {
-            if (target != source && m_engine.canTranslate({source, target}))
-                targets << target;
-        }
-        targets.sort();
-        for (const QString& t : std::as_const(targets))
-            reached.insert(t);
-        table.emplace_back(source, targets);
-    }
-    // A language nothing translates from or into is left out.
-    std::erase_if(table, [&](const auto& row) {
-        return row.second.isEmpty() && !reached.contains(row.first);
-    });
-    // A text already in the language asked for comes back as it is, so
-    // every language is one of its own targets, as LibreTranslate lists it.
-    for (auto& [code, targets] : table) {
-        targets << code;
-        targets.sort();
-    }
-    return table;
-}
-
-bool LibreTranslateApi::isSupported(const LanguageTable& table, const QString& code)
-{
-    return std::any_of(table.begin(), table.end(),
-                       [&](const auto& row) { return row.first == code; });
-}
-
-TranslationMode LibreTranslateApi::checkedMode(const QString& source, const QString& target) const
-{
-    const TranslationMode mode{source, target};
-    if (source != target && !m_engine.canTranslate(mode))
-        throw ApiError::invalid(
-            QStringLiteral("%1 (%2) is not available as a target language from %3 (%4)")
-                .arg(ServiceLanguages::name(target), target, ServiceLanguages::name(source),
-                     source));
-    return mode;
 }
 
 LibreTranslateApi::Reply LibreTranslateApi::answer(const Request& request)
@@ -554,12 +330,12 @@ LibreTranslateApi::Reply LibreTranslateApi::translate(const Request& request)
     } else {
         sources.assign(static_cast<size_t>(items.size()), Detected{source, 100});
     }
-    const LanguageTable table = languageTable();
+    const ApiLanguages::Table table = ApiLanguages::table(m_engine);
     for (const Detected& d : sources) {
-        if (!isSupported(table, d.code))
+        if (!ApiLanguages::isSupported(table, d.code))
             throw ApiError::invalid(QStringLiteral("%1 is not supported").arg(d.code));
     }
-    if (!isSupported(table, target))
+    if (!ApiLanguages::isSupported(table, target))
         throw ApiError::invalid(QStringLiteral("%1 is not supported").arg(target));
     if (format != QLatin1String("text") && !html)
         throw ApiError::invalid(QStringLiteral("%1 format is not supported").arg(format));
@@ -569,7 +345,7 @@ LibreTranslateApi::Reply LibreTranslateApi::translate(const Request& request)
     std::map<QString, QList<qsizetype>> textsOf; // by source language
     for (qsizetype i = 0; i < items.size(); ++i) {
         const QString& from = sources[static_cast<size_t>(i)].code;
-        const TranslationMode mode = checkedMode(from, target);
+        const TranslationMode mode = ApiLanguages::checkedMode(m_engine, from, target);
         if (!hasLetters(items[i]) || from == target)
             continue;
         if (html)
@@ -628,38 +404,6 @@ LibreTranslateApi::Reply LibreTranslateApi::detect(const Request& request)
     return jsonReply(QJsonDocument(found));
 }
 
-namespace {
-// The answer to a document the translator did not translate.
-ApiError apiErrorOf(const DocumentError& e)
-{
-    switch (e.kind()) {
-    case DocumentError::Kind::Unsupported:
-    case DocumentError::Kind::NoPair:
-    case DocumentError::Kind::Refused:
-        return ApiError::invalid(e.message());
-    case DocumentError::Kind::TooLarge:
-        return ApiError(413, e.message());
-    case DocumentError::Kind::Cancelled:
-        return ApiError(503, e.message());
-    case DocumentError::Kind::TimedOut:
-    case DocumentError::Kind::Failed:
-        break;
-    }
-    return ApiError(500, e.message());
-}
-
-// The download's type; for text, the encoding it is written in.
-QString contentTypeOf(const TranslatedDocument& document)
-{
-    const QString& type = document.mimeType;
-    if (!type.startsWith(QLatin1String("text/")) && type != QLatin1String("application/x-subrip") &&
-        type != QLatin1String("application/xhtml+xml"))
-        return type;
-    const bool utf16 = document.file.startsWith("\xFF\xFE") || document.file.startsWith("\xFE\xFF");
-    return type + (utf16 ? QStringLiteral("; charset=utf-16") : QStringLiteral("; charset=utf-8"));
-}
-} // namespace
-
 LibreTranslateApi::Reply LibreTranslateApi::translateFile(const Request& request)
 {
     const ApiRequest::Params params = ApiRequest::read(request.contentType, bodyOf(request),
@@ -687,13 +431,13 @@ LibreTranslateApi::Reply LibreTranslateApi::translateFile(const Request& request
             "Invalid request: progress_id must be 32 lower-case hexadecimal digits"));
 
     try {
-        const DocumentTurn turn(*this, progressId);
+        const DocumentJobs::Turn turn(m_jobs, progressId);
         const DocumentControl control = turn.control();
         QString from = source;
         std::optional<Detected> detected;
         if (source == QLatin1String("auto")) {
             const QList<LanguageDetector::Guess> guesses = LanguageDetector::detect(
-                m_documents.detectText(file.data, file.fileName, 20000, control));
+                m_jobs.translator().detectText(file.data, file.fileName, 20000, control));
             if (guesses.isEmpty())
                 throw ApiError::invalid(QStringLiteral(
                     "Invalid request: the language of the file cannot be detected; give it as "
@@ -701,10 +445,10 @@ LibreTranslateApi::Reply LibreTranslateApi::translateFile(const Request& request
             from = guesses.front().code;
             detected = Detected{guesses.front().code, guesses.front().confidence};
         }
-        const LanguageTable table = languageTable();
-        if (!isSupported(table, from))
+        const ApiLanguages::Table table = ApiLanguages::table(m_engine);
+        if (!ApiLanguages::isSupported(table, from))
             throw ApiError::invalid(QStringLiteral("%1 is not supported").arg(from));
-        if (!isSupported(table, target))
+        if (!ApiLanguages::isSupported(table, target))
             throw ApiError::invalid(QStringLiteral("%1 is not supported").arg(target));
         // A document already in the language asked for comes back as it is.
         TranslatedDocument translated;
@@ -713,14 +457,15 @@ LibreTranslateApi::Reply LibreTranslateApi::translateFile(const Request& request
             translated = {file.data, file.fileName, DocumentTranslator::mimeTypeOf(extension),
                           extension};
         } else {
-            translated =
-                m_documents.translate(file.data, file.fileName, checkedMode(from, target), control);
+            translated = m_jobs.translator().translate(
+                file.data, file.fileName, ApiLanguages::checkedMode(m_engine, from, target),
+                control);
         }
         const QString format = QLatin1Char('.') + translated.formatGiven;
         const QString name = downloadName(file.fileName, target, format);
         QString id;
         try {
-            id = m_files.put(translated.file, name, contentTypeOf(translated));
+            id = m_files.put(translated.file, name, DocumentJobs::contentTypeOf(translated));
         } catch (const TarquellError& e) {
             throw ApiError(503, e.message());
         }
@@ -737,27 +482,21 @@ LibreTranslateApi::Reply LibreTranslateApi::translateFile(const Request& request
         return jsonReply(QJsonDocument(answer));
     } catch (const DocumentError& e) {
         qCInfo(lcServer).noquote() << "api: document not translated:" << e.message();
-        throw apiErrorOf(e);
+        throw DocumentJobs::errorOf(e);
     }
 }
 
 LibreTranslateApi::Reply LibreTranslateApi::documentProgress(const std::string& path)
 {
     const QString id = QString::fromUtf8(path.substr(progressPrefix.size()));
-    std::shared_ptr<DocumentProgress> progress;
-    {
-        std::lock_guard lock(m_turnMutex);
-        const auto it = m_progress.find(id);
-        if (it != m_progress.end())
-            progress = it->second;
-    }
+    const std::optional<DocumentJobs::Progress> progress = m_jobs.progress(id);
     if (!progress)
         throw ApiError(404, QStringLiteral("No document translation runs under this id"));
     return jsonReply(QJsonDocument(
         QJsonObject{{QStringLiteral("state"),
                      progress->started ? QStringLiteral("translating") : QStringLiteral("waiting")},
-                    {QStringLiteral("done"), static_cast<double>(progress->done.load())},
-                    {QStringLiteral("total"), static_cast<double>(progress->total.load())}}));
+                    {QStringLiteral("done"), static_cast<double>(progress->done)},
+                    {QStringLiteral("total"), static_cast<double>(progress->total)}}));
 }
 
 LibreTranslateApi::Reply LibreTranslateApi::cancelDocument(const std::string& path)
@@ -765,20 +504,7 @@ LibreTranslateApi::Reply LibreTranslateApi::cancelDocument(const std::string& pa
     const QString id = QString::fromUtf8(path.substr(cancelPrefix.size()));
     if (!FileStore::isId(id))
         throw ApiError::invalid(QStringLiteral("Invalid request: not a progress_id"));
-    {
-        std::lock_guard lock(m_turnMutex);
-        const auto it = m_progress.find(id);
-        if (it != m_progress.end()) {
-            it->second->cancelled = true;
-        } else if (std::find(m_cancelledEarly.begin(), m_cancelledEarly.end(), id) ==
-                   m_cancelledEarly.end()) {
-            // Its request may still be on its way or in the queue.
-            m_cancelledEarly.push_back(id);
-            if (m_cancelledEarly.size() > 64)
-                m_cancelledEarly.pop_front();
-        }
-    }
-    m_turnFree.notify_all();
+    m_jobs.cancel(id);
     return jsonReply(QJsonDocument(QJsonObject{{QStringLiteral("cancelled"), true}}));
 }
 
@@ -822,7 +548,7 @@ LibreTranslateApi::Reply LibreTranslateApi::downloadFile(const std::string& path
 LibreTranslateApi::Reply LibreTranslateApi::languages() const
 {
     QJsonArray list;
-    for (const auto& [code, targets] : languageTable())
+    for (const auto& [code, targets] : ApiLanguages::table(m_engine))
         list.append(QJsonObject{{QStringLiteral("code"), code},
                                 {QStringLiteral("name"), ServiceLanguages::name(code)},
                                 {QStringLiteral("targets"), QJsonArray::fromStringList(targets)}});
@@ -833,7 +559,7 @@ LibreTranslateApi::Reply LibreTranslateApi::settings() const
 {
     // The target a page offers first: the first English translates into,
     // else the first any language does.
-    const auto table = languageTable();
+    const auto table = ApiLanguages::table(m_engine);
     QString target;
     for (const auto& [code, targets] : table) {
         if (!targets.isEmpty() && (target.isEmpty() || code == QLatin1String("en"))) {
@@ -865,76 +591,9 @@ LibreTranslateApi::Reply LibreTranslateApi::settings() const
     return jsonReply(QJsonDocument(settings));
 }
 
-namespace {
-QJsonObject parameter(const char* name, const char* description, bool required,
-                      const char* type = "string")
-{
-    return {{QStringLiteral("in"), QStringLiteral("formData")},
-            {QStringLiteral("name"), QLatin1String(name)},
-            {QStringLiteral("type"), QLatin1String(type)},
-            {QStringLiteral("required"), required},
-            {QStringLiteral("description"), QLatin1String(description)}};
-}
-
-QJsonObject operation(const char* summary, const QJsonArray& parameters)
-{
-    const QJsonObject error{
-        {QStringLiteral("description"), QStringLiteral("{\"error\": message}")}};
-    return {{QStringLiteral("summary"), QLatin1String(summary)},
-            {QStringLiteral("tags"), QJsonArray{QStringLiteral("translate")}},
-            {QStringLiteral("parameters"), parameters},
-            {QStringLiteral("responses"),
-             QJsonObject{{QStringLiteral("200"),
-                          QJsonObject{{QStringLiteral("description"), QStringLiteral("Done")}}},
-                         {QStringLiteral("400"), error},
-                         {QStringLiteral("403"), error},
-                         {QStringLiteral("500"), error}}}};
-}
-} // namespace
-
-// An OpenAPI (Swagger 2.0) description of the routes, as LibreTranslate
-// serves one at /spec: its clients check info.title to tell an instance.
+// An OpenAPI description of the routes, as LibreTranslate serves one at
+// /spec: its clients check info.title to tell an instance.
 LibreTranslateApi::Reply LibreTranslateApi::spec() const
 {
-    const QJsonObject key = parameter("api_key", "API key", !m_options.keyDigests.isEmpty());
-    const QJsonObject get{
-        {QStringLiteral("get"), operation("Retrieve list of supported languages", {})}};
-    const QJsonObject paths{
-        {QStringLiteral("/translate"),
-         QJsonObject{{QStringLiteral("post"),
-                      operation("Translate text from a language to another",
-                                {parameter("q", "Text(s) to translate", true),
-                                 parameter("source", "Source language code, or auto", true),
-                                 parameter("target", "Target language code", true),
-                                 parameter("format", "text or html", false),
-                                 parameter("alternatives", "Alternative translations wanted", false,
-                                           "integer"),
-                                 key})}}},
-        {QStringLiteral("/detect"),
-         QJsonObject{
-             {QStringLiteral("post"), operation("Detect the language of a single text",
-                                                {parameter("q", "Text to detect", true), key})}}},
-        {QStringLiteral("/translate_file"),
-         QJsonObject{{QStringLiteral("post"),
-                      operation("Translate file from a language to another",
-                                {parameter("file", "File to translate", true, "file"),
-                                 parameter("source", "Source language code, or auto", true),
-                                 parameter("target", "Target language code", true), key})}}},
-        {QStringLiteral("/languages"), get},
-        {QStringLiteral("/frontend/settings"),
-         QJsonObject{
-             {QStringLiteral("get"), operation("Retrieve frontend specific settings", {})}}},
-        {QStringLiteral("/health"),
-         QJsonObject{{QStringLiteral("get"), operation("Health check", {})}}},
-    };
-    const QJsonObject doc{
-        {QStringLiteral("swagger"), QStringLiteral("2.0")},
-        {QStringLiteral("info"),
-         QJsonObject{{QStringLiteral("title"), QStringLiteral("LibreTranslate")},
-                     {QStringLiteral("version"), QStringLiteral("1.9.6")},
-                     {QStringLiteral("description"),
-                      QStringLiteral("LibreTranslate's API on tarquell-service")}}},
-        {QStringLiteral("paths"), paths},
-    };
-    return jsonReply(QJsonDocument(doc));
+    return jsonReply(QJsonDocument(ApiSpec::document(!m_options.keyDigests.isEmpty())));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/api/DocumentFormats.h"
+#include "server/api/DocumentJobs.h"
 #include "server/api/FileStore.h"
 #include "server/documents/DocumentTranslator.h"
 #include "server/engine/TranslationEngine.h"
@@ -10,13 +11,9 @@
 #include <QJsonObject>
 #include <QSet>
 #include <QString>
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -102,11 +99,6 @@ public:
     // HTTP front (413, 503).
     static Reply error(unsigned status, const QString& message);
 
-    // Reads a --api-keys file: one key a line; blank lines and lines that
-    // begin with '#' are skipped. Throws TarquellError when the file cannot
-    // be read or holds no key.
-    static QSet<QByteArray> readKeys(const QString& fileName);
-
     // "report.es.txt" for "C:\\docs\\report.txt" translated into "es" as
     // ".txt": the name without folders, control characters or quotes, not
     // longer than 100 characters before the language.
@@ -114,16 +106,6 @@ public:
                                 const QString& extension);
 
 private:
-    // One document translation with a progress_id, as its progress reads.
-    struct DocumentProgress
-    {
-        std::atomic<qint64> done{0};
-        std::atomic<qint64> total{0};
-        std::atomic<bool> started{false};
-        std::atomic<bool> cancelled{false};
-    };
-    class DocumentTurn;
-
     struct Detected
     {
         QString code;
@@ -146,25 +128,10 @@ private:
     void checkKey(const Request& request) const;
     // The limit in force, always positive.
     int charLimit() const;
-    // Each of the ten languages this engine translates from or into, with
-    // the languages it translates it into.
-    using LanguageTable = std::vector<std::pair<QString, QStringList>>;
-    LanguageTable languageTable() const;
-    static bool isSupported(const LanguageTable& table, const QString& code);
-    TranslationMode checkedMode(const QString& source, const QString& target) const;
 
     TranslationEngine& m_engine;
     const Options m_options;
     FileStore m_files;
-    DocumentTranslator m_documents;
-
-    std::mutex m_turnMutex;
-    std::condition_variable m_turnFree;
-    int m_documentsRunning = 0;
-    int m_documentsWaiting = 0;
-    bool m_stopping = false;
-    std::map<QString, std::shared_ptr<DocumentProgress>> m_progress;
-    // Ids cancelled before their request was read: the translation is
-    // not begun when it comes. The last few only.
-    std::deque<QString> m_cancelledEarly;
+    // Declared last: it cancels and waits for the translations first.
+    DocumentJobs m_jobs;
 };

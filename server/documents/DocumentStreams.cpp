@@ -3,6 +3,7 @@
 #include "server/documents/DocumentError.h"
 #include "server/engine/ApertiumStream.h"
 #include "server/engine/TranslationEngine.h"
+#include "server/engine/WorkScope.h"
 
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -26,7 +27,9 @@ void DocumentRun::forText(qint64 textBytes) const
 
 bool DocumentRun::cancelled() const
 {
-    return (m_stopping && m_stopping->load()) || (m_control.cancelled && m_control.cancelled());
+    // Its client gone, or the service stopping, ends it as well.
+    return (m_stopping && m_stopping->load()) || (m_control.cancelled && m_control.cancelled()) ||
+           WorkScope::givenUp();
 }
 
 void DocumentRun::check() const

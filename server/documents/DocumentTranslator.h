@@ -1,5 +1,6 @@
 #pragma once
 
+#include "server/documents/DocumentJob.h"
 #include "server/documents/DocumentLimits.h"
 #include "server/documents/DocumentStreams.h"
 #include "server/engine/LanguageModes.h"
@@ -13,22 +14,15 @@
 
 class TranslationEngine;
 
-// A document translated into the same format, or into the format named in
-// formatGiven where the original's cannot be written.
-struct TranslatedDocument
-{
-    QByteArray file;
-    QString fileName;    // the original name, with formatGiven's extension
-    QString mimeType;    // of formatGiven
-    QString formatGiven; // the extension of the format written: "docx"
-};
-
 // Whole documents translated with their layout: Word, PowerPoint and Excel
 // files, OpenDocument, EPUB, HTML, plain text and SubRip subtitles through
 // Apertium's format filters (or our own code) around the engine's
 // long-lived pipelines; .doc, .rtf and the other word-processor formats
 // LibreOffice reads by way of a .docx. Every document is hostile input:
 // see DocumentLimits. Safe to call from several threads at once.
+// This class keeps the flow (limits, what the file really is, the job's
+// time and folders); each kind of document has its own unit: PackageRoute,
+// TextRoutes, OfficeRoute.
 class DocumentTranslator
 {
 public:

@@ -1,6 +1,10 @@
 #include "server/engine/ChildSpawn.h"
 
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
 #include <initializer_list>
 #include <spawn.h>
 #include <unistd.h>
@@ -37,4 +41,39 @@ pid_t spawnChild(const char* program, char* const argv[], int in, int out, int e
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
     return *error == 0 ? pid : -1;
+}
+
+void killChildren()
+{
+    const pid_t self = ::getpid();
+    DIR* proc = ::opendir("/proc");
+    if (!proc)
+        return;
+    while (const dirent* entry = ::readdir(proc)) {
+        char* end = nullptr;
+        const long pid = std::strtol(entry->d_name, &end, 10);
+        if (pid <= 0 || *end != '\0')
+            continue;
+        char path[64];
+        std::snprintf(path, sizeof path, "/proc/%ld/stat", pid);
+        FILE* file = std::fopen(path, "re");
+        if (!file)
+            continue;
+        char line[1024];
+        const bool read = std::fgets(line, sizeof line, file) != nullptr;
+        std::fclose(file);
+        // "pid (name) state ppid pgrp ...": the name may hold anything, so
+        // the fields are counted from its last ')'.
+        const char* close = read ? std::strrchr(line, ')') : nullptr;
+        char state = 0;
+        long parent = 0;
+        long group = 0;
+        if (!close || std::sscanf(close + 1, " %c %ld %ld", &state, &parent, &group) != 3 ||
+            parent != self || state == 'Z')
+            continue;
+        if (group == pid)
+            ::kill(static_cast<pid_t>(-pid), SIGKILL);
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
+    }
+    ::closedir(proc);
 }

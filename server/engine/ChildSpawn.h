@@ -10,3 +10,8 @@
 // or -1 with the reason in `*error`.
 pid_t spawnChild(const char* program, char* const argv[], int in, int out, int err, bool ownGroup,
                  bool searchPath, int* error);
+
+// Kills every child of this process still running, each with its process
+// group where it leads one (so that a script's children go too): for a
+// service that ends while work is under way. Read from /proc.
+void killChildren();

@@ -1,7 +1,9 @@
 #include "server/engine/FilterProcess.h"
 
 #include "server/engine/ChildSpawn.h"
+#include "server/engine/WorkScope.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -56,7 +58,8 @@ QByteArray runFilter(const QString& program, const QStringList& arguments, const
     Fd childIn{in[0]}, toChild{in[1]}, fromChild{out[0]}, childOut{out[1]};
 
     int spawnError = 0;
-    const pid_t pid = spawnChild(words[0].c_str(), argv.data(), childIn.fd, childOut.fd, -1, false,
+    // In a group of its own, so that a script's own children go with it.
+    const pid_t pid = spawnChild(words[0].c_str(), argv.data(), childIn.fd, childOut.fd, -1, true,
                                  true, &spawnError);
     if (spawnError != 0)
         throw TarquellError(QStringLiteral("%1 could not be started: %2")
@@ -71,7 +74,9 @@ QByteArray runFilter(const QString& program, const QStringList& arguments, const
     qsizetype written = 0;
     if (input.isEmpty())
         toChild.close();
-    auto deadline = Clock::now() + timeout;
+    // From the start, whatever it writes: a filter that trickles its
+    // answer gets no more time than one that is silent.
+    const auto deadline = Clock::now() + timeout;
     char buffer[65536];
     while (fromChild.fd >= 0) {
         pollfd fds[2];
@@ -86,7 +91,12 @@ QByteArray runFilter(const QString& program, const QStringList& arguments, const
                 QStringLiteral("%1 gave no answer within %2 ms").arg(program).arg(timeout.count());
             break;
         }
-        const int ready = ::poll(fds, count, static_cast<int>(left.count()) + 1);
+        if (WorkScope::givenUp()) {
+            failure = QStringLiteral("%1 was stopped: its request was given up").arg(program);
+            break;
+        }
+        const int ready = ::poll(
+            fds, count, static_cast<int>(std::min(left, WorkScope::checkInterval).count()) + 1);
         if (ready < 0 && errno != EINTR) {
             failure = QStringLiteral("%1 could not be waited for").arg(program);
             break;
@@ -99,7 +109,6 @@ QByteArray runFilter(const QString& program, const QStringList& arguments, const
                         static_cast<size_t>(std::min<qsizetype>(input.size() - written, 65536)));
             if (n > 0) {
                 written += n;
-                deadline = Clock::now() + timeout;
                 if (written == input.size())
                     toChild.close();
             } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
@@ -110,14 +119,15 @@ QByteArray runFilter(const QString& program, const QStringList& arguments, const
             const ssize_t n = ::read(fromChild.fd, buffer, sizeof buffer);
             if (n > 0) {
                 output.append(buffer, n);
-                deadline = Clock::now() + timeout;
             } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
                 fromChild.close();
             }
         }
     }
-    if (!failure.isEmpty())
+    if (!failure.isEmpty()) {
+        ::kill(-pid, SIGKILL);
         ::kill(pid, SIGKILL);
+    }
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }

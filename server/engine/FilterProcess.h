@@ -9,6 +9,7 @@
 
 // Runs a program as a filter: the input on its standard input, its
 // standard output returned. Throws TarquellError when it cannot be started,
-// fails, or goes silent for longer than the time-out (it is then killed).
+// fails, is not done within the time-out from its start, or its request is
+// given up (WorkScope); it is then killed with its process group.
 QByteArray runFilter(const QString& program, const QStringList& arguments, const QByteArray& input,
                      std::chrono::milliseconds timeout);

@@ -76,6 +76,19 @@ lookUpWithin(const QUrl& url, const std::shared_ptr<const HostResolver>& resolve
     return std::move(state->lookup);
 }
 
+// True when the host is an address in any spelling ("127.1", "[::1]")
+// rather than a name.
+bool isAddressLiteral(const std::string& host)
+{
+    addrinfo hints{};
+    hints.ai_flags = AI_NUMERICHOST;
+    addrinfo* found = nullptr;
+    const int rc = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
+    if (found)
+        ::freeaddrinfo(found);
+    return rc == 0;
+}
+
 // The host's addresses, each checked against the rules: a host that does
 // not resolve is told apart from one that does not answer, and one with any
 // address the rules refuse is not fetched at all. Nothing when the lookup
@@ -106,7 +119,10 @@ resolveAndCheck(const QUrl& url, const std::string& host, int port, const FetchT
         const PageTargets::Refusal refusal = PageTargets::check(address, port, targets.rules);
         if (refusal == PageTargets::Refusal::None)
             continue;
-        const QString where = QString::fromStdString(address.text());
+        // A name is refused as the caller wrote it: the address it leads to
+        // would map the names of the network behind the service for anyone.
+        const QString where =
+            isAddressLiteral(host) ? QString::fromStdString(address.text()) : url.host();
         QString why;
         switch (refusal) {
         case PageTargets::Refusal::Service:

@@ -8,7 +8,9 @@
 #include <QList>
 #include <QString>
 #include <QtGlobal>
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -59,6 +61,9 @@ struct ServiceCall
     // The connection's socket, for its local address; -1 when the handler
     // runs on the work queue.
     int connectionFd = -1;
+    // Raised by the front when the client goes away while the handler runs
+    // on a queue: its work may give up. Null for handlers run at once.
+    std::shared_ptr<std::atomic<bool>> givenUp = {};
 
     // "translate.wsdl" of "/vx_engine/wsdl.vep?translate.wsdl", undecoded.
     std::string query() const

@@ -14,6 +14,7 @@
 #include <memory>
 #include <microhttpd.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <strings.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
@@ -121,6 +122,7 @@ struct ServerCallbacks
         if (const auto it = self->m_connections.find(c); it != self->m_connections.end()) {
             it->second.inRequest = false;
             it->second.idleSince = ServiceServer::Clock::now();
+            it->second.work.reset();
         }
         // The next request's headers, or the idle time-out, from here.
         self->setDeadline(c, ServiceServer::Clock::now() +
@@ -289,12 +291,14 @@ bool ServiceServer::serve()
         const Clock::time_point after = Clock::now();
         if (after >= nextSweep) {
             cutOverdue();
+            noticeDepartures();
             nextSweep = after + sweepInterval;
         }
-        // Stopping waits for every translation under way, which its own
-        // time-out bounds, and a moment for replies still being read.
+        // Stopping waits for every translation under way, which gives up
+        // when the service stops, and a moment for replies still being
+        // read.
         if (stopping && m_inFlight == 0 &&
-            (m_requests == 0 || after - stopAt > std::chrono::seconds(3))) {
+            (m_requests == 0 || after - stopAt > std::chrono::seconds(1))) {
             MHD_run(daemon);
             break;
         }
@@ -343,6 +347,22 @@ void ServiceServer::cutOverdue()
             continue;
         cut(state);
         qCDebug(lcServer) << "closed a connection past its deadline";
+    }
+}
+
+// A suspended connection is not watched by libmicrohttpd: its socket is
+// looked at here. The end of the client's stream is taken as the client
+// gone (as HTTP servers commonly do), and its request's work gives up.
+void ServiceServer::noticeDepartures()
+{
+    for (auto& [connection, state] : m_connections) {
+        if (!state.work || state.fd < 0 || *state.work)
+            continue;
+        pollfd p{state.fd, POLLRDHUP, 0};
+        if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0) {
+            *state.work = true;
+            qCDebug(lcServer) << "a client left; its request's work is given up";
+        }
     }
 }
 
@@ -492,6 +512,9 @@ bool ServiceServer::runLater(MHD_Connection* c, Request& req)
     ++m_inFlight;
     WorkQueue& queue = req.route.run == ServiceRoute::Run::PageQueue ? *m_pageWork : *m_work;
     auto taken = std::make_shared<ServiceCall>(call(req, -1));
+    taken->givenUp = std::make_shared<std::atomic<bool>>(false);
+    if (const auto it = m_connections.find(c); it != m_connections.end())
+        it->second.work = taken->givenUp;
     const bool queued = queue.tryPush([this, c, r, taken] {
         Reply reply;
         try {

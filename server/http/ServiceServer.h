@@ -73,6 +73,8 @@ private:
     Reply refusal(const Request& req, unsigned status) const;
     void setDeadline(MHD_Connection* c, Clock::time_point deadline);
     void cutOverdue();
+    // Gives up the queued work of clients that closed their connection.
+    void noticeDepartures();
     struct Connection;
     void cut(Connection& connection);
 
@@ -99,6 +101,8 @@ private:
         ConnectionCaps::Peer peer;
         bool inRequest = false;
         Clock::time_point idleSince;
+        // The request's work on a queue, given up when the client leaves.
+        std::shared_ptr<std::atomic<bool>> work;
     };
     std::unordered_map<MHD_Connection*, Connection> m_connections;
     std::unique_ptr<ConnectionCaps> m_caps;

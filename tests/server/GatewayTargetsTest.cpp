@@ -327,7 +327,7 @@ TEST(GatewayTargets, RefusesEverySpellingOfThisMachineAndPrivateNetworksAndRedir
         {site.at("[::]", "/secret.txt"), ":: " + local},
         {site.at("localhost", "/secret.txt"), local},
         {site.at("169.254.169.254", "/secret.txt"), "169.254.169.254 " + local},
-        {site.at("metadata.test", "/secret.txt"), "169.254.169.254 " + local},
+        {site.at("metadata.test", "/secret.txt"), "metadata.test " + local},
         {site.at("10.1.2.3", "/secret.txt"), "10.1.2.3 " + local},
         {site.at("172.16.0.1", "/secret.txt"), local},
         {site.at("3232235521", "/secret.txt"), "192.168.0.1 " + local},
@@ -339,12 +339,12 @@ TEST(GatewayTargets, RefusesEverySpellingOfThisMachineAndPrivateNetworksAndRedir
         {site.at("255.255.255.255", "/secret.txt"), notUnicast},
         {site.at("[ff02::1]", "/secret.txt"), notUnicast},
         // A name with one private address among public ones.
-        {site.at("split.test", "/secret.txt"), "10.0.0.9 " + local},
+        {site.at("split.test", "/secret.txt"), "split.test " + local},
         // Redirects from a site that may be fetched into one that may not.
         {site.at("public.test", "/to/127.0.0.1"), "127.0.0.1 " + local},
         {site.at("public.test", "/to/localhost"), local},
         {site.at("public.test", "/to/2130706433"), "127.0.0.1 " + local},
-        {site.at("public.test", "/to/metadata.test"), "169.254.169.254 " + local},
+        {site.at("public.test", "/to/metadata.test"), "metadata.test " + local},
         {site.at("public.test", "/to/[::ffff:10.0.0.1]"), "::ffff:10.0.0.1 " + local},
     };
     for (const auto& row : rows) {
@@ -359,6 +359,15 @@ TEST(GatewayTargets, RefusesEverySpellingOfThisMachineAndPrivateNetworksAndRedir
             << a.body;
     }
     EXPECT_EQ(site.secretHits, 0);
+    // A name is refused as it was sent: the address it leads to is not told.
+    for (const auto& [page, address] :
+         {std::pair{site.at("metadata.test", "/secret.txt"), "169.254"},
+          std::pair{site.at("split.test", "/secret.txt"), "10.0.0.9"},
+          std::pair{site.at("public.test", "/to/metadata.test"), "169.254"},
+          std::pair{site.at("localhost", "/secret.txt"), "127.0.0.1"}}) {
+        SCOPED_TRACE(page);
+        EXPECT_EQ(answer(page).body.find(address), std::string::npos);
+    }
 
     // The test names themselves are fetched, through a redirect too, and
     // a name whose first address takes no connection through its next.
