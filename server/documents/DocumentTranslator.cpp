@@ -90,7 +90,8 @@ class DocumentTranslator::Job
 {
 public:
     Job(DocumentTranslator& owner, const DocumentControl& control, qint64 size)
-        : m_owner(owner), m_run(control, owner.m_options.limits.timeFor(size), &owner.m_stopping)
+        : m_owner(owner), m_run(control, owner.m_options.limits.timeFor(size), &owner.m_stopping,
+                                &owner.m_options.limits)
     {
         std::lock_guard lock(owner.m_mutex);
         ++owner.m_running;

@@ -1,8 +1,8 @@
 #include "server/documents/PackageRoute.h"
 
 #include "common/DocumentTypes.h"
-#include "server/documents/ApertiumFilters.h"
 #include "server/documents/DocumentError.h"
+#include "server/documents/PackageParts.h"
 #include "server/documents/XmlGuard.h"
 #include "server/documents/ZipPackage.h"
 #include "server/engine/HtmlPage.h"
@@ -13,50 +13,14 @@
 namespace {
 using Kind = DocumentTypes::Route;
 using FormatRow = DocumentTypes::Type;
-using Filter = ApertiumFilters::Filter;
 
-const QRegularExpression& partsOf(Kind kind)
+// A book's chapters and table of contents; the parts of the other packages
+// are PackageParts' table.
+const QRegularExpression& epubPart()
 {
-    static const QRegularExpression word(QStringLiteral(
-        "^word/(document|footnotes|endnotes|comments|header[0-9]*|footer[0-9]*)\\.xml$"));
-    static const QRegularExpression slides(
-        QStringLiteral("^ppt/(slides/slide[0-9]+|notesSlides/notesSlide[0-9]+)\\.xml$"));
-    // Cells hold their text in the shared strings (or, written by some
-    // programs, inline in the sheet: see inlineStrings); comments have
-    // their own parts. Numbers and formulas are elsewhere.
-    static const QRegularExpression sheet(
-        QStringLiteral("^xl/(sharedStrings|comments[0-9]*|worksheets/sheet[0-9]+)\\.xml$"));
-    static const QRegularExpression odf(QStringLiteral("^(content|styles)\\.xml$"));
     static const QRegularExpression epub(QStringLiteral("\\.(xhtml|html|htm|ncx)$"),
                                          QRegularExpression::CaseInsensitiveOption);
-    switch (kind) {
-    case Kind::Word:
-        return word;
-    case Kind::Slides:
-        return slides;
-    case Kind::Sheet:
-        return sheet;
-    case Kind::OpenDocument:
-        return odf;
-    default:
-        return epub;
-    }
-}
-
-Filter filterOf(Kind kind)
-{
-    switch (kind) {
-    case Kind::Word:
-        return Filter::Wxml;
-    case Kind::Slides:
-        return Filter::Pptx;
-    case Kind::Sheet:
-        return Filter::Xlsx;
-    case Kind::OpenDocument:
-        return Filter::Odt;
-    default:
-        return Filter::Html;
-    }
+    return epub;
 }
 
 // What the package is, by the parts it holds, and the type it is written
@@ -110,11 +74,13 @@ Identity identify(ZipPackage& zip, const FormatRow* row)
     return {kind, given};
 }
 
-// The parts with text, checked, and their indexes in the package.
+// The parts with text, checked, their indexes in the package and their
+// rules (none for a book's chapters).
 struct Parts
 {
     QList<qsizetype> indexes;
     QList<QByteArray> parts;
+    QList<const PackageParts::Rule*> rules;
 };
 
 Parts textParts(const DocumentJob& job, ZipPackage& zip, Kind kind, const QString& what)
@@ -134,16 +100,16 @@ Parts textParts(const DocumentJob& job, ZipPackage& zip, Kind kind, const QStrin
     }
 
     Parts found;
-    const QRegularExpression& pattern = partsOf(kind);
     for (qsizetype i = 0; i < zip.entries().size(); ++i) {
         const QString name = QString::fromUtf8(zip.entries()[i].name);
-        if (!pattern.match(name).hasMatch())
+        const PackageParts::Rule* rule = nullptr;
+        if (kind == Kind::Epub ? !epubPart().match(name).hasMatch()
+                               : !(rule = PackageParts::ruleFor(kind, name)))
             continue;
         job.run.check();
         QByteArray part = zip.read(i);
         // A sheet only when it holds text of its own.
-        if (kind == Kind::Sheet && name.startsWith(QLatin1String("xl/worksheets/")) &&
-            !part.contains("inlineStr"))
+        if (rule && !rule->onlyWith.isEmpty() && !part.contains(rule->onlyWith))
             continue;
         const QString problem = XmlGuard::problem(part, job.limits.xmlDepth, kind == Kind::Epub);
         if (!problem.isEmpty())
@@ -152,6 +118,7 @@ Parts textParts(const DocumentJob& job, ZipPackage& zip, Kind kind, const QStrin
             part = HtmlPage::spellOutLetters(QString::fromUtf8(part)).toUtf8();
         found.indexes << i;
         found.parts << part;
+        found.rules << rule;
     }
     if (kind == Kind::Epub) {
         // A book whose chapters are locked by DRM cannot be read.
@@ -183,10 +150,15 @@ TranslatedDocument PackageRoute::translate(const DocumentJob& job, const QByteAr
 
     if (job.text) {
         QString& out = *job.text;
-        for (const QByteArray& part : std::as_const(found.parts)) {
+        for (qsizetype k = 0; k < found.parts.size(); ++k) {
             if (out.size() >= job.maxChars)
                 break;
-            out += XmlGuard::text(part, job.maxChars - out.size());
+            // The text that is translated: no formulas, no placeholders'
+            // prompts.
+            const PackageParts::Rule* rule = found.rules[k];
+            out += XmlGuard::text(rule ? PackageParts::hold(found.parts[k], *rule).part
+                                       : found.parts[k],
+                                  job.maxChars - out.size());
             out += QLatin1Char(' ');
         }
         out = out.left(job.maxChars);
@@ -196,7 +168,7 @@ TranslatedDocument PackageRoute::translate(const DocumentJob& job, const QByteAr
     const QList<QByteArray> translated =
         kind == Kind::Epub
             ? job.translateHtmlParts(found.parts)
-            : ApertiumFilters::translate(filterOf(kind), found.parts, job.scratchContext());
+            : PackageParts::translate(found.parts, found.rules, job.scratchContext());
     for (qsizetype k = 0; k < found.indexes.size(); ++k) {
         const QString name = QString::fromUtf8(zip.entries()[found.indexes[k]].name);
         const QString problem =

@@ -761,6 +761,7 @@ TEST(DocumentsHostile, ADocumentEndsWhenItsTimeRunsOutOrItIsCancelled)
     EXPECT_EQ(options.limits.timeFor(qint64(1) << 40), std::chrono::minutes(30));
 
     options.limits.baseTime = std::chrono::milliseconds(300);
+    options.limits.timePerTextMiB = std::chrono::milliseconds(300);
     DocumentTranslator documents(slow, options);
     QByteArray text;
     for (int i = 0; i < 4000; ++i)

@@ -8,10 +8,48 @@
 #include "server/documents/PackageParts.h"
 #include "server/documents/DocumentError.h"
 #include "server/documents/DocumentTranslator.h"
+#include "server/documents/ZipPackage.h"
+#include "server/engine/TranslationEngine.h"
 
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <zip.h>
 
 namespace {
+struct Entry
+{
+    const char* name;
+    QByteArray data;
+};
+
+QByteArray zipOf(const QList<Entry>& entries)
+{
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* out = zip_source_buffer_create(nullptr, 0, 0, &error);
+    zip_source_keep(out);
+    zip_t* z = zip_open_from_source(out, ZIP_TRUNCATE, &error);
+    for (const Entry& e : entries) {
+        zip_source_t* s =
+            zip_source_buffer(z, e.data.constData(), static_cast<zip_uint64_t>(e.data.size()), 0);
+        zip_file_add(z, e.name, s, ZIP_FL_ENC_UTF_8);
+    }
+    zip_close(z);
+    zip_source_open(out);
+    QByteArray bytes;
+    char buffer[65536];
+    zip_int64_t n;
+    while ((n = zip_source_read(out, buffer, sizeof buffer)) > 0)
+        bytes.append(buffer, static_cast<qsizetype>(n));
+    zip_source_close(out);
+    zip_source_free(out);
+    zip_error_fini(&error);
+    return bytes;
+}
+
+const QByteArray mark = "[en_es] ";
+
 const QByteArray wordBody =
     "<?xml version=\"1.0\"?><w:document "
     "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\" "
@@ -47,6 +85,20 @@ const QByteArray groupedBoxes =
     "<w:p><w:r><w:drawing><wp:inline><wp:align>left</wp:align></wp:inline></w:drawing></w:r>"
     "</w:p></w:body></w:document>";
 
+const QByteArray smartArtData =
+    "<?xml version=\"1.0\"?><dgm:dataModel "
+    "xmlns:dgm=\"http://schemas.openxmlformats.org/drawingml/2006/diagram\" "
+    "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\"><dgm:ptLst>"
+    "<dgm:pt modelId=\"{1}\"><dgm:prSet phldrT=\"[Text]\"/><dgm:t><a:bodyPr/><a:p><a:r>"
+    "<a:t>Green tree</a:t></a:r></a:p></dgm:t></dgm:pt></dgm:ptLst><dgm:cxnLst>"
+    "<dgm:cxn modelId=\"{2}\" srcId=\"{1}\"/></dgm:cxnLst></dgm:dataModel>";
+const QByteArray smartArtDrawing =
+    "<?xml version=\"1.0\"?><dsp:drawing "
+    "xmlns:dsp=\"http://schemas.microsoft.com/office/drawing/2008/diagram\" "
+    "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\"><dsp:spTree><dsp:sp>"
+    "<dsp:txBody><a:p><a:r><a:t>Green tree</a:t></a:r></a:p></dsp:txBody></dsp:sp></dsp:spTree>"
+    "</dsp:drawing>";
+
 const QByteArray chartXml =
     "<?xml version=\"1.0\"?><c:chartSpace "
     "xmlns:c=\"http://schemas.openxmlformats.org/drawingml/2006/chart\" "
@@ -58,6 +110,295 @@ const QByteArray chartXml =
     "</c:formatCode><c:pt idx=\"0\"><c:v>1250</c:v></c:pt></c:numCache></c:numRef></c:val>"
     "</c:ser></c:barChart><c:valAx><c:title><c:tx><c:rich><a:p><a:r><a:t>Small cat</a:t></a:r>"
     "</a:p></c:rich></c:tx></c:title></c:valAx></c:plotArea></c:chart></c:chartSpace>";
+
+QByteArray word(const QByteArray& document, QList<Entry> more = {})
+{
+    more.prepend({"word/document.xml", document});
+    more.prepend({"[Content_Types].xml", "<Types/>"});
+    return zipOf(more);
+}
+
+const QByteArray pml = "xmlns:p=\"http://schemas.openxmlformats.org/presentationml/2006/main\" "
+                       "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\"";
+
+QByteArray slides(QList<Entry> more)
+{
+    more.prepend({"ppt/slides/slide1.xml",
+                  "<?xml version=\"1.0\"?><p:sld " + pml +
+                      "><p:cSld><p:spTree><p:sp><p:txBody><a:p><a:r><a:t>Red house</a:t></a:r>"
+                      "</a:p></p:txBody></p:sp></p:spTree></p:cSld></p:sld>"});
+    more.prepend({"ppt/presentation.xml", "<p:presentation " + pml + "/>"});
+    more.prepend({"[Content_Types].xml", "<Types/>"});
+    return zipOf(more);
+}
+
+QByteArray master(const char* root)
+{
+    return QByteArray("<?xml version=\"1.0\"?><p:") + root + ' ' + pml +
+           "><p:cSld><p:spTree><p:sp><p:nvSpPr><p:cNvPr id=\"2\" name=\"Title\"/><p:cNvSpPr/>"
+           "<p:nvPr><p:ph type=\"title\"/></p:nvPr></p:nvSpPr><p:txBody><a:p><a:r>"
+           "<a:t>Click to edit Master title style</a:t></a:r></a:p></p:txBody></p:sp><p:sp>"
+           "<p:nvSpPr><p:cNvPr id=\"7\" name=\"Footer text\"/><p:cNvSpPr/><p:nvPr/></p:nvSpPr>"
+           "<p:txBody><a:p><a:r><a:t>Small cat</a:t></a:r></a:p></p:txBody></p:sp></p:spTree>"
+           "</p:cSld></p:" +
+           root + '>';
+}
+
+QByteArray sheet(QList<Entry> more)
+{
+    more.prepend(
+        {"xl/sharedStrings.xml", "<?xml version=\"1.0\"?><sst><si><t>Red house</t></si></sst>"});
+    more.prepend({"xl/workbook.xml", "<workbook/>"});
+    more.prepend({"[Content_Types].xml", "<Types/>"});
+    return zipOf(more);
+}
+
+const QByteArray odfRoot = "<?xml version=\"1.0\"?><office:document-content "
+                           "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+                           "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+                           "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+                           "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" "
+                           "xmlns:math=\"http://www.w3.org/1998/Math/MathML\"><office:body>";
+
+QByteArray odf(const char* mimetype, const QByteArray& body, QList<Entry> more = {})
+{
+    more.prepend({"content.xml", odfRoot + body + "</office:body></office:document-content>"});
+    more.prepend({"mimetype", mimetype});
+    return zipOf(more);
+}
+
+struct Case
+{
+    const char* what;
+    const char* extension;
+    QByteArray file;
+    const char* part;
+    QList<QByteArray> marked; // texts that must come back as "[en_es] text"
+    QList<QByteArray> kept;   // bytes that must come back as they were
+    int marks = -1;           // how many marks the part must hold, when given
+};
+
+QList<Case> cases()
+{
+    const QByteArray commentAuthors = "<?xml version=\"1.0\"?><p:cmAuthorLst " + pml +
+                                      "><p:cmAuthor id=\"0\" name=\"Red House\" initials=\"RH\"/>"
+                                      "</p:cmAuthorLst>";
+    return {
+        {"a text box: both copies",
+         "docx",
+         word(textBox),
+         "word/document.xml",
+         {"Red house", "Big dog"},
+         {"<wp:align>center</wp:align>", "<wp:posOffset>123950</wp:posOffset>",
+          "name=\"Text Box 1\""},
+         3},
+        {"text boxes in a group",
+         "docx",
+         word(groupedBoxes),
+         "word/document.xml",
+         {"Green tree", "Small cat"},
+         {"<wp:align>left</wp:align>", "<wpg:wgp><wpg:grpSpPr/><wps:wsp><wps:txbx>"},
+         2},
+        {"SmartArt in Word: its data",
+         "docx",
+         word(textBox, {{"word/diagrams/data1.xml", smartArtData},
+                        {"word/diagrams/drawing1.xml", smartArtDrawing}}),
+         "word/diagrams/data1.xml",
+         {"Green tree"},
+         {"phldrT=\"[Text]\""},
+         1},
+        {"SmartArt in Word: the drawing that caches it",
+         "docx",
+         word(textBox, {{"word/diagrams/data1.xml", smartArtData},
+                        {"word/diagrams/drawing1.xml", smartArtDrawing}}),
+         "word/diagrams/drawing1.xml",
+         {"Green tree"},
+         {},
+         1},
+        {"a chart in Word",
+         "docx",
+         word(textBox, {{"word/charts/chart1.xml", chartXml}}),
+         "word/charts/chart1.xml",
+         {"Annual report", "Big dog", "Small cat"},
+         {"<c:f>Sheet1!$B$1</c:f>", "<c:f>Sheet1!$B$2:$B$3</c:f>",
+          "<c:formatCode>General</c:formatCode>", "<c:v>1250</c:v>"},
+         3},
+        {"PowerPoint: a classic comment",
+         "pptx",
+         slides({{"ppt/comments/comment1.xml",
+                  "<?xml version=\"1.0\"?><p:cmLst " + pml +
+                      "><p:cm authorId=\"0\" idx=\"1\"><p:pos x=\"10\" y=\"10\"/><p:text>Big dog"
+                      "</p:text></p:cm></p:cmLst>"},
+                 {"ppt/commentAuthors.xml", commentAuthors}}),
+         "ppt/comments/comment1.xml",
+         {"Big dog"},
+         {"<p:pos x=\"10\" y=\"10\"/>"},
+         1},
+        {"PowerPoint: the authors of comments",
+         "pptx",
+         slides({{"ppt/comments/comment1.xml",
+                  "<?xml version=\"1.0\"?><p:cmLst " + pml +
+                      "><p:cm authorId=\"0\"><p:text>Big dog</p:text></p:cm></p:cmLst>"},
+                 {"ppt/commentAuthors.xml", commentAuthors}}),
+         "ppt/commentAuthors.xml",
+         {},
+         {commentAuthors},
+         0},
+        {"PowerPoint: a modern comment",
+         "pptx",
+         slides({{"ppt/comments/modernComment_100_2F1A3C4D.xml",
+                  "<?xml version=\"1.0\"?><p188:cmLst "
+                  "xmlns:p188=\"http://schemas.microsoft.com/office/powerpoint/2018/8/main\" "
+                  "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\"><p188:cm "
+                  "id=\"{1}\" authorId=\"{2}\" created=\"2023-01-05T10:00:00.000\"><p188:txBody>"
+                  "<a:bodyPr/><a:p><a:r><a:t>Green tree</a:t></a:r></a:p></p188:txBody>"
+                  "</p188:cm></p188:cmLst>"}}),
+         "ppt/comments/modernComment_100_2F1A3C4D.xml",
+         {"Green tree"},
+         {"created=\"2023-01-05T10:00:00.000\""},
+         1},
+        {"a slide master: what shows, not the prompts",
+         "pptx",
+         slides({{"ppt/slideMasters/slideMaster1.xml", master("sldMaster")}}),
+         "ppt/slideMasters/slideMaster1.xml",
+         {"Small cat"},
+         {"<a:t>Click to edit Master title style</a:t>"},
+         1},
+        {"a slide layout",
+         "pptx",
+         slides({{"ppt/slideLayouts/slideLayout1.xml", master("sldLayout")}}),
+         "ppt/slideLayouts/slideLayout1.xml",
+         {"Small cat"},
+         {"<a:t>Click to edit Master title style</a:t>"},
+         1},
+        {"SmartArt in PowerPoint",
+         "pptx",
+         slides({{"ppt/diagrams/data1.xml", smartArtData}}),
+         "ppt/diagrams/data1.xml",
+         {"Green tree"},
+         {},
+         1},
+        {"a chart in PowerPoint",
+         "pptx",
+         slides({{"ppt/charts/chart1.xml", chartXml}}),
+         "ppt/charts/chart1.xml",
+         {"Annual report", "Big dog"},
+         {"<c:v>1250</c:v>", "<c:f>Sheet1!$B$1</c:f>"},
+         3},
+        {"Excel: a comment, not its author",
+         "xlsx",
+         sheet({{"xl/comments1.xml",
+                 "<?xml version=\"1.0\"?><comments><authors><author>Red House</author>"
+                 "<author>Big Dog</author></authors><commentList><comment ref=\"A1\" "
+                 "authorId=\"0\"><text><r><t>Small cat</t></r></text></comment></commentList>"
+                 "</comments>"}}),
+         "xl/comments1.xml",
+         {"Small cat"},
+         {"<authors><author>Red House</author><author>Big Dog</author></authors>"},
+         1},
+        {"Excel: a shape on a sheet",
+         "xlsx",
+         sheet(
+             {{"xl/drawings/drawing1.xml",
+               "<?xml version=\"1.0\"?><xdr:wsDr "
+               "xmlns:xdr=\"http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing\" "
+               "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\">"
+               "<xdr:twoCellAnchor><xdr:from><xdr:col>1</xdr:col><xdr:row>2</xdr:row></xdr:from>"
+               "<xdr:sp><xdr:txBody><a:p><a:r><a:t>Green tree</a:t></a:r></a:p></xdr:txBody>"
+               "</xdr:sp></xdr:twoCellAnchor></xdr:wsDr>"}}),
+         "xl/drawings/drawing1.xml",
+         {"Green tree"},
+         {"<xdr:col>1</xdr:col><xdr:row>2</xdr:row>"},
+         1},
+        {"Excel: a chart",
+         "xlsx",
+         sheet({{"xl/charts/chart1.xml", chartXml}}),
+         "xl/charts/chart1.xml",
+         {"Small cat"},
+         {"<c:formatCode>General</c:formatCode>"},
+         3},
+        {"OpenDocument: a comment's author and date",
+         "ods",
+         odf("application/vnd.oasis.opendocument.spreadsheet",
+             "<office:spreadsheet><table:table><table:table-row><table:table-cell>"
+             "<office:annotation><dc:creator>Red House</dc:creator><dc:date>2014-05-01T10:00:00"
+             "</dc:date><text:p>Big dog</text:p></office:annotation><text:p>Small cat</text:p>"
+             "</table:table-cell></table:table-row></table:table></office:spreadsheet>"),
+         "content.xml",
+         {"Big dog", "Small cat"},
+         {"<dc:creator>Red House</dc:creator><dc:date>2014-05-01T10:00:00</dc:date>"},
+         2},
+        {"OpenDocument: an embedded object",
+         "odt",
+         odf("application/vnd.oasis.opendocument.text",
+             "<office:text><text:p>Red house</text:p></office:text>",
+             {{"Object 1/content.xml",
+               odfRoot + "<office:chart><text:p>Green tree</text:p></office:chart>"
+                         "</office:body></office:document-content>"},
+              {"Object 2/content.xml",
+               "<?xml version=\"1.0\"?><math:math xmlns:math=\"http://www.w3.org/1998/Math/"
+               "MathML\"><math:mi>sin</math:mi><math:mi>cos</math:mi></math:math>"}}),
+         "Object 1/content.xml",
+         {"Green tree"},
+         {},
+         1},
+        {"OpenDocument: a formula object stays",
+         "odt",
+         odf("application/vnd.oasis.opendocument.text",
+             "<office:text><text:p>Red house</text:p></office:text>",
+             {{"Object 2/content.xml",
+               "<?xml version=\"1.0\"?><math:math xmlns:math=\"http://www.w3.org/1998/Math/"
+               "MathML\"><math:mi>sin</math:mi><math:mi>cos</math:mi></math:math>"}}),
+         "Object 2/content.xml",
+         {},
+         {"<math:mi>sin</math:mi><math:mi>cos</math:mi>"},
+         0},
+    };
+}
+
+class PackageParts : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("apertium-deswxml")).isEmpty())
+            GTEST_SKIP() << "Apertium's format filters are not installed (scripts/deps.sh)";
+    }
+};
+
+TEST_F(PackageParts, WhatAReaderSeesIsTranslatedAndNothingElse)
+{
+    QTemporaryDir scratch;
+    EchoEngine echo;
+    DocumentTranslator::Options options;
+    options.scratchParent = scratch.path();
+    options.useOffice = false;
+    DocumentTranslator documents(echo, options);
+    const TranslationMode enEs{QStringLiteral("en"), QStringLiteral("es")};
+    for (const Case& c : cases()) {
+        SCOPED_TRACE(c.what);
+        TranslatedDocument out;
+        try {
+            out = documents.translate(c.file, QStringLiteral("a.") + QLatin1String(c.extension),
+                                      enEs);
+        } catch (const DocumentError& e) {
+            ADD_FAILURE() << e.message().toStdString();
+            continue;
+        }
+        ZipPackage zip(out.file, DocumentLimits{}, QStringLiteral("document"));
+        const QByteArray part = zip.read(QByteArray(c.part));
+        for (const QByteArray& text : c.marked)
+            EXPECT_TRUE(part.contains(mark + text))
+                << text.toStdString() << " in " << part.toStdString();
+        for (const QByteArray& bytes : c.kept)
+            EXPECT_TRUE(part.contains(bytes))
+                << bytes.toStdString() << " in " << part.toStdString();
+        if (c.marks >= 0) {
+            EXPECT_EQ(part.count(mark), c.marks) << part.toStdString();
+        }
+        EXPECT_FALSE(part.contains("tq-hold")) << part.toStdString();
+    }
+}
 
 TEST(PackagePartsUnits, HeldRegionsComeBackByteForByteOrTheTranslationFails)
 {
