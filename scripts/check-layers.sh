@@ -14,6 +14,7 @@ layer_of() {
     service/SoapXml.* | service/SoapNames.h) echo soapxml ;;
     common/LanguageDetector.*) echo detect ;;
     common/DocumentTypes.*) echo doctypes ;;
+    common/MultipartForm.*) echo multipart ;;
     platform/*) echo platform ;;
     service/*) echo client ;;
     translate/*) echo translate ;;
@@ -42,10 +43,11 @@ layer_of() {
   esac
 }
 
-common="detect doctypes"
+common="detect doctypes multipart"
 # The service's wings, lowest first: net includes nothing of the service;
 # the engine only the logging; Apertium and the remote engines the engine
-# and net; documents the engine and common/; the fronts (SOAP, the gateway,
+# and net (the remote engines the multipart form of common/ too); documents
+# the engine and common/; the fronts (SOAP, the gateway,
 # the API) the engine, and the API documents too, never each other; the
 # HTTP front neither routes nor engines. Only the top of server/ (main,
 # options, the route table) reaches every wing.
@@ -54,7 +56,7 @@ wings="serverlog net engine apertium remote documents soap gateway api http serv
 declare -A may=(
   [platform]="platform"
   [soapxml]="soapxml"
-  [client]="client soapxml platform"
+  [client]="client soapxml platform multipart"
   [translate]="translate client soapxml platform doctypes"
   [sysinfo]="sysinfo platform"
   [web]="web platform"
@@ -63,11 +65,12 @@ declare -A may=(
   [browser]="browser ui translate client soapxml platform sysinfo web editor doctypes"
   [detect]="detect"
   [doctypes]="doctypes"
+  [multipart]="multipart"
   [serverlog]="serverlog"
   [net]="net platform"
   [engine]="engine serverlog platform"
   [apertium]="apertium engine net serverlog platform"
-  [remote]="remote engine net serverlog platform"
+  [remote]="remote engine net serverlog platform multipart"
   [documents]="documents engine serverlog platform $common"
   [soap]="soap engine serverlog soapxml platform"
   [gateway]="gateway engine net serverlog platform"
