@@ -16,6 +16,7 @@ LAYERS = [
     (r"service/SoapXml\.[^/]*|service/SoapNames\.h", "soapxml"),
     (r"common/LanguageDetector\.[^/]*", "detect"),
     (r"common/DocumentTypes\.[^/]*", "doctypes"),
+    (r"common/MultipartForm\.[^/]*", "multipart"),
     (r"platform/.*", "platform"),
     (r"service/.*", "client"),
     (r"translate/.*", "translate"),
@@ -42,10 +43,10 @@ LAYERS = [
 ]
 LAYERS = [(re.compile(pattern), layer) for pattern, layer in LAYERS]
 
-COMMON = "detect doctypes"
+COMMON = "detect doctypes multipart"
 # The service's wings, lowest first: net includes nothing of the service;
 # the engine only the logging; Apertium and the remote engines the engine
-# and net; documents the engine and common/; the fronts (SOAP, the gateway,
+# and net (the remote engines the multipart form of common/ too); documents the engine and common/; the fronts (SOAP, the gateway,
 # the API) the engine, and the API documents too, never each other; the
 # HTTP front neither routes nor engines. Only the top of server/ (main,
 # options, the route table) reaches every wing.
@@ -54,7 +55,7 @@ WINGS = "serverlog net engine apertium remote documents soap gateway api http se
 MAY = {
     "platform": "platform",
     "soapxml": "soapxml",
-    "client": "client soapxml platform",
+    "client": "client soapxml platform multipart",
     "translate": "translate client soapxml platform doctypes",
     "sysinfo": "sysinfo platform",
     "web": "web platform",
@@ -63,11 +64,12 @@ MAY = {
     "browser": "browser ui translate client soapxml platform sysinfo web editor doctypes",
     "detect": "detect",
     "doctypes": "doctypes",
+    "multipart": "multipart",
     "serverlog": "serverlog",
     "net": "net platform",
     "engine": "engine serverlog platform",
     "apertium": "apertium engine net serverlog platform",
-    "remote": "remote engine net serverlog platform",
+    "remote": "remote engine net serverlog platform multipart",
     "documents": f"documents engine serverlog platform {COMMON}",
     "soap": "soap engine serverlog soapxml platform",
     "gateway": "gateway engine net serverlog platform",

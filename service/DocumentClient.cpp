@@ -1,5 +1,6 @@
 #include "service/DocumentClient.h"
 
+#include "common/MultipartForm.h"
 #include "platform/BlockingWait.h"
 #include "service/SoapLog.h"
 #include "service/THTTPReqResp.h"
@@ -51,17 +52,6 @@ QJsonObject jsonObject(const QByteArray& body)
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
     return error.error == QJsonParseError::NoError && doc.isObject() ? doc.object() : QJsonObject();
-}
-
-// A name for the multipart header: no quotes, line ends or backslashes.
-QByteArray headerName(const QString& fileName)
-{
-    QByteArray name = QFileInfo(fileName).fileName().toUtf8();
-    for (char& c : name) {
-        if (c == '"' || c == '\r' || c == '\n' || c == '\\' || (c >= 0 && c < 0x20))
-            c = '_';
-    }
-    return name.isEmpty() ? QByteArray("document") : name;
 }
 
 int defaultPort(const QUrl& url)
@@ -333,24 +323,16 @@ DocumentClient::Result DocumentClient::translate(const QString& fileName, const 
             progress({step, doneBytes, total});
     };
 
-    const QByteArray boundary = "tarquell-" + hex128().toLatin1();
-    QByteArray body;
-    const auto field = [&](const char* name, const QByteArray& value) {
-        body += "--" + boundary + "\r\nContent-Disposition: form-data; name=\"" + name +
-                "\"\r\n\r\n" + value + "\r\n";
-    };
-    field("source", source.toUtf8());
-    field("target", target.toUtf8());
-    field("progress_id", m_progressId.toLatin1());
-    body += "--" + boundary + "\r\nContent-Disposition: form-data; name=\"file\"; filename=\"" +
-            headerName(fileName) + "\"\r\nContent-Type: application/octet-stream\r\n\r\n";
-    body += content;
-    body += "\r\n--" + boundary + "--\r\n";
+    MultipartForm form;
+    form.addField("source", source.toUtf8());
+    form.addField("target", target.toUtf8());
+    form.addField("progress_id", m_progressId.toLatin1());
+    form.addFile("file", fileName, content);
+    const QByteArray body = form.finish();
 
     QNetworkRequest post = request(urlOf(QStringLiteral("translate_file")),
                                    m_timeout + translationAllowance(content.size()));
-    post.setHeader(QNetworkRequest::ContentTypeHeader,
-                   QByteArray("multipart/form-data; boundary=" + boundary));
+    post.setHeader(QNetworkRequest::ContentTypeHeader, form.contentType());
     report(Progress::Step::Sending, 0, content.size());
     QNetworkReply* reply = m_manager->post(post, body);
     // The service's progress is asked for all along: until the request is

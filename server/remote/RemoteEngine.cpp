@@ -1,5 +1,6 @@
 #include "server/remote/RemoteEngine.h"
 
+#include "common/MultipartForm.h"
 #include "server/engine/ApertiumStream.h"
 #include "server/engine/HtmlRoute.h"
 #include "server/remote/TextPieces.h"
@@ -8,7 +9,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRandomGenerator>
 
 namespace {
 constexpr size_t kib = 1024;
@@ -322,27 +322,15 @@ std::optional<QByteArray> LibreTranslateEngine::translateFile(const TranslationM
             return std::nullopt;
     }
     const auto [source, target] = spelling(mode);
-    // A boundary that the content cannot contain by chance.
-    const QByteArray boundary = "tarquell-" +
-                                QByteArray::number(QRandomGenerator::system()->generate64(), 16) +
-                                QByteArray::number(QRandomGenerator::system()->generate64(), 16);
-    QByteArray safeName = QFileInfo(fileName).fileName().toUtf8();
-    safeName.replace('"', '_').replace('\r', '_').replace('\n', '_').replace('\\', '_');
-    QByteArray body;
-    const auto field = [&](const char* name, const QByteArray& value) {
-        body += "--" + boundary + "\r\nContent-Disposition: form-data; name=\"" + name +
-                "\"\r\n\r\n" + value + "\r\n";
-    };
-    field("source", source.toUtf8());
-    field("target", target.toUtf8());
+    MultipartForm form;
+    form.addField("source", source.toUtf8());
+    form.addField("target", target.toUtf8());
     if (!m_config.apiKey.isEmpty())
-        field("api_key", m_config.apiKey.toUtf8());
-    body += "--" + boundary + "\r\nContent-Disposition: form-data; name=\"file\"; filename=\"" +
-            safeName + "\"\r\nContent-Type: application/octet-stream\r\n\r\n" + content + "\r\n--" +
-            boundary + "--\r\n";
+        form.addField("api_key", m_config.apiKey.toUtf8());
+    form.addFile("file", fileName, content);
     const RemoteHttp::Answer answer =
-        m_http.post(QStringLiteral("translate_file"), body.toStdString(),
-                    "multipart/form-data; boundary=" + boundary.toStdString(), settingsBytes);
+        m_http.post(QStringLiteral("translate_file"), form.finish().toStdString(),
+                    form.contentType().toStdString(), settingsBytes);
     if (answer.status != 200)
         throw failureFor(answer);
     QString address;

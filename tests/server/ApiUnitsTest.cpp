@@ -4,6 +4,7 @@
 #include "QtPrinters.h"
 
 #include "common/LanguageDetector.h"
+#include "common/MultipartForm.h"
 #include "server/api/ApiError.h"
 #include "server/api/ApiRequest.h"
 #include "server/api/FileStore.h"
@@ -100,6 +101,42 @@ TEST(ApiRequestReader, ReadsMultipartBodiesAndRefusesBrokenOnes)
                 << e.message().toStdString();
         }
     }
+}
+
+// The form the window and the remote engines send files in, read back by
+// the service's own reader: fields and content byte for byte, whatever they
+// hold, and a file name that cannot break out of its header.
+TEST(MultipartFormWriter, WritesWhatTheServiceReadsBack)
+{
+    const QByteArray content = QByteArray("\r\n--tarquell-\r\n\0\xff", 20) + QByteArray(70000, 'x');
+    const struct
+    {
+        const char* given;
+        const char* sent;
+    } names[] = {
+        {"C:/docs/report.docx", "report.docx"},
+        {"/home/a/r\"e\\p\rort\n.txt", "r_e_p_ort_.txt"},
+        {"tab\there\x7f.srt", "tab_here_.srt"},
+        {"résumé €.odt", "résumé €.odt"},
+        {"", "document"},
+        {"folder/", "document"},
+    };
+    for (const auto& c : names) {
+        MultipartForm form;
+        form.addField("source", "en");
+        form.addField("api_key", "k\r\ney \"quoted\"");
+        form.addFile("file", s(c.given), content);
+        const QByteArray type = form.contentType();
+        const QByteArray body = form.finish();
+        const ApiRequest::Params params = ApiRequest::read(type, body, {});
+        EXPECT_EQ(params.fields.value(s("source")), s("en"));
+        EXPECT_EQ(params.fields.value(s("api_key")), s("k\r\ney \"quoted\""));
+        ASSERT_TRUE(params.file) << c.given;
+        EXPECT_EQ(params.file->fileName, s(c.sent)) << c.given;
+        EXPECT_EQ(params.file->data, content) << c.given;
+    }
+    // Each form its own boundary.
+    EXPECT_NE(MultipartForm().contentType(), MultipartForm().contentType());
 }
 
 TEST(ApiDownloadName, KeepsOnlyASafeBaseName)
