@@ -75,12 +75,18 @@ TEST(WorkScope, FiltersEndAtTheirDeadlineFromTheStartOrWhenTheirRequestIsGivenUp
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray pid = file.readAll().trimmed();
     ASSERT_FALSE(pid.isEmpty());
-    // Gone, or a zombie for init to reap.
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(QString::fromLatin1(pid)));
-    if (stat.open(QIODevice::ReadOnly)) {
+    // Gone, or a zombie for init to reap, once the kill has landed.
+    const auto dead = [&] {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(QString::fromLatin1(pid)));
+        if (!stat.open(QIODevice::ReadOnly))
+            return true;
         const QByteArray line = stat.readAll();
-        EXPECT_EQ(line.mid(line.lastIndexOf(')') + 2, 1), "Z") << line.toStdString();
-    }
+        return line.mid(line.lastIndexOf(')') + 2, 1) == "Z";
+    };
+    const auto until = Clock::now() + 5s;
+    while (!dead() && Clock::now() < until)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_TRUE(dead()) << "the filter's own child outlived it";
 }
 
 TEST(WorkScope, APipelineWhoseRequestIsGivenUpStopsAndServesTheNext)
