@@ -26,6 +26,9 @@ struct DocumentLimits
     qint64 inflateGraceBytes = 1024 * 1024;
     qint64 archiveRatio = 50;
     qint64 archiveGraceBytes = 8 * 1024 * 1024;
+    // An archive's text parts are translated a batch of about this many
+    // bytes at a time (a larger part alone), each dropped before the next.
+    qint64 batchBytes = 4 * 1024 * 1024;
     // Nesting of elements in one XML part; document type declarations, and
     // so every entity of one's own, are refused outright.
     int xmlDepth = 256;

@@ -8,6 +8,7 @@
 #include "server/engine/HtmlPage.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -74,13 +75,14 @@ Identity identify(ZipPackage& zip, const FormatRow* row)
     return {kind, given};
 }
 
-// The parts with text, checked, their indexes in the package and their
-// rules (none for a book's chapters).
+// The parts with text, each read and checked here and dropped again: a
+// document's parts are never all in memory at once. Their indexes in the
+// package, their rules (none for a book's chapters), and their size together.
 struct Parts
 {
     QList<qsizetype> indexes;
-    QList<QByteArray> parts;
     QList<const PackageParts::Rule*> rules;
+    qint64 bytes = 0;
 };
 
 Parts textParts(const DocumentJob& job, ZipPackage& zip, Kind kind, const QString& what)
@@ -107,18 +109,16 @@ Parts textParts(const DocumentJob& job, ZipPackage& zip, Kind kind, const QStrin
                                : !(rule = PackageParts::ruleFor(kind, name)))
             continue;
         job.run.check();
-        QByteArray part = zip.read(i);
+        const QByteArray part = zip.read(i);
         // A sheet only when it holds text of its own.
         if (rule && !rule->onlyWith.isEmpty() && !part.contains(rule->onlyWith))
             continue;
         const QString problem = XmlGuard::problem(part, job.limits.xmlDepth, kind == Kind::Epub);
         if (!problem.isEmpty())
             refuse(QStringLiteral("its part \"%1\": %2").arg(name, problem));
-        if (kind == Kind::Epub)
-            part = HtmlPage::spellOutLetters(QString::fromUtf8(part)).toUtf8();
         found.indexes << i;
-        found.parts << part;
         found.rules << rule;
+        found.bytes += part.size();
     }
     if (kind == Kind::Epub) {
         // A book whose chapters are locked by DRM cannot be read.
@@ -132,9 +132,39 @@ Parts textParts(const DocumentJob& job, ZipPackage& zip, Kind kind, const QStrin
             }
         }
     }
-    if (found.parts.isEmpty() && kind == Kind::Word)
+    if (found.indexes.isEmpty() && kind == Kind::Word)
         refuse(QStringLiteral("it has no text part"));
     return found;
+}
+
+// A text part as the filters take it.
+QByteArray load(ZipPackage& zip, qsizetype index, Kind kind)
+{
+    QByteArray part = zip.read(index);
+    if (kind == Kind::Epub)
+        part = HtmlPage::spellOutLetters(QString::fromUtf8(part)).toUtf8();
+    return part;
+}
+
+// One batch of parts through the filters, under the document's clock and
+// cancel, its progress reported as a share of the whole document's.
+QList<QByteArray> translateBatch(const DocumentJob& job, Kind kind, const QList<QByteArray>& parts,
+                                 const QList<const PackageParts::Rule*>& rules, qint64 before,
+                                 qint64 bytes, qint64 total)
+{
+    const DocumentRun& run = job.run;
+    DocumentControl share;
+    share.deadline = run.deadline();
+    share.cancelled = [&run] { return run.cancelled(); };
+    share.progress = [&](qint64 done, qint64 of) {
+        run.progress(before + (of > 0 ? done * bytes / of : bytes),
+                     std::max(total, before + bytes));
+    };
+    const DocumentRun batchRun(share, run.left(job.limits.maxTime), nullptr);
+    const DocumentJob batch{job.engine, job.limits,   batchRun, job.mode,
+                            job.text,   job.maxChars, job.dir};
+    return kind == Kind::Epub ? batch.translateHtmlParts(parts)
+                              : PackageParts::translate(parts, rules, batch.scratchContext());
 }
 } // namespace
 
@@ -150,14 +180,14 @@ TranslatedDocument PackageRoute::translate(const DocumentJob& job, const QByteAr
 
     if (job.text) {
         QString& out = *job.text;
-        for (qsizetype k = 0; k < found.parts.size(); ++k) {
+        for (qsizetype k = 0; k < found.indexes.size(); ++k) {
             if (out.size() >= job.maxChars)
                 break;
             // The text that is translated: no formulas, no placeholders'
             // prompts.
+            const QByteArray part = load(zip, found.indexes[k], kind);
             const PackageParts::Rule* rule = found.rules[k];
-            out += XmlGuard::text(rule ? PackageParts::hold(found.parts[k], *rule).part
-                                       : found.parts[k],
+            out += XmlGuard::text(rule ? PackageParts::hold(part, *rule).part : part,
                                   job.maxChars - out.size());
             out += QLatin1Char(' ');
         }
@@ -165,21 +195,42 @@ TranslatedDocument PackageRoute::translate(const DocumentJob& job, const QByteAr
         return {};
     }
 
-    const QList<QByteArray> translated =
-        kind == Kind::Epub
-            ? job.translateHtmlParts(found.parts)
-            : PackageParts::translate(found.parts, found.rules, job.scratchContext());
-    for (qsizetype k = 0; k < found.indexes.size(); ++k) {
-        const QString name = QString::fromUtf8(zip.entries()[found.indexes[k]].name);
-        const QString problem =
-            XmlGuard::problem(translated[k], job.limits.xmlDepth, kind == Kind::Epub);
-        if (!problem.isEmpty())
-            throw DocumentError(DocumentError::Kind::Failed,
-                                QStringLiteral("The translation could not be put "
-                                               "back into the part \"%1\" of the "
-                                               "%2: %3")
-                                    .arg(name, what, problem));
-        zip.replace(found.indexes[k], translated[k]);
+    // Batch by batch: parts up to batchBytes together share one run of the
+    // filters (a presentation's slides, a document's headers); each batch
+    // is inflated, translated, put back (held deflated) and dropped before
+    // the next is read.
+    qint64 done = 0;
+    for (qsizetype k = 0; k < found.indexes.size();) {
+        QList<qsizetype> batch;
+        QList<QByteArray> parts;
+        QList<const PackageParts::Rule*> rules;
+        qint64 bytes = 0;
+        do {
+            job.run.check();
+            batch << found.indexes[k];
+            rules << found.rules[k];
+            parts << load(zip, found.indexes[k], kind);
+            bytes += parts.last().size();
+            ++k;
+        } while (k < found.indexes.size() &&
+                 bytes + static_cast<qint64>(zip.entries()[found.indexes[k]].size) <=
+                     job.limits.batchBytes);
+        const QList<QByteArray> translated =
+            translateBatch(job, kind, parts, rules, done, bytes, found.bytes);
+        parts.clear();
+        for (qsizetype j = 0; j < batch.size(); ++j) {
+            const QString name = QString::fromUtf8(zip.entries()[batch[j]].name);
+            const QString problem =
+                XmlGuard::problem(translated[j], job.limits.xmlDepth, kind == Kind::Epub);
+            if (!problem.isEmpty())
+                throw DocumentError(DocumentError::Kind::Failed,
+                                    QStringLiteral("The translation could not be put "
+                                                   "back into the part \"%1\" of the "
+                                                   "%2: %3")
+                                        .arg(name, what, problem));
+            zip.replace(batch[j], translated[j]);
+        }
+        done += bytes;
     }
     job.run.check();
     return DocumentJob::result(zip.save(), fileName, *identity.given);

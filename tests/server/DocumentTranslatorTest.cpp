@@ -896,4 +896,47 @@ TEST(DocumentsHostile, ArchivesAreBoundedWholeAsWellAsByPart)
     EXPECT_TRUE(back.read("c.xml").isEmpty());
 }
 
+TEST(DocumentsHostile, PartsGoBatchByBatchUnderOneProgress)
+{
+    // Each part in a batch of its own, and all in one: the same document
+    // comes back, and the progress runs once from nothing to the whole.
+    QTemporaryDir scratch;
+    EchoEngine echo;
+    const QByteArray ns =
+        "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"";
+    static const QList<QByteArray> names{"word/header1.xml", "word/header2.xml",
+                                         "word/footer1.xml"};
+    QList<ZipEntry> parts;
+    for (const QByteArray& name : names)
+        parts << ZipEntry{name.constData(), "<w:hdr " + ns + "><w:p><w:r><w:t>Part " + name +
+                                                "</w:t></w:r></w:p></w:hdr>"};
+    const QByteArray file = word(wordXml, parts);
+    QList<QByteArray> texts[2];
+    for (const qint64 batchBytes : {qint64(1), qint64(4 * 1024 * 1024)}) {
+        SCOPED_TRACE(batchBytes);
+        DocumentTranslator::Options options;
+        options.scratchParent = scratch.path();
+        options.limits.batchBytes = batchBytes;
+        DocumentTranslator documents(echo, options);
+        DocumentControl control;
+        QList<std::pair<qint64, qint64>> seen;
+        control.progress = [&](qint64 done, qint64 total) { seen.append({done, total}); };
+        const TranslatedDocument t =
+            documents.translate(file, QStringLiteral("a.docx"), enEs, control);
+        ZipPackage back(t.file, DocumentLimits{}, QString());
+        EXPECT_TRUE(back.read("word/document.xml").contains("[en_es] Red house"));
+        for (const QByteArray& name : names) {
+            EXPECT_TRUE(back.read(name).contains("[en_es] Part " + name)) << name.constData();
+            texts[batchBytes == 1 ? 0 : 1] << back.read(name);
+        }
+        ASSERT_FALSE(seen.isEmpty());
+        for (qsizetype k = 1; k < seen.size(); ++k) {
+            EXPECT_GE(seen[k].first, seen[k - 1].first) << k;
+            EXPECT_EQ(seen[k].second, seen[0].second) << k;
+        }
+        EXPECT_EQ(seen.last().first, seen.last().second);
+    }
+    EXPECT_EQ(texts[0], texts[1]);
+}
+
 } // namespace
