@@ -46,8 +46,9 @@ LAYERS = [(re.compile(pattern), layer) for pattern, layer in LAYERS]
 COMMON = "detect doctypes multipart"
 # The service's wings, lowest first: net includes nothing of the service;
 # the engine only the logging; Apertium and the remote engines the engine
-# and net (the remote engines the multipart form of common/ too); documents the engine and common/; the fronts (SOAP, the gateway,
-# the API) the engine, and the API documents too, never each other; the
+# and net (the remote engines the multipart form of common/ too); documents
+# the engine and common/; the fronts (SOAP, the gateway, the API) the
+# engine, and the API documents too, never each other; the
 # HTTP front neither routes nor engines. Only the top of server/ (main,
 # options, the route table) reaches every wing.
 WINGS = "serverlog net engine apertium remote documents soap gateway api http server"
