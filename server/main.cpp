@@ -110,6 +110,50 @@ std::unique_ptr<TranslationEngine> makeEngine(const ServiceOptions& options)
                                                : QStringLiteral("Apertium on this machine"),
                                            std::move(remotes), routing);
 }
+// The stop signals are taken by one thread with sigwait; every other
+// thread, the server's pool included, is started with them blocked.
+sigset_t blockStopSignals()
+{
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        sigaddset(&stopSignals, sig);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+    return stopSignals;
+}
+
+// A stop takes two seconds at most, whatever runs: what has not ended by
+// then is not waited for, and no child outlives us.
+void endWithin(std::chrono::milliseconds grace)
+{
+    std::thread([grace] {
+        std::this_thread::sleep_for(grace);
+        qCWarning(lcServer) << "work under way did not end in time; stopped without it";
+        killChildren();
+        std::_Exit(0);
+    }).detach();
+}
+
+// The names a request's Host may give besides the service's addresses: a
+// proxy's, from the settings file (beside the engines) and the options.
+QStringList allowedHosts(const ServiceOptions& options)
+{
+    QStringList allowHosts;
+    ProfileFile file(ConfigPaths::serviceSettingsFilePath());
+    file.load();
+    const QString listed =
+        file.readString(QStringLiteral("Service"), QStringLiteral("AllowHost"), QString());
+    for (const QString& name :
+         listed.split(QRegularExpression(QStringLiteral("[,\\s]+")), Qt::SkipEmptyParts)) {
+        if (HostCheck::isName(name))
+            allowHosts << name;
+        else
+            printErr(QStringLiteral("%1: AllowHost: \"%2\" is not a host name; left out")
+                         .arg(file.path(), name.left(80)));
+    }
+    return allowHosts + options.allowHosts;
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -132,14 +176,7 @@ int main(int argc, char** argv)
     if (options.probe)
         return probe(*options.probe);
 
-    // The stop signals are taken by one thread with sigwait; every other
-    // thread, the server's pool included, is started with them blocked.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    for (int sig : {SIGTERM, SIGINT, SIGHUP})
-        sigaddset(&stopSignals, sig);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
+    const sigset_t stopSignals = blockStopSignals();
 
     for (const ListenAddress& address : std::as_const(options.listen)) {
         if (!address.isLoopback())
@@ -194,23 +231,7 @@ int main(int argc, char** argv)
     }
     // Each server knows them all: requests may name any of them, and the
     // gateway fetches none.
-    QStringList allowHosts;
-    {
-        // A proxy's names live in the settings file, beside the engines.
-        ProfileFile file(ConfigPaths::serviceSettingsFilePath());
-        file.load();
-        const QString listed =
-            file.readString(QStringLiteral("Service"), QStringLiteral("AllowHost"), QString());
-        for (const QString& name :
-             listed.split(QRegularExpression(QStringLiteral("[,\\s]+")), Qt::SkipEmptyParts)) {
-            if (HostCheck::isName(name))
-                allowHosts << name;
-            else
-                printErr(QStringLiteral("%1: AllowHost: \"%2\" is not a host name; left out")
-                             .arg(file.path(), name.left(80)));
-        }
-    }
-    allowHosts << options.allowHosts;
+    const QStringList allowHosts = allowedHosts(options);
     const bool keylessLoopbackOnly =
         !apiOptions.keyDigests.isEmpty() && !options.keylessFromAnywhere;
     for (const auto& server : servers)
@@ -235,14 +256,7 @@ int main(int argc, char** argv)
         sigwait(&stopSignals, &sig);
         if (!finished) {
             qCInfo(lcServer) << "stopping on signal" << sig;
-            // A stop takes two seconds at most, whatever runs: what has not
-            // ended by then is not waited for, and no child outlives us.
-            std::thread([] {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-                qCWarning(lcServer) << "work under way did not end in time; stopped without it";
-                killChildren();
-                std::_Exit(0);
-            }).detach();
+            endWithin(std::chrono::milliseconds(1500));
         }
         stopAll();
     });
