@@ -169,8 +169,9 @@ TEST_F(ServiceStop, AClientThatLeavesTakesItsFilterWithIt)
     client = -1;
     EXPECT_TRUE(waitUntil(std::chrono::seconds(2), [&] { return !hasFilter(service.pid()); }));
     for (const Proc& p : before) {
-        if (p.name.rfind("apertium-desht", 0) == 0)
+        if (p.name.rfind("apertium-desht", 0) == 0) {
             EXPECT_FALSE(alive(p.pid)) << p.name;
+        }
     }
     // The service goes on.
     const auto answer = service.get("/languages");
