@@ -8,6 +8,7 @@
 #include "server/engine/HtmlPage.h"
 
 #include <QRegularExpression>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -171,7 +172,7 @@ Parts textParts(const DocumentJob& job, ZipPackage& zip, Kind kind, const QStrin
 }
 } // namespace
 
-TranslatedDocument PackageRoute::translate(const DocumentJob& job, const QByteArray& file,
+TranslatedDocument PackageRoute::translate(DocumentJob& job, const QByteArray& file,
                                            const QString& fileName, const FormatRow* row)
 {
     const QString label = row ? QString::fromLatin1(row->label) : QStringLiteral("document");
@@ -181,16 +182,21 @@ TranslatedDocument PackageRoute::translate(const DocumentJob& job, const QByteAr
     const QString what = QString::fromLatin1(identity.given->label);
     const Parts found = textParts(job, zip, kind, what);
 
-    if (job.text) {
-        QString& out = *job.text;
+    if (job.text || job.detect) {
+        QString text;
         for (const QByteArray& part : std::as_const(found.parts)) {
-            if (out.size() >= job.maxChars)
+            if (text.size() >= job.maxChars)
                 break;
-            out += XmlGuard::text(part, job.maxChars - out.size());
-            out += QLatin1Char(' ');
+            text += XmlGuard::text(part, job.maxChars - text.size());
+            text += QLatin1Char(' ');
         }
-        out = out.left(job.maxChars);
-        return {};
+        text = text.left(job.maxChars);
+        if (job.text) {
+            *job.text = text;
+            return {};
+        }
+        if (std::optional<TranslatedDocument> whole = job.detectSource(text))
+            return std::move(*whole);
     }
 
     const QList<QByteArray> translated =
