@@ -1,6 +1,8 @@
 #include "server/api/DocumentJobs.h"
 
 #include "server/api/ApiError.h"
+#include "server/api/ApiLanguages.h"
+#include "server/api/DocumentFormats.h"
 #include "server/documents/DocumentError.h"
 
 #include <algorithm>
@@ -15,7 +17,7 @@ struct DocumentJobs::TurnState
 
 DocumentJobs::DocumentJobs(TranslationEngine& engine, const DocumentTranslator::Options& options,
                            int jobs)
-    : m_translator(engine, options), m_jobs(std::max(1, jobs))
+    : m_engine(engine), m_translator(engine, options), m_jobs(std::max(1, jobs))
 {
 }
 
@@ -121,6 +123,67 @@ void DocumentJobs::cancel(const QString& id)
         }
     }
     m_turnFree.notify_all();
+}
+
+namespace {
+// Where the language found is the one asked for: nothing to translate.
+struct SameLanguage
+{
+};
+} // namespace
+
+DocumentJobs::Translated DocumentJobs::translate(const QByteArray& file, const QString& fileName,
+                                                 const QString& source, const QString& target,
+                                                 const DocumentControl& control)
+{
+    const ApiLanguages::Table table = ApiLanguages::table(m_engine);
+    // The checks, in their order, once the source language is known.
+    const auto modeFrom = [&](const QString& from) -> std::optional<TranslationMode> {
+        if (!ApiLanguages::isSupported(table, from))
+            throw ApiError::invalid(QStringLiteral("%1 is not supported").arg(from));
+        if (!ApiLanguages::isSupported(table, target))
+            throw ApiError::invalid(QStringLiteral("%1 is not supported").arg(target));
+        if (from == target)
+            return std::nullopt;
+        return ApiLanguages::checkedMode(m_engine, from, target);
+    };
+    // A document already in the language asked for comes back as it is.
+    const auto asItIs = [&] {
+        const QString extension = fileExtension(fileName).mid(1);
+        return TranslatedDocument{file, fileName, DocumentTranslator::mimeTypeOf(extension),
+                                  extension};
+    };
+    Translated out;
+    if (source != QLatin1String("auto")) {
+        const std::optional<TranslationMode> mode = modeFrom(source);
+        out.document = mode ? m_translator.translate(file, fileName, *mode, control) : asItIs();
+        return out;
+    }
+    // Found in the middle of the translation: a refusal goes through it as
+    // a DocumentError, which says the same to the client.
+    const auto detect = [&](const QString& text) {
+        const QList<LanguageDetector::Guess> guesses = LanguageDetector::detect(text);
+        if (guesses.isEmpty())
+            throw DocumentError(DocumentError::Kind::Refused,
+                                QStringLiteral("Invalid request: the language of the file cannot "
+                                               "be detected; give it as the source parameter"));
+        out.detected = guesses.front();
+        std::optional<TranslationMode> mode;
+        try {
+            mode = modeFrom(guesses.front().code);
+        } catch (const ApiError& e) {
+            throw DocumentError(DocumentError::Kind::Refused, e.message());
+        }
+        if (!mode)
+            throw SameLanguage{};
+        return *mode;
+    };
+    try {
+        out.document = m_translator.translate(file, fileName, detect, control);
+    } catch (const SameLanguage&) {
+        out.document = asItIs();
+    }
+    return out;
 }
 
 ApiError DocumentJobs::errorOf(const DocumentError& e)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/LanguageDetector.h"
 #include "server/documents/DocumentTranslator.h"
 
 #include <QString>
@@ -76,6 +77,20 @@ public:
 
     DocumentTranslator& translator() { return m_translator; }
 
+    struct Translated
+    {
+        TranslatedDocument document;
+        // The language found, when the source was "auto".
+        std::optional<LanguageDetector::Guess> detected;
+    };
+    // The document translated from source ("auto": the language of its
+    // own text, found in the text the translation reads, so that the
+    // document is read and converted once) into target; a document already
+    // in that language comes back as it is. Throws ApiError (400: a
+    // language the engine does not offer, or none found) or DocumentError.
+    Translated translate(const QByteArray& file, const QString& fileName, const QString& source,
+                         const QString& target, const DocumentControl& control);
+
     // The answer to a document the translator did not translate: 400 for
     // what the sender can change, 413, 503 when cancelled, else 500.
     static ApiError errorOf(const DocumentError& e);
@@ -83,6 +98,7 @@ public:
     static QString contentTypeOf(const TranslatedDocument& document);
 
 private:
+    TranslationEngine& m_engine;
     DocumentTranslator m_translator;
     const int m_jobs;
 

@@ -433,34 +433,9 @@ LibreTranslateApi::Reply LibreTranslateApi::translateFile(const Request& request
     try {
         const DocumentJobs::Turn turn(m_jobs, progressId);
         const DocumentControl control = turn.control();
-        QString from = source;
-        std::optional<Detected> detected;
-        if (source == QLatin1String("auto")) {
-            const QList<LanguageDetector::Guess> guesses = LanguageDetector::detect(
-                m_jobs.translator().detectText(file.data, file.fileName, 20000, control));
-            if (guesses.isEmpty())
-                throw ApiError::invalid(QStringLiteral(
-                    "Invalid request: the language of the file cannot be detected; give it as "
-                    "the source parameter"));
-            from = guesses.front().code;
-            detected = Detected{guesses.front().code, guesses.front().confidence};
-        }
-        const ApiLanguages::Table table = ApiLanguages::table(m_engine);
-        if (!ApiLanguages::isSupported(table, from))
-            throw ApiError::invalid(QStringLiteral("%1 is not supported").arg(from));
-        if (!ApiLanguages::isSupported(table, target))
-            throw ApiError::invalid(QStringLiteral("%1 is not supported").arg(target));
-        // A document already in the language asked for comes back as it is.
-        TranslatedDocument translated;
-        if (from == target) {
-            const QString extension = fileExtension(file.fileName).mid(1);
-            translated = {file.data, file.fileName, DocumentTranslator::mimeTypeOf(extension),
-                          extension};
-        } else {
-            translated = m_jobs.translator().translate(
-                file.data, file.fileName, ApiLanguages::checkedMode(m_engine, from, target),
-                control);
-        }
+        const DocumentJobs::Translated result =
+            m_jobs.translate(file.data, file.fileName, source, target, turn.control());
+        const TranslatedDocument& translated = result.document;
         const QString format = QLatin1Char('.') + translated.formatGiven;
         const QString name = downloadName(file.fileName, target, format);
         QString id;
@@ -476,9 +451,9 @@ LibreTranslateApi::Reply LibreTranslateApi::translateFile(const Request& request
         // WordPerfect file).
         QJsonObject answer{{QStringLiteral("translatedFileUrl"), url},
                            {QStringLiteral("translatedFileFormat"), format}};
-        if (detected)
+        if (result.detected)
             answer.insert(QStringLiteral("detectedLanguage"),
-                          detectedObject(detected->code, detected->confidence));
+                          detectedObject(result.detected->code, result.detected->confidence));
         return jsonReply(QJsonDocument(answer));
     } catch (const DocumentError& e) {
         qCInfo(lcServer).noquote() << "api: document not translated:" << e.message();

@@ -100,13 +100,13 @@ Marked mark(Filter filter, const QList<QByteArray>& parts, const Context& contex
     return marked;
 }
 
-QList<QByteArray> split(const QByteArray& output, const Marked& marked)
+QList<QByteArray> split(const QByteArray& output, const QList<QByteArray>& markers)
 {
-    if (marked.markers.isEmpty())
+    if (markers.isEmpty())
         return {output};
     QList<QByteArray> parts;
     qsizetype from = -1;
-    for (const QByteArray& marker : marked.markers) {
+    for (const QByteArray& marker : markers) {
         const qsizetype at = output.indexOf(marker, from < 0 ? 0 : from);
         if (at < 0)
             throw DocumentError(DocumentError::Kind::Failed,
@@ -139,11 +139,20 @@ QList<QByteArray> translate(Filter filter, const QList<QByteArray>& parts, const
 {
     if (parts.isEmpty())
         return {};
-    const Programs p = programs(filter);
+    return translateDeformatted(filter, deformatParts(filter, parts, context), context);
+}
+
+Deformatted deformatParts(Filter filter, const QList<QByteArray>& parts, const Context& context)
+{
     const Marked marked = mark(filter, parts, context);
-    const QByteArray stream = run(p.deformatter, marked.input, context);
+    return {run(programs(filter).deformatter, marked.input, context), marked.markers};
+}
+
+QList<QByteArray> translateDeformatted(Filter filter, const Deformatted& deformatted,
+                                       const Context& context)
+{
     const QByteArray translated =
-        DocumentStreams::translate(*context.engine, context.mode, stream, *context.run);
-    return split(run(p.reformatter, translated, context), marked);
+        DocumentStreams::translate(*context.engine, context.mode, deformatted.stream, *context.run);
+    return split(run(programs(filter).reformatter, translated, context), deformatted.markers);
 }
 } // namespace ApertiumFilters

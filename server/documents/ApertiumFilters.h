@@ -35,6 +35,18 @@ struct Context
 
 // The parts translated, in their order. Throws DocumentError.
 QList<QByteArray> translate(Filter filter, const QList<QByteArray>& parts, const Context& context);
+
+// translate() in two steps, for a caller that reads the stream before it
+// is translated (to find its language): the deformatter's stream with the
+// markers that part it, then the parts translated from it.
+struct Deformatted
+{
+    QByteArray stream;
+    QList<QByteArray> markers;
+};
+Deformatted deformatParts(Filter filter, const QList<QByteArray>& parts, const Context& context);
+QList<QByteArray> translateDeformatted(Filter filter, const Deformatted& deformatted,
+                                       const Context& context);
 // The deformatter's stream of the parts, untranslated.
 QByteArray deformat(Filter filter, const QList<QByteArray>& parts, const Context& context);
 } // namespace ApertiumFilters

@@ -1,6 +1,7 @@
 #include "server/documents/DocumentJob.h"
 
 #include "common/DocumentTypes.h"
+#include "server/documents/DocumentError.h"
 #include "server/engine/TranslationEngine.h"
 
 #include <QFileInfo>
@@ -41,6 +42,32 @@ QList<QByteArray> DocumentJob::translateHtmlParts(const QList<QByteArray>& parts
     }
     run.check();
     return out;
+}
+
+std::optional<TranslatedDocument> DocumentJob::detectSource(const QString& text)
+{
+    const TranslationMode found = detect(text.left(maxChars));
+    if (!engine.canTranslate(found))
+        throw DocumentError(
+            DocumentError::Kind::NoPair,
+            QStringLiteral("No translation from %1 to %2 is installed")
+                .arg(ServiceLanguages::name(found.source), ServiceLanguages::name(found.target)));
+    mode = found;
+    detect = nullptr;
+    return translateWhole();
+}
+
+std::optional<TranslatedDocument> DocumentJob::translateWhole()
+{
+    if (!mode || !row)
+        return std::nullopt;
+    std::optional<QByteArray> whole =
+        engine.translateFile(*mode, nameWithExtension(fileName, row->extension), original);
+    run.check();
+    if (!whole)
+        return std::nullopt;
+    translatedWhole = true;
+    return result(std::move(*whole), fileName, *row);
 }
 
 QString DocumentJob::nameWithExtension(const QString& fileName, const char* extension)

@@ -195,20 +195,26 @@ TranslatedDocument DocumentTranslator::translate(const QByteArray& file, const Q
             DocumentError::Kind::NoPair,
             QStringLiteral("No translation from %1 to %2 is installed")
                 .arg(ServiceLanguages::name(mode.source), ServiceLanguages::name(mode.target)));
-    return run(file, fileName, &mode, nullptr, 0, control);
+    return run(file, fileName, {&mode, nullptr, nullptr, 0}, control);
+}
+
+TranslatedDocument DocumentTranslator::translate(const QByteArray& file, const QString& fileName,
+                                                 const DocumentJob::SourceDetector& detect,
+                                                 const DocumentControl& control, qsizetype maxChars)
+{
+    return run(file, fileName, {nullptr, detect, nullptr, maxChars}, control);
 }
 
 QString DocumentTranslator::detectText(const QByteArray& file, const QString& fileName,
                                        qsizetype maxChars, const DocumentControl& control)
 {
     QString text;
-    run(file, fileName, nullptr, &text, maxChars, control);
+    run(file, fileName, {nullptr, nullptr, &text, maxChars}, control);
     return text;
 }
 
 TranslatedDocument DocumentTranslator::run(const QByteArray& file, const QString& fileName,
-                                           const TranslationMode* mode, QString* text,
-                                           qsizetype maxChars, const DocumentControl& control)
+                                           const Wanted& wanted, const DocumentControl& control)
 {
     const DocumentLimits& limits = m_options.limits;
     if (file.size() > limits.uploadBytes)
@@ -268,18 +274,23 @@ TranslatedDocument DocumentTranslator::run(const QByteArray& file, const QString
                 QStringLiteral("; documents of these types can: ") +
                 supportedExtensions().join(QStringLiteral(", ")));
 
-    DocumentJob work{
-        m_engine, limits, job.run(), mode, text, maxChars, [&job] { return job.dir(); }};
+    DocumentJob work{m_engine,
+                     limits,
+                     job.run(),
+                     wanted.mode ? std::optional<TranslationMode>(*wanted.mode) : std::nullopt,
+                     wanted.text,
+                     wanted.maxChars,
+                     [&job] { return job.dir(); },
+                     wanted.detect,
+                     file,
+                     fileName,
+                     row};
     try {
         // An engine that translates files of this type itself (a server's
-        // own document translation) gets the file whole.
-        if (mode && row) {
-            std::optional<QByteArray> whole = m_engine.translateFile(
-                *mode, DocumentJob::nameWithExtension(fileName, row->extension), file);
-            job.run().check();
-            if (whole)
-                return DocumentJob::result(std::move(*whole), fileName, *row);
-        }
+        // own document translation) gets the file whole. (Where the source
+        // language is still to be found, once the text has been read.)
+        if (std::optional<TranslatedDocument> whole = work.translateWhole())
+            return std::move(*whole);
         if (!row)
             return PackageRoute::translate(work, file, fileName, nullptr);
         switch (row->route) {

@@ -53,6 +53,13 @@ public:
     // DocumentError with the sentence for the user.
     TranslatedDocument translate(const QByteArray& file, const QString& fileName,
                                  const TranslationMode& mode, const DocumentControl& control = {});
+    // Translates `file` from the language of its own text: `detect` gets
+    // the first maxChars of the text the translation reads anyway (the
+    // document is read, and converted by LibreOffice, once) and gives the
+    // mode, or throws DocumentError to refuse the document.
+    TranslatedDocument translate(const QByteArray& file, const QString& fileName,
+                                 const DocumentJob::SourceDetector& detect,
+                                 const DocumentControl& control = {}, qsizetype maxChars = 20000);
     // The document's text, at most maxChars of it, for detecting its
     // language. Throws DocumentError as translate() does.
     QString detectText(const QByteArray& file, const QString& fileName, qsizetype maxChars = 20000,
@@ -71,8 +78,16 @@ private:
     class Job;
     friend class Job;
 
-    TranslatedDocument run(const QByteArray& file, const QString& fileName,
-                           const TranslationMode* mode, QString* text, qsizetype maxChars,
+    // What a run is for: a translation with a mode, one whose source
+    // language is found with detect, or (text) the document's text.
+    struct Wanted
+    {
+        const TranslationMode* mode;
+        DocumentJob::SourceDetector detect;
+        QString* text;
+        qsizetype maxChars;
+    };
+    TranslatedDocument run(const QByteArray& file, const QString& fileName, const Wanted& wanted,
                            const DocumentControl& control);
     QString scratchRoot();
 

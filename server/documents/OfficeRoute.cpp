@@ -28,7 +28,7 @@ QByteArray readConversion(const QString& path)
 }
 } // namespace
 
-TranslatedDocument OfficeRoute::translate(const DocumentJob& job, const QByteArray& file,
+TranslatedDocument OfficeRoute::translate(DocumentJob& job, const QByteArray& file,
                                           const QString& fileName, const DocumentTypes::Type& row,
                                           const Settings& settings)
 {
@@ -46,7 +46,10 @@ TranslatedDocument OfficeRoute::translate(const DocumentJob& job, const QByteArr
     const QByteArray docx = readConversion(docxPath);
     const TranslatedDocument translated =
         PackageRoute::translate(job, docx, fileName, DocumentTypes::find(QStringLiteral("docx")));
-    if (job.text || !row.writeBack)
+    // With the text only, a type LibreOffice cannot write, or a document
+    // the engine translated whole (its language found in the .docx's text),
+    // what came back is the answer.
+    if (job.text || !row.writeBack || job.translatedWhole)
         return translated;
     QDir(dir).mkdir(QStringLiteral("translated"));
     QDir(dir).mkdir(QStringLiteral("back"));

@@ -24,7 +24,6 @@ struct Settings
 
 // With job.text set, fills it with the document's text instead and returns
 // nothing. Throws DocumentError.
-TranslatedDocument translate(const DocumentJob& job, const QByteArray& file,
-                             const QString& fileName, const DocumentTypes::Type& row,
-                             const Settings& settings);
+TranslatedDocument translate(DocumentJob& job, const QByteArray& file, const QString& fileName,
+                             const DocumentTypes::Type& row, const Settings& settings);
 } // namespace OfficeRoute

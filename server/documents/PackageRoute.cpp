@@ -9,6 +9,7 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -168,7 +169,7 @@ QList<QByteArray> translateBatch(const DocumentJob& job, Kind kind, const QList<
 }
 } // namespace
 
-TranslatedDocument PackageRoute::translate(const DocumentJob& job, const QByteArray& file,
+TranslatedDocument PackageRoute::translate(DocumentJob& job, const QByteArray& file,
                                            const QString& fileName, const FormatRow* row)
 {
     const QString label = row ? QString::fromLatin1(row->label) : QStringLiteral("document");
@@ -178,21 +179,26 @@ TranslatedDocument PackageRoute::translate(const DocumentJob& job, const QByteAr
     const QString what = QString::fromLatin1(identity.given->label);
     const Parts found = textParts(job, zip, kind, what);
 
-    if (job.text) {
-        QString& out = *job.text;
+    if (job.text || job.detect) {
+        QString text;
         for (qsizetype k = 0; k < found.indexes.size(); ++k) {
-            if (out.size() >= job.maxChars)
+            if (text.size() >= job.maxChars)
                 break;
             // The text that is translated: no formulas, no placeholders'
             // prompts.
             const QByteArray part = load(zip, found.indexes[k], kind);
             const PackageParts::Rule* rule = found.rules[k];
-            out += XmlGuard::text(rule ? PackageParts::hold(part, *rule).part : part,
-                                  job.maxChars - out.size());
-            out += QLatin1Char(' ');
+            text += XmlGuard::text(rule ? PackageParts::hold(part, *rule).part : part,
+                                   job.maxChars - text.size());
+            text += QLatin1Char(' ');
         }
-        out = out.left(job.maxChars);
-        return {};
+        text = text.left(job.maxChars);
+        if (job.text) {
+            *job.text = text;
+            return {};
+        }
+        if (std::optional<TranslatedDocument> whole = job.detectSource(text))
+            return std::move(*whole);
     }
 
     // Batch by batch: parts up to batchBytes together share one run of the

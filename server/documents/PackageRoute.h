@@ -18,6 +18,6 @@ namespace PackageRoute {
 // `row` is the type the file's name gave, or null: the package's own parts
 // decide, and they win over the name. With job.text set, fills it with the
 // parts' text instead and returns nothing. Throws DocumentError.
-TranslatedDocument translate(const DocumentJob& job, const QByteArray& file,
-                             const QString& fileName, const DocumentTypes::Type* row);
+TranslatedDocument translate(DocumentJob& job, const QByteArray& file, const QString& fileName,
+                             const DocumentTypes::Type* row);
 } // namespace PackageRoute

@@ -3,11 +3,13 @@
 #include "common/DocumentTypes.h"
 #include "server/documents/ApertiumFilters.h"
 #include "server/engine/HtmlPage.h"
+#include "server/engine/TranslationEngine.h"
 
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -142,7 +144,7 @@ SubtitleLines subtitleLines(const QString& in)
 }
 } // namespace
 
-TranslatedDocument TextRoutes::html(const DocumentJob& job, const QByteArray& file,
+TranslatedDocument TextRoutes::html(DocumentJob& job, const QByteArray& file,
                                     const QString& fileName, const FormatRow& row)
 {
     const DecodedText decoded = decodeText(file, HtmlPage::Kind::Html);
@@ -153,11 +155,28 @@ TranslatedDocument TextRoutes::html(const DocumentJob& job, const QByteArray& fi
             job.maxChars);
         return {};
     }
-    QString out = QString::fromUtf8(job.translateHtmlParts({page}).front());
-    return DocumentJob::result(declareUtf8(out).toUtf8(), fileName, row);
+    QByteArray out;
+    if (job.detect) {
+        // The page is deformatted once: its language is found in the
+        // stream that is then translated.
+        const ApertiumFilters::Deformatted deformatted =
+            ApertiumFilters::deformatParts(ApertiumFilters::Filter::Html, {page}, job.context());
+        if (std::optional<TranslatedDocument> whole =
+                job.detectSource(DocumentStreams::streamText(deformatted.stream, job.maxChars)))
+            return std::move(*whole);
+        if (!job.engine.takesHtml(*job.mode))
+            out = ApertiumFilters::translateDeformatted(ApertiumFilters::Filter::Html, deformatted,
+                                                        job.context())
+                      .front();
+        else
+            out = job.translateHtmlParts({page}).front();
+    } else {
+        out = job.translateHtmlParts({page}).front();
+    }
+    return DocumentJob::result(declareUtf8(QString::fromUtf8(out)).toUtf8(), fileName, row);
 }
 
-TranslatedDocument TextRoutes::plain(const DocumentJob& job, const QByteArray& file,
+TranslatedDocument TextRoutes::plain(DocumentJob& job, const QByteArray& file,
                                      const QString& fileName, const FormatRow& row)
 {
     const DecodedText decoded = decodeText(file, HtmlPage::Kind::Text);
@@ -165,12 +184,16 @@ TranslatedDocument TextRoutes::plain(const DocumentJob& job, const QByteArray& f
         *job.text = decoded.text.left(job.maxChars);
         return {};
     }
+    if (job.detect) {
+        if (std::optional<TranslatedDocument> whole = job.detectSource(decoded.text))
+            return std::move(*whole);
+    }
     const QString out =
         DocumentStreams::translateText(job.engine, *job.mode, decoded.text, job.run);
     return DocumentJob::result(encodeText(decoded, out), fileName, row);
 }
 
-TranslatedDocument TextRoutes::subtitles(const DocumentJob& job, const QByteArray& file,
+TranslatedDocument TextRoutes::subtitles(DocumentJob& job, const QByteArray& file,
                                          const QString& fileName, const FormatRow& row)
 {
     const DecodedText decoded = decodeText(file, HtmlPage::Kind::Text);
@@ -186,6 +209,11 @@ TranslatedDocument TextRoutes::subtitles(const DocumentJob& job, const QByteArra
     if (job.text) {
         *job.text = texts.join(QLatin1Char('\n')).left(job.maxChars);
         return {};
+    }
+    if (job.detect) {
+        if (std::optional<TranslatedDocument> whole =
+                job.detectSource(texts.join(QLatin1Char('\n'))))
+            return std::move(*whole);
     }
     const QStringList translated =
         DocumentStreams::translateTexts(job.engine, *job.mode, texts, true, job.run);

@@ -15,10 +15,10 @@ struct Type;
 // text lines only. With job.text set, each fills it with the document's
 // text instead and returns nothing. Each throws DocumentError.
 namespace TextRoutes {
-TranslatedDocument html(const DocumentJob& job, const QByteArray& file, const QString& fileName,
+TranslatedDocument html(DocumentJob& job, const QByteArray& file, const QString& fileName,
                         const DocumentTypes::Type& row);
-TranslatedDocument plain(const DocumentJob& job, const QByteArray& file, const QString& fileName,
+TranslatedDocument plain(DocumentJob& job, const QByteArray& file, const QString& fileName,
                          const DocumentTypes::Type& row);
-TranslatedDocument subtitles(const DocumentJob& job, const QByteArray& file,
-                             const QString& fileName, const DocumentTypes::Type& row);
+TranslatedDocument subtitles(DocumentJob& job, const QByteArray& file, const QString& fileName,
+                             const DocumentTypes::Type& row);
 } // namespace TextRoutes

@@ -442,6 +442,49 @@ TEST_F(Documents, TheTextForLanguageDetectionIsTheDocumentsOwn)
     }
     EXPECT_EQ(documents().detectText("The annual report", QStringLiteral("a.txt")),
               QStringLiteral("The annual report"));
+
+    // Translated with the source to be found: the detector gets that same
+    // text, once, and the document comes back as with the source given.
+    const struct
+    {
+        const char* name;
+        QByteArray file;
+    } cases[] = {
+        {"x.docx", made[QStringLiteral("docx")]},
+        {"x.epub", made[QStringLiteral("epub")]},
+        {"x.xlsx", made[QStringLiteral("xlsx")]},
+        {"a.txt", "The annual report\n\nRed house\n"},
+        {"p.html", "<html><body><p>The annual report</p><p><b>Red</b> house</p></body></html>"},
+        {"f.srt", "1\r\n00:00:01,000 --> 00:00:03,500\r\nThe annual report\r\n"},
+    };
+    for (const auto& c : cases) {
+        const QString name = QString::fromLatin1(c.name);
+        QStringList seen;
+        const TranslatedDocument found =
+            documents().translate(c.file, name, [&](const QString& text) {
+                seen << text;
+                return enEs;
+            });
+        const TranslatedDocument given = documents().translate(c.file, name, enEs);
+        ASSERT_EQ(seen.size(), 1) << c.name;
+        EXPECT_EQ(seen.front(), documents().detectText(c.file, name)) << c.name;
+        EXPECT_EQ(found.fileName, given.fileName);
+        EXPECT_EQ(documents().detectText(found.file, found.fileName),
+                  documents().detectText(given.file, given.fileName))
+            << c.name;
+    }
+    // The detector's refusal is the document's.
+    try {
+        documents().translate(made[QStringLiteral("docx")], QStringLiteral("x.docx"),
+                              [](const QString&) -> TranslationMode {
+                                  throw DocumentError(DocumentError::Kind::Refused,
+                                                      QStringLiteral("No language here"));
+                              });
+        ADD_FAILURE() << "translated without a language";
+    } catch (const DocumentError& e) {
+        EXPECT_EQ(e.kind(), DocumentError::Kind::Refused);
+        EXPECT_EQ(e.message(), QStringLiteral("No language here"));
+    }
 }
 
 // Hostile and broken documents. Each is refused with a sentence that says

@@ -21,6 +21,7 @@
 #include <atomic>
 #include <future>
 #include <gtest/gtest.h>
+#include <map>
 #include <thread>
 
 QT_BEGIN_NAMESPACE
@@ -96,6 +97,8 @@ protected:
                 dir->path(), path("report.html"), path("big.html")});
         office({s("--writer"), s("--convert-to"), s("epub"), s("--outdir"), dir->path(),
                 path("report.html")});
+        office({s("--writer"), s("--convert-to"), s("doc:MS Word 97"), s("--outdir"), dir->path(),
+                path("report.html")});
     }
     static void TearDownTestSuite() { dir.reset(); }
     void SetUp() override
@@ -104,7 +107,7 @@ protected:
             GTEST_SKIP() << "LibreOffice is not installed (scripts/deps.sh)";
         if (!QFile::exists(s("/usr/share/apertium/modes/eng-spa.mode")))
             GTEST_SKIP() << "Apertium eng-spa is not installed (scripts/deps.sh)";
-        for (const char* name : {"report.docx", "big.docx", "report.epub"})
+        for (const char* name : {"report.docx", "big.docx", "report.epub", "report.doc"})
             ASSERT_FALSE(readAll(path(name)).isEmpty()) << "LibreOffice did not make " << name;
     }
 
@@ -127,8 +130,10 @@ protected:
     // test's own.
     struct Service
     {
-        explicit Service(const QStringList& arguments = {})
-            : process(arguments, {s("TMPDIR=") + tmp.path(), s("XDG_CACHE_HOME=") + cache.path()})
+        explicit Service(const QStringList& arguments = {}, const QStringList& environment = {})
+            : process(arguments,
+                      QStringList{s("TMPDIR=") + tmp.path(), s("XDG_CACHE_HOME=") + cache.path()} +
+                          environment)
         {
         }
         QTemporaryDir tmp;
@@ -214,6 +219,37 @@ TEST_F(ServiceDocuments, TranslatesALibreOfficeDocumentAndAPivotPair)
     EXPECT_TRUE(plainText(pt).contains(s("Ontem os meninos"))) << plainText(pt).toStdString();
     EXPECT_TRUE(service.workingFiles().isEmpty())
         << service.workingFiles().join(s(" ")).toStdString();
+}
+
+// With source=auto a Word 97 document is converted by LibreOffice once in
+// and once out, as with its source given: its language is found in the
+// text the translation reads anyway. A soffice first on the service's PATH
+// counts its starts.
+TEST_F(ServiceDocuments, AutoStartsLibreOfficeNoMoreOftenThanAGivenSource)
+{
+    QTemporaryDir bin;
+    const QString starts = bin.filePath(s("starts"));
+    const QString wrapper = bin.filePath(s("soffice"));
+    writeAll(
+        wrapper,
+        (s("#!/bin/sh\necho start >> '%1'\nexec '%2' \"$@\"\n").arg(starts, soffice())).toUtf8());
+    QFile::setPermissions(wrapper, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    Service service({},
+                    {s("PATH=") + bin.path() + QLatin1Char(':') + qEnvironmentVariable("PATH")});
+    ASSERT_TRUE(service.process.isRunning()) << service.process.error().toStdString();
+    const std::string doc = readAll(path("report.doc")).toStdString();
+    std::map<std::string, int> counted;
+    for (const char* source : {"en", "auto"}) {
+        SCOPED_TRACE(source);
+        QFile::remove(starts);
+        const Answer a = service.upload("report.doc", doc, source, "es");
+        ASSERT_EQ(a.status, 200) << a.body;
+        EXPECT_EQ(a.json().value(s("translatedFileFormat")), s(".doc"));
+        EXPECT_EQ(service.download(a).status, 200);
+        counted[source] = static_cast<int>(readAll(starts).count('\n'));
+    }
+    EXPECT_EQ(counted["en"], 2);
+    EXPECT_EQ(counted["auto"], counted["en"]);
 }
 
 // Types and pairs it does not translate get LibreTranslate's texts; a
