@@ -162,8 +162,9 @@ QList<QByteArray> translateBatch(const DocumentJob& job, Kind kind, const QList<
                      std::max(total, before + bytes));
     };
     const DocumentRun batchRun(share, run.left(job.limits.maxTime), nullptr);
-    const DocumentJob batch{job.engine, job.limits,   batchRun, job.mode,
-                            job.text,   job.maxChars, job.dir};
+    const DocumentJob batch{job.engine,   job.limits,   batchRun, job.mode,
+                            job.text,     job.maxChars, job.dir,  {},
+                            job.original, job.fileName, job.row};
     return kind == Kind::Epub ? batch.translateHtmlParts(parts)
                               : PackageParts::translate(parts, rules, batch.scratchContext());
 }
