@@ -2,7 +2,7 @@
 
 #include "server/ServerLogging.h"
 #include "server/engine/ApertiumStream.h"
-#include "server/engine/HtmlRoute.h"
+#include "server/engine/HtmlFilters.h"
 #include "server/engine/ServiceFault.h"
 
 #include <atomic>
@@ -205,7 +205,7 @@ QByteArray ApertiumEngine::translateStream(const TranslationMode& mode, const QB
 
 QString ApertiumEngine::translateHtml(const TranslationMode& mode, const QString& html)
 {
-    return HtmlRoute::translate(*this, mode, html, 0);
+    return HtmlFilters::translate(*this, mode, html, 0);
 }
 
 void ApertiumEngine::stop()

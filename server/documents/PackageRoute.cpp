@@ -12,7 +12,7 @@
 #include <utility>
 
 namespace {
-using Kind = DocumentTypes::Route;
+using Kind = DocumentTypes::Family;
 using FormatRow = DocumentTypes::Type;
 using Filter = ApertiumFilters::Filter;
 
@@ -92,10 +92,10 @@ Identity identify(ZipPackage& zip, const FormatRow* row)
                                            "can be translated"));
     }
     const FormatRow* given = row;
-    if (!given || given->route != kind) {
+    if (!given || given->family != kind) {
         given = nullptr;
         for (const FormatRow& r : DocumentTypes::all()) {
-            if (r.route != kind)
+            if (r.family != kind)
                 continue;
             if (kind != Kind::OpenDocument || mimetype == r.mimeType) {
                 given = &r;

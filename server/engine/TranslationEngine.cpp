@@ -1,8 +1,8 @@
 #include "server/engine/TranslationEngine.h"
 
-#include "server/engine/HtmlRoute.h"
+#include "server/engine/HtmlFilters.h"
 
 QString TranslationEngine::translateHtml(const TranslationMode& mode, const QString& html)
 {
-    return HtmlRoute::translate(*this, mode, html);
+    return HtmlFilters::translate(*this, mode, html);
 }

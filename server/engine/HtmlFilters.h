@@ -12,7 +12,7 @@ class TranslationEngine;
 // HTML through an engine that translates Apertium's stream format:
 // apertium-deshtml puts the markup into superblanks, the engine translates
 // the stream in pieces, apertium-rehtml puts the markup back.
-namespace HtmlRoute {
+namespace HtmlFilters {
 // The stream in pieces of about this many bytes, each ending where
 // apertium-deshtml ended a block: other requests for the same pair get
 // their turn in between.
@@ -24,4 +24,4 @@ constexpr std::chrono::milliseconds filterTimeout{30000};
 // it itself.
 QString translate(TranslationEngine& engine, const TranslationMode& mode, const QString& html,
                   qsizetype pieceBytes = streamPiece);
-} // namespace HtmlRoute
+} // namespace HtmlFilters

@@ -1,4 +1,4 @@
-#include "server/engine/HtmlRoute.h"
+#include "server/engine/HtmlFilters.h"
 
 #include "server/engine/ApertiumStream.h"
 
@@ -6,7 +6,7 @@
 #include "server/engine/HtmlPage.h"
 #include "server/engine/TranslationEngine.h"
 
-namespace HtmlRoute {
+namespace HtmlFilters {
 QString translate(TranslationEngine& engine, const TranslationMode& mode, const QString& html,
                   qsizetype pieceBytes)
 {
@@ -24,4 +24,4 @@ QString translate(TranslationEngine& engine, const TranslationMode& mode, const 
     return QString::fromUtf8(
         runFilter(QStringLiteral("apertium-rehtml"), {}, translated, filterTimeout));
 }
-} // namespace HtmlRoute
+} // namespace HtmlFilters
