@@ -12,7 +12,7 @@
 #include "server/apertium/ApertiumEngine.h"
 #include "server/engine/FilterProcess.h"
 #include "server/engine/HtmlPage.h"
-#include "server/engine/HtmlRoute.h"
+#include "server/engine/HtmlTranslation.h"
 #include "server/engine/HtmlStream.h"
 
 #include <QCoreApplication>
@@ -92,7 +92,7 @@ int main(int argc, char** argv)
     for (const QString& page : std::as_const(pages)) {
         in += page.size();
         out += (deshtml ? throughDeshtml(engine, mode, page)
-                        : HtmlRoute::translate(engine, mode, page, 0))
+                        : HtmlTranslation::translate(engine, mode, page, 0))
                    .size();
     }
     std::printf("%s: %lld characters in, %lld out, %lld ms\n",

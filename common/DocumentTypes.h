@@ -5,13 +5,14 @@
 #include <span>
 
 // The document types the service translates, written once: the service's
-// routes, the API's list of formats, the command line's choice between a
-// document and plain text, and the window's proposed file names all read
-// this table. Its own small library, so that the client programs know the
+// document translator, the API's list of formats, the command line's
+// choice between a document and plain text, and the window's proposed file
+// names all read this table. Its own small library, so that the client programs know the
 // types without linking the service.
 namespace DocumentTypes {
-// How a type is translated.
-enum class Route {
+// The family of formats a type belongs to: it says how the type is
+// translated.
+enum class Family {
     Word,         // Word's XML parts through apertium-deswxml
     Slides,       // PowerPoint's slides and notes
     Sheet,        // Excel's shared strings and comments
@@ -27,7 +28,7 @@ enum class Route {
 struct Type
 {
     const char* extension; // lower case, no dot: "docx"
-    Route route;
+    Family family;
     const char* mimeType;
     const char* label; // "Word document": what messages call it
     // LibreOffice's --convert-to target for writing the translation back;

@@ -80,14 +80,14 @@ bool sameFile(const QString& existing, const QString& other)
 bool isDocument(const QString& path)
 {
     const DocumentTypes::Type* type = DocumentTypes::find(QFileInfo(path).suffix());
-    return type && type->route != DocumentTypes::Route::Text;
+    return type && type->family != DocumentTypes::Family::Text;
 }
 
 void checkType(const QString& path)
 {
     const QString suffix = QFileInfo(path).suffix();
     const DocumentTypes::Type* type = DocumentTypes::find(suffix);
-    if (type && type->route == DocumentTypes::Route::Pdf)
+    if (type && type->family == DocumentTypes::Family::Pdf)
         throw TarquellError(DocumentTypes::pdfRefusal());
     if (!type)
         throw TarquellError((suffix.isEmpty()

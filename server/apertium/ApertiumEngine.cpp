@@ -2,7 +2,7 @@
 
 #include "server/ServerLogging.h"
 #include "server/engine/ApertiumStream.h"
-#include "server/engine/HtmlRoute.h"
+#include "server/engine/HtmlTranslation.h"
 #include "server/engine/ServiceFault.h"
 #include "server/engine/WorkScope.h"
 
@@ -220,7 +220,7 @@ QByteArray ApertiumEngine::translateStream(const TranslationMode& mode, const QB
 
 QString ApertiumEngine::translateHtml(const TranslationMode& mode, const QString& html)
 {
-    return HtmlRoute::translate(*this, mode, html, 0);
+    return HtmlTranslation::translate(*this, mode, html, 0);
 }
 
 void ApertiumEngine::stop()

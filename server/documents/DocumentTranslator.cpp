@@ -23,7 +23,7 @@
 #include <utility>
 
 namespace {
-using Route = DocumentTypes::Route;
+using Family = DocumentTypes::Family;
 using FormatRow = DocumentTypes::Type;
 
 const FormatRow* rowFor(const QString& extension)
@@ -228,15 +228,15 @@ TranslatedDocument DocumentTranslator::run(const QByteArray& file, const QString
 
     const QString extension = QFileInfo(fileName).suffix().toLower();
     const FormatRow* row = rowFor(extension);
-    // The content decides the route, not the name: LibreOffice, given a
+    // The content decides the family, not the name: LibreOffice, given a
     // web page called .doc, would read it as a page and fetch what it
     // links to.
     const DocumentSniff::Kind kind = DocumentSniff::sniff(file);
-    const bool toOffice = row && row->route == Route::Office;
+    const bool toOffice = row && row->family == Family::Office;
     if (isZip(file)) {
         // The archive's content says what it is, whatever its name.
-        if (!row || row->route == Route::Html || row->route == Route::Text ||
-            row->route == Route::Subtitles || row->route == Route::Office)
+        if (!row || row->family == Family::Html || row->family == Family::Text ||
+            row->family == Family::Subtitles || row->family == Family::Office)
             row = nullptr;
     } else if (isCompoundFile(file) && holdsEncryptedPackage(file)) {
         throw DocumentError(DocumentError::Kind::Refused,
@@ -253,7 +253,7 @@ TranslatedDocument DocumentTranslator::run(const QByteArray& file, const QString
         // Sent the way of its real type, with that type's filter.
         row = rowFor(DocumentSniff::extensionOf(kind));
     } else if (kind == DocumentSniff::Kind::Html && (!row || toOffice)) {
-        // A page goes by the page route, which loads nothing it links to.
+        // A page is translated as a page, which loads nothing it links to.
         row = rowFor("html");
     } else if (toOffice && !DocumentSniff::fits(kind, extension)) {
         throw DocumentError(
@@ -263,7 +263,7 @@ TranslatedDocument DocumentTranslator::run(const QByteArray& file, const QString
                 .arg(extension, withArticle(QString::fromLatin1(row->label)),
                      DocumentSniff::describe(kind)));
     }
-    if (row && row->route == Route::Pdf)
+    if (row && row->family == Family::Pdf)
         throw DocumentError(DocumentError::Kind::Unsupported, DocumentTypes::pdfRefusal());
     if (!row && !isZip(file))
         throw DocumentError(
@@ -293,28 +293,28 @@ TranslatedDocument DocumentTranslator::run(const QByteArray& file, const QString
             return std::move(*whole);
         if (!row)
             return PackageRoute::translate(work, file, fileName, nullptr);
-        switch (row->route) {
-        case Route::Word:
-        case Route::Slides:
-        case Route::Sheet:
-        case Route::OpenDocument:
-        case Route::Epub:
+        switch (row->family) {
+        case Family::Word:
+        case Family::Slides:
+        case Family::Sheet:
+        case Family::OpenDocument:
+        case Family::Epub:
             if (!isZip(file))
                 throw DocumentError(DocumentError::Kind::Refused,
                                     QStringLiteral("The file is not a valid %1: it is not a zip "
                                                    "archive")
                                         .arg(QString::fromLatin1(row->label)));
             return PackageRoute::translate(work, file, fileName, row);
-        case Route::Html:
+        case Family::Html:
             return TextRoutes::html(work, file, fileName, *row);
-        case Route::Text:
+        case Family::Text:
             return TextRoutes::plain(work, file, fileName, *row);
-        case Route::Subtitles:
+        case Family::Subtitles:
             return TextRoutes::subtitles(work, file, fileName, *row);
-        case Route::Office:
+        case Family::Office:
             return OfficeRoute::translate(work, file, fileName, *row,
                                           {m_options.useOffice, m_options.officeProfile});
-        case Route::Pdf:
+        case Family::Pdf:
             break;
         }
         throw DocumentError(DocumentError::Kind::Unsupported,

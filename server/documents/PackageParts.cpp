@@ -9,11 +9,11 @@
 
 namespace PackageParts {
 namespace {
-using Route = DocumentTypes::Route;
+using Family = DocumentTypes::Family;
 
 struct Row
 {
-    Route route;
+    Family family;
     const char* pattern;
     Rule rule;
 };
@@ -48,27 +48,27 @@ const std::vector<Row>& rows()
         word.hold = {"w:drawing"};
         word.reopen = {"w:txbxContent"};
         t.push_back(
-            {Route::Word,
+            {Family::Word,
              "^word/(document|footnotes|endnotes|comments|header[0-9]*|footer[0-9]*)\\.xml$",
              word});
-        t.push_back({Route::Word, "^word/diagrams/(data|drawing)[0-9]*\\.xml$", drawingText()});
-        t.push_back({Route::Word, "^word/charts/chart[0-9]*\\.xml$", chart()});
+        t.push_back({Family::Word, "^word/diagrams/(data|drawing)[0-9]*\\.xml$", drawingText()});
+        t.push_back({Family::Word, "^word/charts/chart[0-9]*\\.xml$", chart()});
 
         Rule slides;
         slides.filter = Filter::Pptx;
         t.push_back(
-            {Route::Slides, "^ppt/(slides/slide|notesSlides/notesSlide)[0-9]+\\.xml$", slides});
+            {Family::Slides, "^ppt/(slides/slide|notesSlides/notesSlide)[0-9]+\\.xml$", slides});
         Rule masters = slides;
         masters.holdPlaceholders = true;
-        t.push_back({Route::Slides,
+        t.push_back({Family::Slides,
                      "^ppt/(slideMasters/slideMaster|slideLayouts/slideLayout)[0-9]+\\.xml$",
                      masters});
         // Classic comments hold their text in <p:text>, modern ones in
         // DrawingML; the authors are in parts of their own, never read.
-        t.push_back({Route::Slides, "^ppt/comments/(comment[0-9]+|modernComment_[^/]*)\\.xml$",
+        t.push_back({Family::Slides, "^ppt/comments/(comment[0-9]+|modernComment_[^/]*)\\.xml$",
                      drawingText({"p:text", "a:t"})});
-        t.push_back({Route::Slides, "^ppt/diagrams/(data|drawing)[0-9]*\\.xml$", drawingText()});
-        t.push_back({Route::Slides, "^ppt/charts/chart[0-9]*\\.xml$", chart()});
+        t.push_back({Family::Slides, "^ppt/diagrams/(data|drawing)[0-9]*\\.xml$", drawingText()});
+        t.push_back({Family::Slides, "^ppt/charts/chart[0-9]*\\.xml$", chart()});
 
         // Cells hold their text in the shared strings (or, written by some
         // programs, inline in the sheet); numbers and formulas are
@@ -76,25 +76,25 @@ const std::vector<Row>& rows()
         Rule strings;
         strings.filter = Filter::Xlsx;
         strings.cell = "si";
-        t.push_back({Route::Sheet, "^xl/sharedStrings\\.xml$", strings});
+        t.push_back({Family::Sheet, "^xl/sharedStrings\\.xml$", strings});
         Rule inlineCells;
         inlineCells.filter = Filter::Xlsx;
         inlineCells.textIn = {"is"};
         inlineCells.onlyWith = "inlineStr";
         inlineCells.cell = "is";
-        t.push_back({Route::Sheet, "^xl/worksheets/sheet[0-9]+\\.xml$", inlineCells});
+        t.push_back({Family::Sheet, "^xl/worksheets/sheet[0-9]+\\.xml$", inlineCells});
         Rule comments;
         comments.filter = Filter::Xlsx;
         comments.hold = {"authors"};
-        t.push_back({Route::Sheet, "^xl/comments[0-9]*\\.xml$", comments});
+        t.push_back({Family::Sheet, "^xl/comments[0-9]*\\.xml$", comments});
         // Threaded comments (Excel 365) show their own copy of the text;
         // the people who wrote them are in a part never read.
         Rule threaded;
         threaded.filter = Filter::Xlsx;
         threaded.textIn = {"text"};
-        t.push_back({Route::Sheet, "^xl/threadedComments/threadedComment[0-9]+\\.xml$", threaded});
-        t.push_back({Route::Sheet, "^xl/drawings/drawing[0-9]+\\.xml$", drawingText()});
-        t.push_back({Route::Sheet, "^xl/charts/chart[0-9]+\\.xml$", chart()});
+        t.push_back({Family::Sheet, "^xl/threadedComments/threadedComment[0-9]+\\.xml$", threaded});
+        t.push_back({Family::Sheet, "^xl/drawings/drawing[0-9]+\\.xml$", drawingText()});
+        t.push_back({Family::Sheet, "^xl/charts/chart[0-9]+\\.xml$", chart()});
 
         // A comment's author and date are no text; an embedded formula's
         // names are not words.
@@ -102,8 +102,8 @@ const std::vector<Row>& rows()
         odf.filter = Filter::Odt;
         odf.hold = {"dc:creator", "dc:date", "meta:creator-initials", "math:math"};
         odf.cell = "table:table-cell";
-        t.push_back({Route::OpenDocument, "^(content|styles)\\.xml$", odf});
-        t.push_back({Route::OpenDocument, "^Object [0-9]+/(content|styles)\\.xml$", odf});
+        t.push_back({Family::OpenDocument, "^(content|styles)\\.xml$", odf});
+        t.push_back({Family::OpenDocument, "^Object [0-9]+/(content|styles)\\.xml$", odf});
         return t;
     }();
     return table;
@@ -220,7 +220,7 @@ QByteArray marker(const QByteArray& id, qsizetype i)
 }
 } // namespace
 
-const Rule* ruleFor(DocumentTypes::Route route, const QString& partName)
+const Rule* ruleFor(DocumentTypes::Family family, const QString& partName)
 {
     static const std::vector<QRegularExpression> patterns = [] {
         std::vector<QRegularExpression> p;
@@ -229,7 +229,7 @@ const Rule* ruleFor(DocumentTypes::Route route, const QString& partName)
         return p;
     }();
     for (size_t i = 0; i < rows().size(); ++i) {
-        if (rows()[i].route == route && patterns[i].match(partName).hasMatch())
+        if (rows()[i].family == family && patterns[i].match(partName).hasMatch())
             return &rows()[i].rule;
     }
     return nullptr;

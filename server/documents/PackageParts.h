@@ -38,9 +38,9 @@ struct Rule
     QByteArray onlyWith;
 };
 
-// The rule for a part of a package of this route; nullptr for a part that
+// The rule for a part of a package of this family; nullptr for a part that
 // is not translated.
-const Rule* ruleFor(DocumentTypes::Route route, const QString& partName);
+const Rule* ruleFor(DocumentTypes::Family family, const QString& partName);
 
 // A part with what its rule holds back replaced by markers.
 struct Held

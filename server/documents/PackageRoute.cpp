@@ -13,7 +13,7 @@
 #include <utility>
 
 namespace {
-using Kind = DocumentTypes::Route;
+using Kind = DocumentTypes::Family;
 using FormatRow = DocumentTypes::Type;
 
 // A book's chapters and table of contents; the parts of the other packages
@@ -57,10 +57,10 @@ Identity identify(ZipPackage& zip, const FormatRow* row)
                                            "can be translated"));
     }
     const FormatRow* given = row;
-    if (!given || given->route != kind) {
+    if (!given || given->family != kind) {
         given = nullptr;
         for (const FormatRow& r : DocumentTypes::all()) {
-            if (r.route != kind)
+            if (r.family != kind)
                 continue;
             if (kind != Kind::OpenDocument || mimetype == r.mimeType) {
                 given = &r;

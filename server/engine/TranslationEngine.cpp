@@ -1,8 +1,8 @@
 #include "server/engine/TranslationEngine.h"
 
-#include "server/engine/HtmlRoute.h"
+#include "server/engine/HtmlTranslation.h"
 
 QString TranslationEngine::translateHtml(const TranslationMode& mode, const QString& html)
 {
-    return HtmlRoute::translate(*this, mode, html);
+    return HtmlTranslation::translate(*this, mode, html);
 }

@@ -2,7 +2,7 @@
 
 #include "common/MultipartForm.h"
 #include "server/engine/ApertiumStream.h"
-#include "server/engine/HtmlRoute.h"
+#include "server/engine/HtmlTranslation.h"
 #include "server/remote/TextPieces.h"
 
 #include <QFileInfo>
@@ -308,7 +308,7 @@ QString LibreTranslateEngine::translateHtml(const TranslationMode& mode, const Q
     const qsizetype size = TextPieces::codePoints(html);
     if (size <= std::min(pieceLimit(), wholeHtmlLimit))
         return translateTexts(mode, {html}, "html", answerBytesFor(size)).front();
-    return HtmlRoute::translate(*this, mode, html);
+    return HtmlTranslation::translate(*this, mode, html);
 }
 
 std::optional<QByteArray> LibreTranslateEngine::translateFile(const TranslationMode& mode,

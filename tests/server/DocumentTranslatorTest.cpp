@@ -383,7 +383,7 @@ TEST_F(Documents, APivotPairGoesThroughSpanish)
     EXPECT_TRUE(text.contains(QStringLiteral("A nota é curta"))) << text.toStdString();
 }
 
-TEST_F(Documents, EpubChaptersGoThroughTheHtmlRoute)
+TEST_F(Documents, EpubChaptersGoThroughTheHtmlTranslation)
 {
     const Opened& o = opened();
     ZipPackage after(o.translated[QStringLiteral("epub")].file, DocumentLimits{}, QString());

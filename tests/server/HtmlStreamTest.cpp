@@ -8,7 +8,7 @@
 #include "server/engine/ApertiumStream.h"
 #include "server/engine/FilterProcess.h"
 #include "server/engine/HtmlPage.h"
-#include "server/engine/HtmlRoute.h"
+#include "server/engine/HtmlTranslation.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -107,6 +107,6 @@ TEST(HtmlStream, RealPagesTranslateAsThroughApertiumsOwnFilters)
                                                  HtmlPage::spellOutLetters(html).toUtf8(), 60s);
         const QByteArray theirs = runFilter(QStringLiteral("apertium-rehtml"), {},
                                             apertium.translateStream(mode, theirStream), 60s);
-        EXPECT_EQ(HtmlRoute::translate(apertium, mode, html), QString::fromUtf8(theirs));
+        EXPECT_EQ(HtmlTranslation::translate(apertium, mode, html), QString::fromUtf8(theirs));
     }
 }

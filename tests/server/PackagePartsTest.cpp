@@ -403,11 +403,11 @@ TEST_F(PackageParts, WhatAReaderSeesIsTranslatedAndNothingElse)
 TEST(PackagePartsUnits, HeldRegionsComeBackByteForByteOrTheTranslationFails)
 {
     const ::PackageParts::Rule* word =
-        ::PackageParts::ruleFor(DocumentTypes::Route::Word, QStringLiteral("word/document.xml"));
+        ::PackageParts::ruleFor(DocumentTypes::Family::Word, QStringLiteral("word/document.xml"));
     const ::PackageParts::Rule* chart = ::PackageParts::ruleFor(
-        DocumentTypes::Route::Slides, QStringLiteral("ppt/charts/chart2.xml"));
+        DocumentTypes::Family::Slides, QStringLiteral("ppt/charts/chart2.xml"));
     ASSERT_TRUE(word && chart);
-    EXPECT_EQ(::PackageParts::ruleFor(DocumentTypes::Route::Slides,
+    EXPECT_EQ(::PackageParts::ruleFor(DocumentTypes::Family::Slides,
                                       QStringLiteral("ppt/commentAuthors.xml")),
               nullptr);
     for (const auto& [rule, xml] :

@@ -12,7 +12,7 @@ class TranslationEngine;
 // HtmlStream puts the markup into superblanks, the engine translates the
 // stream in pieces, HtmlStream puts the markup back. No process is started:
 // apertium-deshtml goes quadratic on a tag that never closes.
-namespace HtmlRoute {
+namespace HtmlTranslation {
 // The stream in pieces of about this many bytes, each ending where the
 // deformatter ended a block: other requests for the same pair get their
 // turn in between.
@@ -22,4 +22,4 @@ constexpr qsizetype streamPiece = 32 * 1024;
 // it itself.
 QString translate(TranslationEngine& engine, const TranslationMode& mode, const QString& html,
                   qsizetype pieceBytes = streamPiece);
-} // namespace HtmlRoute
+} // namespace HtmlTranslation

@@ -1,4 +1,4 @@
-#include "server/engine/HtmlRoute.h"
+#include "server/engine/HtmlTranslation.h"
 
 #include "server/engine/ApertiumStream.h"
 
@@ -6,7 +6,7 @@
 #include "server/engine/HtmlStream.h"
 #include "server/engine/TranslationEngine.h"
 
-namespace HtmlRoute {
+namespace HtmlTranslation {
 QString translate(TranslationEngine& engine, const TranslationMode& mode, const QString& html,
                   qsizetype pieceBytes)
 {
@@ -22,4 +22,4 @@ QString translate(TranslationEngine& engine, const TranslationMode& mode, const 
     }
     return HtmlStream::reformat(translated);
 }
-} // namespace HtmlRoute
+} // namespace HtmlTranslation
