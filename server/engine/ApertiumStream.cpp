@@ -4,7 +4,6 @@
 #include <cstring>
 
 namespace ApertiumStream {
-namespace {
 bool isSpecial(char16_t c)
 {
     switch (c) {
@@ -24,6 +23,8 @@ bool isSpecial(char16_t c)
         return false;
     }
 }
+
+namespace {
 
 bool isBlank(char16_t c)
 {

@@ -97,4 +97,7 @@ QByteArray partInput(const QByteArray& guarded, const Part& part);
 // The translation of the part alone, out of the translation of partInput();
 // false when the markers did not come back once each and in order.
 bool partOutput(const QByteArray& translated, const Part& part, QByteArray* out);
+// Characters the stream escapes with a backslash, in text and in
+// superblanks alike.
+bool isSpecial(char16_t c);
 } // namespace ApertiumStream

@@ -21,28 +21,6 @@ bool isAsciiAlnum(char16_t c)
     return isAsciiLetter(c) || (c >= '0' && c <= '9');
 }
 
-// Characters the stream escapes, in text and in superblanks alike; '<' and
-// '>' never reach the text, they are markup.
-bool isSpecial(char16_t c)
-{
-    switch (c) {
-    case '\\':
-    case '[':
-    case ']':
-    case '^':
-    case '$':
-    case '@':
-    case '/':
-    case '<':
-    case '>':
-    case '{':
-    case '}':
-        return true;
-    default:
-        return false;
-    }
-}
-
 // Tags that end a block of text, as apertium-deshtml has them.
 bool endsBlock(QStringView name)
 {
@@ -71,7 +49,7 @@ public:
                 out_ += QLatin1Char('[') + blanks_ + QLatin1Char(']');
             blanks_.clear();
         }
-        if (isSpecial(c.unicode()))
+        if (ApertiumStream::isSpecial(c.unicode()))
             out_ += QLatin1Char('\\');
         out_ += c;
     }
@@ -122,7 +100,7 @@ private:
             const char16_t u = c.unicode();
             if (u == 0)
                 continue; // a NUL ends a stream
-            if (isSpecial(u) && u != '<' && u != '>')
+            if (ApertiumStream::isSpecial(u) && u != '<' && u != '>')
                 out_ += QLatin1Char('\\');
             out_ += c;
         }
