@@ -2,6 +2,7 @@
 
 #include "server/documents/DocumentError.h"
 #include "server/engine/FilterProcess.h"
+#include "server/engine/HtmlStream.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,8 +26,8 @@ Programs programs(Filter filter)
         return {"apertium-desxlsx", "apertium-rexlsx"};
     case Filter::Odt:
         return {"apertium-desodt", "apertium-reodt"};
-    case Filter::Html:
-        return {"apertium-deshtml", "apertium-rehtml"};
+    case Filter::Html: // deformatted here, in one pass (HtmlStream)
+        return {"", ""};
     case Filter::Rtf:
         return {"apertium-desrtf", "apertium-rertf"};
     }
@@ -127,12 +128,28 @@ QList<QByteArray> split(const QByteArray& output, const QList<QByteArray>& marke
     }
     return parts;
 }
+
+// HTML is deformatted here in one pass, never by apertium-deshtml, which
+// takes quadratic time on tags that never close; the parts' markers are
+// tags, so they ride in superblanks and come back with the page.
+QByteArray deformatMarked(Filter filter, const Marked& marked, const Context& context)
+{
+    if (filter == Filter::Html)
+        return HtmlStream::deformat(QString::fromUtf8(marked.input));
+    return run(programs(filter).deformatter, marked.input, context);
+}
+
+QByteArray reformat(Filter filter, const QByteArray& translated, const Context& context)
+{
+    if (filter == Filter::Html)
+        return HtmlStream::reformat(translated).toUtf8();
+    return run(programs(filter).reformatter, translated, context);
+}
 } // namespace
 
 QByteArray deformat(Filter filter, const QList<QByteArray>& parts, const Context& context)
 {
-    const Marked marked = mark(filter, parts, context);
-    return run(programs(filter).deformatter, marked.input, context);
+    return deformatMarked(filter, mark(filter, parts, context), context);
 }
 
 QList<QByteArray> translate(Filter filter, const QList<QByteArray>& parts, const Context& context)
@@ -145,7 +162,7 @@ QList<QByteArray> translate(Filter filter, const QList<QByteArray>& parts, const
 Deformatted deformatParts(Filter filter, const QList<QByteArray>& parts, const Context& context)
 {
     const Marked marked = mark(filter, parts, context);
-    return {run(programs(filter).deformatter, marked.input, context), marked.markers};
+    return {deformatMarked(filter, marked, context), marked.markers};
 }
 
 QList<QByteArray> translateDeformatted(Filter filter, const Deformatted& deformatted,
@@ -153,6 +170,6 @@ QList<QByteArray> translateDeformatted(Filter filter, const Deformatted& deforma
 {
     const QByteArray translated =
         DocumentStreams::translate(*context.engine, context.mode, deformatted.stream, *context.run);
-    return split(run(programs(filter).reformatter, translated, context), deformatted.markers);
+    return split(reformat(filter, translated, context), deformatted.markers);
 }
 } // namespace ApertiumFilters
