@@ -2,12 +2,12 @@
 
 #include "common/LanguageDetector.h"
 #include "server/ServerLogging.h"
+#include "server/api/ApiDescription.h"
 #include "server/api/ApiError.h"
 #include "server/api/ApiFields.h"
 #include "server/api/ApiKeys.h"
 #include "server/api/ApiLanguages.h"
 #include "server/api/ApiRequest.h"
-#include "server/api/ApiSpec.h"
 #include "server/documents/DocumentError.h"
 #include "server/engine/ApertiumStream.h"
 #include "server/engine/ServiceFault.h"
@@ -570,5 +570,5 @@ LibreTranslateApi::Reply LibreTranslateApi::settings() const
 // /spec: its clients check info.title to tell an instance.
 LibreTranslateApi::Reply LibreTranslateApi::spec() const
 {
-    return jsonReply(QJsonDocument(ApiSpec::document(!m_options.keyDigests.isEmpty())));
+    return jsonReply(QJsonDocument(ApiDescription::document(!m_options.keyDigests.isEmpty())));
 }

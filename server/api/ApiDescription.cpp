@@ -1,4 +1,4 @@
-#include "server/api/ApiSpec.h"
+#include "server/api/ApiDescription.h"
 
 #include <QJsonArray>
 
@@ -29,7 +29,7 @@ QJsonObject operation(const char* summary, const QJsonArray& parameters)
 }
 } // namespace
 
-QJsonObject ApiSpec::document(bool keyRequired)
+QJsonObject ApiDescription::document(bool keyRequired)
 {
     const QJsonObject key = parameter("api_key", "API key", keyRequired);
     const QJsonObject get{
