@@ -281,7 +281,7 @@ private:
     // lists
     void endLevel();
     std::optional<QString> listLabel(const ParaState& p);
-    void paragraphInListText();
+    void paragraphInListText(bool endsParagraph);
     // footnotes
     void emitMark(bool endnote);
     // fields

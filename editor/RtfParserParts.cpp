@@ -103,9 +103,10 @@ std::optional<QString> Parser::listLabel(const ParaState& p)
 }
 
 // AbiWord writes the whole paragraph inside \listtext: the number, a tab,
-// the text and the paragraph mark. What follows the first tab is the
-// paragraph's text, and the rest of the group is ordinary text.
-void Parser::paragraphInListText()
+// the text and the paragraph mark (or the cell's end). What follows the
+// first tab is the paragraph's text, and the rest of the group is ordinary
+// text.
+void Parser::paragraphInListText(bool endsParagraph)
 {
     Sink& s = out();
     QString text = s.hasListText ? take(s.listText) : QString();
@@ -124,7 +125,8 @@ void Parser::paragraphInListText()
     else
         addText(text);
     g().chr = state;
-    endParagraph();
+    if (endsParagraph)
+        endParagraph();
 }
 
 // --- footnotes ---

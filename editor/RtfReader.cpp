@@ -588,17 +588,20 @@ void Parser::word(const QByteArray& name, bool hasParam, int param)
             addChar(s.c);
             return;
         }
-    if (dest == Dest::ListLabel && (name == "par" || name == "sect")) {
-        paragraphInListText();
+    const bool cell = name == "cell" || name == "nestcell";
+    if (dest == Dest::ListLabel && (name == "par" || name == "sect" || cell)) {
+        // AbiWord may end a cell's last list item with the cell itself.
+        paragraphInListText(!cell);
+        if (!cell)
+            return;
+    } else if (dest != Dest::Body) {
         return;
     }
-    if (dest != Dest::Body)
-        return;
     if (name == "par" || name == "sect") {
         endParagraph();
     } else if (name == "page") {
         pageBreak();
-    } else if (name == "cell" || name == "nestcell") {
+    } else if (cell) {
         ++out().pendingTabs;
         out().labelDone = false; // a cell's paragraph may be a list item of its own
         out().hasListText = false;

@@ -115,6 +115,11 @@ INSTANTIATE_TEST_SUITE_P(
                      "item}{\\f0\\fs24{\\*\\listtag0}\\par}\n}{\\listtext\\pard{\\f0 \\tab "
                      "Second}{\\par}}{\\listtext\\pard{\\v hidden\\par}}\\pard After\\par}",
              QStringLiteral("1.\tA list item\n\tSecond\n\nAfter")},
+        // ... and may end a cell's last item with the cell.
+        Case{"abiword_cell_ends_inside_listtext",
+             Fonts + "\\trowd\\cellx1000\\cellx2000{\\listtext\\pard\\intbl{\\f0 \\tab "
+                     "Three}\\cell}\\pard\\intbl Next\\cell\\row}",
+             QStringLiteral("\tThree\tNext")},
         // An empty item takes its number but shows none.
         Case{"empty_item_counts", Lists + "\\pard\\ls2 \\par\\pard\\ls2 x\\par}",
              QStringLiteral("\nCH II\tx")},

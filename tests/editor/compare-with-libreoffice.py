@@ -18,9 +18,14 @@ same file holds them in its text boxes).
 
   compare-with-libreoffice.py [--rtf-text PATH] [--cache DIR] [-v] FOLDER|FILE ...
 
+Hidden text (\v) is in LibreOffice's text export, but neither its window
+nor Word shows it: what its flat ODF export marks hidden is taken out of its
+text before comparing.
+
 Symbol fonts: LibreOffice's text keeps a symbol font's bytes (or their
 private-use characters), we show what the font draws; those places do not
-count either. Files where LibreOffice's text shows nothing of what we show
+count either (nor a byte LibreOffice keeps as a soft hyphen, which is not
+compared). Files where LibreOffice's text shows nothing of what we show
 are counted apart, and so are files that lose all of LibreOffice's text.
 
 make-rtf-corpus.sh beside this script makes such a folder from documents
@@ -83,6 +88,66 @@ def text_box_texts(fodt):
     return [normalise(text(box), True) for box in root.iter(draw + "text-box")]
 
 
+def hidden_texts(fodt):
+    """The texts LibreOffice holds as hidden (a style with text:display
+    "none" on a span or paragraph), each with the text of its paragraph
+    before it, in the document's order. Its window does not show them, as
+    Word does not, but its text export does."""
+    import xml.etree.ElementTree as ET
+    style = "{urn:oasis:names:tc:opendocument:xmlns:style:1.0}"
+    text = "{urn:oasis:names:tc:opendocument:xmlns:text:1.0}"
+    try:
+        root = ET.parse(fodt).getroot()
+    except (ET.ParseError, OSError):
+        return []
+    hidden = {s.get(style + "name") for s in root.iter(style + "style")
+              if any(p.get(text + "display") == "none" for p in s.iter(style + "text-properties"))}
+    if not hidden:
+        return []
+    found = []
+
+    def walk(e, before):
+        # Returns the paragraph's text up to the end of e.
+        if e.get(text + "style-name") in hidden:
+            t = "".join(e.itertext())
+            if t.strip():
+                found.append((before, t))
+            return before + t + (e.tail or "")
+        before += e.text or ""
+        for c in e:
+            before = walk(c, before)
+        return before + (e.tail or "")
+
+    for para in root.iter():
+        if para.tag in (text + "p", text + "h"):
+            if para.get(text + "style-name") in hidden:
+                walk(para, "")
+            else:
+                before = para.text or ""
+                for c in para:
+                    before = walk(c, before)
+    return found
+
+
+def without_hidden(theirs, hidden):
+    """LibreOffice's normalised text less its hidden texts: each is looked
+    for, in order, where the text before it in its paragraph ends."""
+    squeeze = lambda t: SPACE.sub("", INVISIBLE.sub("", t))
+    cuts, pos = [], 0
+    for before, h in hidden:
+        h = normalise(h)
+        tail = squeeze(before)[-20:]
+        i = theirs.find(h, pos)
+        while i >= 0 and not squeeze(theirs[max(0, i - 3 * len(tail) - 20):i]).endswith(tail):
+            i = theirs.find(h, i + 1)
+        if i >= 0:
+            cuts.append((i, i + len(h)))
+            pos = i + len(h)
+    for i, j in reversed(cuts):
+        theirs = theirs[:i] + theirs[j:]
+    return SPACE.sub(" ", theirs).strip()
+
+
 def rtf_files(paths):
     for p in paths:
         if os.path.isfile(p):
@@ -125,7 +190,7 @@ def libreoffice_texts(files, cache, ext="txt", target="txt:Text (encoded):UTF8")
         p = os.path.join(cache, key(f) + "." + ext)
         if os.path.exists(p):
             if ext == "fodt":
-                texts[f] = text_box_texts(p)
+                texts[f] = (text_box_texts(p), hidden_texts(p))
             else:
                 with open(p, encoding="utf-8", errors="replace") as t:
                     texts[f] = t.read()
@@ -167,6 +232,13 @@ def same_symbols(ours, theirs):
     return True
 
 
+def invisible_symbols(ours):
+    """Characters a symbol font draws for a byte that LibreOffice's text
+    keeps as a mark with no width (0xAD, the soft hyphen), which is not
+    compared."""
+    return all(len(w) == 1 and w in SYMBOLS.get(0xAD, ()) for w in ours)
+
+
 def bullets_only(ours, theirs):
     """LibreOffice's text draws every bullet as "•"; Word's second-level
     bullet is an "o" in Courier New, its third a Wingdings square."""
@@ -190,6 +262,8 @@ def differences(ours, theirs, boxes):
             continue
         if op == "replace" and (same_symbols(" ".join(a[i1:i2]), " ".join(b[j1:j2]))
                                 or bullets_only(a[i1:i2], b[j1:j2])):
+            continue
+        if op == "delete" and invisible_symbols(a[i1:i2]):
             continue
         # Only text that LibreOffice shows nowhere else may be a text box's.
         if op != "delete" or not in_text_boxes(a[i1:i2], boxes):
@@ -224,8 +298,9 @@ def main():
             failed += 1
             continue
         a = normalise(r.stdout.decode("utf-8", errors="replace"), True)
-        b = normalise(theirs[f], True)
-        found = differences(a, b, boxes.get(f, [])) if a != b else []
+        text_boxes, hidden = boxes.get(f, ([], []))
+        b = without_hidden(normalise(theirs[f], True), hidden)
+        found = differences(a, b, text_boxes) if a != b else []
         if b and not a:
             lost_all.append(f)
         if found and all(p.endswith("/ LibreOffice ''") for p in found):
