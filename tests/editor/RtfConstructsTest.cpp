@@ -3,6 +3,7 @@
 // field and form-field results, symbol fonts and right-to-left documents
 // in their code pages. Each table holds small files written the way Word,
 // WordPad, LibreOffice and other writers write them.
+#include "RtfCase.h"
 #include "editor/RtfNumbering.h"
 #include "editor/RtfReader.h"
 
@@ -11,30 +12,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QString plain(const QByteArray& rtf)
-{
-    QTextDocument doc;
-    EXPECT_TRUE(Rtf::read(rtf, doc));
-    return doc.toRawText().replace(QChar::ParagraphSeparator, u'\n');
-}
-
-struct Case
-{
-    const char* name;
-    QByteArray rtf;
-    QString text;
-};
-
-void PrintTo(const Case& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-std::string caseName(const ::testing::TestParamInfo<Case>& info)
-{
-    return info.param.name;
-}
 
 const QByteArray Fonts =
     "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\froman\\fcharset0 Times "

@@ -3,36 +3,13 @@
 // table cells without \intbl, symbol fonts, checkbox form fields and
 // legal-style list numbers. The files are written as Word writes them,
 // with its run groups, revision ids and paired character properties.
+#include "RtfCase.h"
 #include "editor/RtfReader.h"
 
 #include <QTextDocument>
 #include <gtest/gtest.h>
 
 namespace {
-
-QString plain(const QByteArray& rtf)
-{
-    QTextDocument doc;
-    EXPECT_TRUE(Rtf::read(rtf, doc));
-    return doc.toRawText().replace(QChar::ParagraphSeparator, u'\n');
-}
-
-struct Case
-{
-    const char* name;
-    QByteArray rtf;
-    QString text;
-};
-
-void PrintTo(const Case& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-std::string caseName(const ::testing::TestParamInfo<Case>& info)
-{
-    return info.param.name;
-}
 
 class RtfWordWrites : public ::testing::TestWithParam<Case>
 {

@@ -6,6 +6,7 @@
 #include "server/documents/DocumentTranslator.h"
 #include "LinkedDocuments.h"
 #include "TestFiles.h"
+#include "ZipBuilder.h"
 #include "platform/OfficeLaunch.h"
 #include "server/apertium/ApertiumEngine.h"
 #include "server/apertium/ApertiumModes.h"
@@ -489,39 +490,6 @@ TEST_F(Documents, TheTextForLanguageDetectionIsTheDocumentsOwn)
 
 // Hostile and broken documents. Each is refused with a sentence that says
 // why; none leaves a file behind.
-struct ZipEntry
-{
-    const char* name;
-    QByteArray data;
-};
-
-QByteArray makeZip(const QList<ZipEntry>& entries)
-{
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* out = zip_source_buffer_create(nullptr, 0, 0, &error);
-    zip_source_keep(out);
-    zip_t* z = zip_open_from_source(out, ZIP_TRUNCATE, &error);
-    QList<QByteArray> keep;
-    for (const ZipEntry& e : entries) {
-        keep << e.data;
-        zip_source_t* s = zip_source_buffer(z, keep.back().constData(),
-                                            static_cast<zip_uint64_t>(keep.back().size()), 0);
-        zip_file_add(z, e.name, s, ZIP_FL_ENC_UTF_8);
-    }
-    zip_close(z);
-    zip_source_open(out);
-    QByteArray bytes;
-    char buffer[65536];
-    zip_int64_t n;
-    while ((n = zip_source_read(out, buffer, sizeof buffer)) > 0)
-        bytes.append(buffer, static_cast<qsizetype>(n));
-    zip_source_close(out);
-    zip_source_free(out);
-    zip_error_fini(&error);
-    return bytes;
-}
-
 const QByteArray wordXml =
     "<?xml version=\"1.0\"?><w:document xmlns:w=\"http://schemas.openxmlformats.org/"
     "wordprocessingml/2006/main\"><w:body><w:p><w:r><w:t>Red house</w:t></w:r></w:p>"

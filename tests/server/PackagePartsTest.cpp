@@ -6,6 +6,7 @@
 // a reader sees must carry the mark; authors, formulas, numbers, positions
 // and placeholders must come back byte for byte.
 #include "server/documents/PackageParts.h"
+#include "ZipBuilder.h"
 #include "server/documents/DocumentError.h"
 #include "server/documents/DocumentTranslator.h"
 #include "server/documents/ZipPackage.h"
@@ -17,36 +18,6 @@
 #include <zip.h>
 
 namespace {
-struct Entry
-{
-    const char* name;
-    QByteArray data;
-};
-
-QByteArray zipOf(const QList<Entry>& entries)
-{
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* out = zip_source_buffer_create(nullptr, 0, 0, &error);
-    zip_source_keep(out);
-    zip_t* z = zip_open_from_source(out, ZIP_TRUNCATE, &error);
-    for (const Entry& e : entries) {
-        zip_source_t* s =
-            zip_source_buffer(z, e.data.constData(), static_cast<zip_uint64_t>(e.data.size()), 0);
-        zip_file_add(z, e.name, s, ZIP_FL_ENC_UTF_8);
-    }
-    zip_close(z);
-    zip_source_open(out);
-    QByteArray bytes;
-    char buffer[65536];
-    zip_int64_t n;
-    while ((n = zip_source_read(out, buffer, sizeof buffer)) > 0)
-        bytes.append(buffer, static_cast<qsizetype>(n));
-    zip_source_close(out);
-    zip_source_free(out);
-    zip_error_fini(&error);
-    return bytes;
-}
 
 const QByteArray mark = "[en_es] ";
 
@@ -111,17 +82,17 @@ const QByteArray chartXml =
     "</c:ser></c:barChart><c:valAx><c:title><c:tx><c:rich><a:p><a:r><a:t>Small cat</a:t></a:r>"
     "</a:p></c:rich></c:tx></c:title></c:valAx></c:plotArea></c:chart></c:chartSpace>";
 
-QByteArray word(const QByteArray& document, QList<Entry> more = {})
+QByteArray word(const QByteArray& document, QList<ZipEntry> more = {})
 {
     more.prepend({"word/document.xml", document});
     more.prepend({"[Content_Types].xml", "<Types/>"});
-    return zipOf(more);
+    return makeZip(more);
 }
 
 const QByteArray pml = "xmlns:p=\"http://schemas.openxmlformats.org/presentationml/2006/main\" "
                        "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\"";
 
-QByteArray slides(QList<Entry> more)
+QByteArray slides(QList<ZipEntry> more)
 {
     more.prepend({"ppt/slides/slide1.xml",
                   "<?xml version=\"1.0\"?><p:sld " + pml +
@@ -129,7 +100,7 @@ QByteArray slides(QList<Entry> more)
                       "</a:p></p:txBody></p:sp></p:spTree></p:cSld></p:sld>"});
     more.prepend({"ppt/presentation.xml", "<p:presentation " + pml + "/>"});
     more.prepend({"[Content_Types].xml", "<Types/>"});
-    return zipOf(more);
+    return makeZip(more);
 }
 
 QByteArray master(const char* root)
@@ -144,13 +115,13 @@ QByteArray master(const char* root)
            root + '>';
 }
 
-QByteArray sheet(QList<Entry> more)
+QByteArray sheet(QList<ZipEntry> more)
 {
     more.prepend(
         {"xl/sharedStrings.xml", "<?xml version=\"1.0\"?><sst><si><t>Red house</t></si></sst>"});
     more.prepend({"xl/workbook.xml", "<workbook/>"});
     more.prepend({"[Content_Types].xml", "<Types/>"});
-    return zipOf(more);
+    return makeZip(more);
 }
 
 const QByteArray odfRoot = "<?xml version=\"1.0\"?><office:document-content "
@@ -160,11 +131,11 @@ const QByteArray odfRoot = "<?xml version=\"1.0\"?><office:document-content "
                            "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" "
                            "xmlns:math=\"http://www.w3.org/1998/Math/MathML\"><office:body>";
 
-QByteArray odf(const char* mimetype, const QByteArray& body, QList<Entry> more = {})
+QByteArray odf(const char* mimetype, const QByteArray& body, QList<ZipEntry> more = {})
 {
     more.prepend({"content.xml", odfRoot + body + "</office:body></office:document-content>"});
     more.prepend({"mimetype", mimetype});
-    return zipOf(more);
+    return makeZip(more);
 }
 
 struct Case
