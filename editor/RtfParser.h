@@ -282,6 +282,7 @@ private:
     void endLevel();
     std::optional<QString> listLabel(const ParaState& p);
     void paragraphInListText(bool endsParagraph);
+    void fontNameText(QStringView text);
     // footnotes
     void emitMark(bool endnote);
     // fields
@@ -313,6 +314,7 @@ private:
     int m_fontCharset = -1;
     int m_fontCodePage = 0;
     QByteArray m_fontName;
+    QString m_fontNameText;
     QList<std::optional<QColor>> m_colors;
     int m_red = -1, m_green = -1, m_blue = -1;
     std::map<int, std::unique_ptr<QStringDecoder>> m_decoders;

@@ -183,6 +183,10 @@ void Parser::addText(QStringView text)
             collect(m_formItem && !f.items.isEmpty() ? f.items.back() : f.defaultText, text);
         }
         return;
+    case Dest::FontTable:
+        if (m_fontNumber >= 0)
+            fontNameText(text);
+        return;
     case Dest::Body:
         break;
     default:

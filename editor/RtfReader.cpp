@@ -518,12 +518,13 @@ void Parser::word(const QByteArray& name, bool hasParam, int param)
     switch (dest) {
     case Dest::FontTable:
         if (name == "f") {
-            if (m_fontNumber >= 0 && !m_fontName.isEmpty())
+            if (m_fontNumber >= 0 && !(m_fontName.isEmpty() && m_fontNameText.isEmpty()))
                 fontTableText(";");
             m_fontNumber = hasParam ? param : -1;
             m_fontCharset = -1;
             m_fontCodePage = 0;
             m_fontName.clear();
+            m_fontNameText.clear();
         } else if (name == "fcharset") {
             m_fontCharset = param;
         } else if (name == "cpg") {
@@ -801,9 +802,8 @@ void Parser::fontTableText(const QByteArray& bytes)
                 e.charset = m_fontCharset;
                 e.codePage = m_fontCodePage ? m_fontCodePage
                                             : TextDecoding::codePageForCharset(m_fontCharset);
-                const int cp = e.codePage ? e.codePage : m_docCodePage;
-                QStringDecoder* d = decoderFor(cp);
-                e.name = (d ? (*d)(m_fontName) : QString::fromLatin1(m_fontName)).trimmed();
+                fontNameText({});
+                e.name = std::exchange(m_fontNameText, {}).trimmed();
                 // Wingdings and Webdings draw pictures whatever character
                 // set the writer gave them (TextEdit gives none); a "Symbol"
                 // without the symbol character set is a name only.
@@ -814,10 +814,28 @@ void Parser::fontTableText(const QByteArray& bytes)
             }
             m_fontNumber = -1;
             m_fontName.clear();
+            m_fontNameText.clear();
         } else if (m_fontNumber >= 0 && m_fontName.size() < 256) {
             m_fontName.append(c);
         }
     }
+}
+
+// A font's name so far: its bytes in the font's code page, then the
+// characters a \u gives (which the name must keep, or a name that only
+// looks like a symbol font's after a character is lost would become one).
+void Parser::fontNameText(QStringView text)
+{
+    if (!m_fontName.isEmpty()) {
+        const int charsetPage = TextDecoding::codePageForCharset(m_fontCharset);
+        const int cp = m_fontCodePage ? m_fontCodePage : charsetPage ? charsetPage : m_docCodePage;
+        QStringDecoder* d = decoderFor(cp);
+        if (m_fontNameText.size() < 256)
+            m_fontNameText += d ? (*d)(m_fontName) : QString::fromLatin1(m_fontName);
+        m_fontName.clear();
+    }
+    if (m_fontNameText.size() < 256)
+        m_fontNameText += text;
 }
 
 void Parser::colorTableText(const QByteArray& bytes)

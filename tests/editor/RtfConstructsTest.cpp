@@ -334,6 +334,11 @@ INSTANTIATE_TEST_SUITE_P(
              QStringLiteral("\u25aa\u2713\u27a2")},
         Case{"symbol_name_without_symbol_charset",
              "{\\rtf1\\mac{\\fonttbl{\\f4\\fnil Symbol;}}\\f4 gcloud}", QStringLiteral("gcloud")},
+        // A character a font name gives by its Unicode number is part of it:
+        // this one is no Wingdings.
+        Case{"font_name_with_unicode",
+             "{\\rtf1\\ansi{\\fonttbl{\\f1\\fnil\\fcharset2 Wingdi\\u8224?ngs;}}\\f1 \\'fd}",
+             QStringLiteral("\u00fd")},
         // Right to left in Windows-1255, as Word and WordPad write it.
         Case{"hebrew_charset",
              "{\\rtf1\\ansi\\ansicpg1255\\deff0{\\fonttbl{\\f0\\fnil\\fcharset177 David;}}"
