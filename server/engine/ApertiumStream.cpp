@@ -448,17 +448,7 @@ bool partOutput(const QByteArray& translated, const Part& part, QByteArray* out)
 QList<QByteArray> superblanks(const QByteArray& s)
 {
     QList<QByteArray> found;
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\') {
-            ++i;
-        } else if (s[i] == '[') {
-            qsizetype j = i + 1;
-            while (j < s.size() && s[j] != ']')
-                j += s[j] == '\\' ? 2 : 1;
-            found << s.mid(i, j + 1 - i);
-            i = j;
-        }
-    }
+    forEachSuperblank(s, [&](qsizetype at, qsizetype end, bool) { found << s.mid(at, end - at); });
     return found;
 }
 } // namespace ApertiumStream

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <algorithm>
 
 // Plain text to and from Apertium's stream format, done here rather than by
 // apertium-destxt/apertium-retxt so that a request starts no process; and
@@ -51,6 +52,23 @@ QList<QByteArray> blockPieces(const QByteArray& stream, qsizetype minBytes);
 // The superblanks of a stream ("[<p>]", escapes kept), in order: what
 // must come back from a pipeline, moved perhaps, but never changed.
 QList<QByteArray> superblanks(const QByteArray& stream);
+// Calls found(at, end, closed) for each superblank in order: it begins at
+// "[" at and ends before end, past its "]" or, when it never closes, at the
+// stream's end.
+template <typename Found> void forEachSuperblank(const QByteArray& s, Found&& found)
+{
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        if (s[i] == '\\') {
+            ++i;
+        } else if (s[i] == '[') {
+            qsizetype j = i + 1;
+            while (j < s.size() && s[j] != ']')
+                j += s[j] == '\\' ? 2 : 1;
+            found(i, std::min(j + 1, s.size()), j < s.size());
+            i = j;
+        }
+    }
+}
 
 // The translation of a stream with the blanks its source had, for what
 // Apertium adds: each run of text between superblanks keeps its source

@@ -21,20 +21,12 @@ Runs splitRuns(const QByteArray& s)
 {
     Runs r;
     qsizetype start = 0;
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\') {
-            ++i;
-        } else if (s[i] == '[') {
-            qsizetype j = i + 1;
-            while (j < s.size() && s[j] != ']')
-                j += s[j] == '\\' ? 2 : 1;
-            r.runs << s.mid(start, i - start);
-            r.superblanks << s.mid(i, j + 1 - i);
-            r.open = j >= s.size();
-            i = j;
-            start = j + 1;
-        }
-    }
+    ApertiumStream::forEachSuperblank(s, [&](qsizetype at, qsizetype end, bool closed) {
+        r.runs << s.mid(start, at - start);
+        r.superblanks << s.mid(at, end - at);
+        r.open = !closed;
+        start = end;
+    });
     r.runs << s.mid(std::min(start, s.size()));
     return r;
 }
