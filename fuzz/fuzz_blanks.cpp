@@ -2,7 +2,7 @@
 // translation may be a remote server's answer): besides crashes it checks
 // that the superblanks are never touched and that a translation that is
 // its own source comes back unchanged, as a stream and as a text.
-#include "ApertiumStream.h"
+#include "server/engine/ApertiumStream.h"
 
 #include <QByteArray>
 #include <QString>

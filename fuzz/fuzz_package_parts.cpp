@@ -14,18 +14,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 2)
         return 0;
-    using Route = DocumentTypes::Route;
-    static const std::pair<Route, const char*> parts[] = {
-        {Route::Word, "word/document.xml"},
-        {Route::Word, "word/charts/chart1.xml"},
-        {Route::Slides, "ppt/slideMasters/slideMaster1.xml"},
-        {Route::Slides, "ppt/comments/comment1.xml"},
-        {Route::Sheet, "xl/comments1.xml"},
-        {Route::Sheet, "xl/sharedStrings.xml"},
-        {Route::OpenDocument, "content.xml"},
+    using Family = DocumentTypes::Family;
+    static const std::pair<Family, const char*> parts[] = {
+        {Family::Word, "word/document.xml"},
+        {Family::Word, "word/charts/chart1.xml"},
+        {Family::Slides, "ppt/slideMasters/slideMaster1.xml"},
+        {Family::Slides, "ppt/comments/comment1.xml"},
+        {Family::Sheet, "xl/comments1.xml"},
+        {Family::Sheet, "xl/sharedStrings.xml"},
+        {Family::OpenDocument, "content.xml"},
     };
-    const auto& [route, name] = parts[data[0] % std::size(parts)];
-    const PackageParts::Rule* rule = PackageParts::ruleFor(route, QString::fromLatin1(name));
+    const auto& [family, name] = parts[data[0] % std::size(parts)];
+    const PackageParts::Rule* rule = PackageParts::ruleFor(family, QString::fromLatin1(name));
     if (!rule)
         std::abort();
     const QByteArray input(reinterpret_cast<const char*>(data) + 2,
