@@ -35,6 +35,34 @@ void closeFd(int& fd)
     fd = -1;
 }
 
+// Ends a child that holds nothing we need, and reaps it.
+void killAndReap(pid_t pid)
+{
+    if (pid <= 0)
+        return;
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+// Reaps a child that has ended; false while it runs.
+bool ended(pid_t pid)
+{
+    int status = 0;
+    const pid_t r = ::waitpid(pid, &status, WNOHANG);
+    return r == pid || (r < 0 && errno != EINTR);
+}
+
+void setNonBlocking(int fd)
+{
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+}
+
+// What the relay holds for the tagger at most before it stops reading:
+// the stages before it wait as they would on a full pipe.
+constexpr qsizetype relayBound = 65536;
+
 // argv for posix_spawn, built before anything is started.
 struct Argv
 {
@@ -111,10 +139,17 @@ QList<pid_t> ApertiumPipeline::pids() const
     return m_published;
 }
 
+pid_t ApertiumPipeline::sparePid() const
+{
+    std::lock_guard lock(m_publishedMutex);
+    return m_publishedSpare;
+}
+
 void ApertiumPipeline::publishPidsLocked()
 {
     std::lock_guard lock(m_publishedMutex);
     m_published = m_pids;
+    m_publishedSpare = m_spare.pid;
 }
 
 void ApertiumPipeline::stop()
@@ -153,6 +188,8 @@ QByteArray ApertiumPipeline::translate(const QByteArray& stream, Clock::time_poi
     readTaggerNotesLocked();
     if (m_taggerLearned)
         restartTaggerLocked();
+    else if (m_tagger >= 0 && m_spare.pid < 0 && !m_pids.isEmpty())
+        startSpareLocked(); // the last one ended or could not start
     return answer;
 }
 
@@ -185,48 +222,85 @@ void ApertiumPipeline::readTaggerNotesLocked()
     }
 }
 
-pid_t ApertiumPipeline::spawnTaggerLocked(int* error)
+ApertiumPipeline::Tagger ApertiumPipeline::spawnTaggerLocked(int* error)
 {
-    int p[2];
-    if (::pipe2(p, O_CLOEXEC) != 0) {
+    int in[2];
+    int notes[2];
+    if (::pipe2(in, O_CLOEXEC) != 0) {
         *error = errno;
-        return -1;
+        return {};
     }
-    const pid_t pid = spawnStage(m_mode.stages[m_tagger], m_taggerIn, m_taggerOut, error, p[1]);
-    ::close(p[1]);
-    if (pid < 0) {
-        ::close(p[0]);
-        return -1;
+    if (::pipe2(notes, O_CLOEXEC) != 0) {
+        *error = errno;
+        ::close(in[0]);
+        ::close(in[1]);
+        return {};
     }
-    m_taggerNotes = p[0];
-    ::fcntl(m_taggerNotes, F_SETFL, ::fcntl(m_taggerNotes, F_GETFL) | O_NONBLOCK);
-    m_notesLine.clear();
-    m_taggerLearned = false;
-    return pid;
+    Tagger tagger;
+    tagger.pid = spawnStage(m_mode.stages[m_tagger], in[0], m_taggerOut, error, notes[1]);
+    ::close(in[0]);
+    ::close(notes[1]);
+    if (tagger.pid < 0) {
+        ::close(in[1]);
+        ::close(notes[0]);
+        return {};
+    }
+    tagger.in = in[1];
+    tagger.notes = notes[0];
+    setNonBlocking(tagger.in);
+    setNonBlocking(tagger.notes);
+    return tagger;
+}
+
+void ApertiumPipeline::startSpareLocked()
+{
+    // Without one the next learning exchange starts a tagger itself.
+    int error = 0;
+    m_spare = spawnTaggerLocked(&error);
+    publishPidsLocked();
+}
+
+void ApertiumPipeline::dropSpareLocked()
+{
+    killAndReap(m_spare.pid);
+    closeFd(m_spare.in);
+    closeFd(m_spare.notes);
+    m_spare = {};
 }
 
 void ApertiumPipeline::restartTaggerLocked()
 {
-    // Between exchanges the tagger holds nothing: the pipe into it is
-    // empty, and the pipe out of it is ours too, so the next stage never
-    // sees it end.
+    // Between exchanges the tagger holds nothing: all that came for it has
+    // gone through it, and the pipe out of it is ours too, so the next
+    // stage never sees it end.
     pid_t& pid = m_pids[m_tagger];
-    if (pid > 0) {
-        ::kill(pid, SIGKILL);
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }
+    killAndReap(pid);
+    closeFd(m_taggerIn);
     closeFd(m_taggerNotes);
-    int error = 0;
-    pid = spawnTaggerLocked(&error);
+    m_notesLine.clear();
+    m_taggerLearned = false;
     ++m_taggerRestarts;
+    Tagger next = m_spare;
+    m_spare = {};
+    if (next.pid > 0 && ended(next.pid)) {
+        // Killed meanwhile: one is started now, and waited for.
+        closeFd(next.in);
+        closeFd(next.notes);
+        next = {};
+    }
+    if (next.pid < 0) {
+        int error = 0;
+        next = spawnTaggerLocked(&error);
+    }
+    pid = next.pid;
     if (pid < 0) {
         // The next call starts the whole pipeline again.
         stopLocked();
         return;
     }
-    publishPidsLocked();
+    m_taggerIn = next.in;
+    m_taggerNotes = next.notes;
+    startSpareLocked();
 }
 
 bool ApertiumPipeline::runningLocked()
@@ -244,6 +318,11 @@ bool ApertiumPipeline::runningLocked()
             pid = -1; // reaped
             all = false;
         }
+    }
+    if (m_spare.pid > 0 && ended(m_spare.pid)) {
+        m_spare.pid = -1; // reaped
+        dropSpareLocked();
+        publishPidsLocked();
     }
     return all;
 }
@@ -274,13 +353,17 @@ void ApertiumPipeline::startLocked()
         int error = 0;
         pid_t pid = -1;
         if (i == m_tagger) {
-            // Its pipes stay open here too, for a tagger started afresh.
-            m_taggerIn = ::fcntl(fds[2 * i], F_DUPFD_CLOEXEC, 0);
+            // The pipe out of it stays open here too, for the taggers that
+            // follow; the one into it is read by us, and relayed.
             m_taggerOut = ::fcntl(fds[2 * (i + 1) + 1], F_DUPFD_CLOEXEC, 0);
-            if (m_taggerIn < 0 || m_taggerOut < 0)
+            if (m_taggerOut < 0) {
                 error = errno;
-            else
-                pid = spawnTaggerLocked(&error);
+            } else {
+                const Tagger tagger = spawnTaggerLocked(&error);
+                pid = tagger.pid;
+                m_taggerIn = tagger.in;
+                m_taggerNotes = tagger.notes;
+            }
         } else {
             pid = spawnStage(m_mode.stages[i], fds[2 * i], fds[2 * (i + 1) + 1], &error);
         }
@@ -293,14 +376,23 @@ void ApertiumPipeline::startLocked()
         }
         m_pids << pid;
     }
-    publishPidsLocked();
-    m_toPipeline = fds[1];
     m_fromPipeline = fds[2 * n];
-    fds[1] = -1;
     fds[2 * n] = -1;
+    setNonBlocking(m_fromPipeline);
+    if (m_tagger != 0) {
+        m_toPipeline = fds[1];
+        fds[1] = -1;
+        setNonBlocking(m_toPipeline);
+    }
+    if (m_tagger > 0) {
+        m_relayFrom = fds[2 * m_tagger];
+        fds[2 * m_tagger] = -1;
+        setNonBlocking(m_relayFrom);
+    }
     closeAll();
-    for (int fd : {m_toPipeline, m_fromPipeline})
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    if (m_tagger >= 0)
+        startSpareLocked();
+    publishPidsLocked();
 }
 
 void ApertiumPipeline::stopLocked()
@@ -309,11 +401,19 @@ void ApertiumPipeline::stopLocked()
     // itself; what is still there shortly after is made to end.
     closeFd(m_toPipeline);
     closeFd(m_fromPipeline);
+    closeFd(m_relayFrom);
     closeFd(m_taggerIn);
     closeFd(m_taggerOut);
     closeFd(m_taggerNotes);
+    closeFd(m_spare.in);
+    closeFd(m_spare.notes);
+    m_relay.clear();
     m_notesLine.clear();
     m_taggerLearned = false;
+    // The spare ends with the stages: its input has just closed.
+    if (m_spare.pid > 0)
+        m_pids << m_spare.pid;
+    m_spare = {};
     for (pid_t pid : std::as_const(m_pids)) {
         if (pid > 0) {
             ::kill(pid, SIGTERM);
@@ -352,15 +452,17 @@ QByteArray ApertiumPipeline::exchangeLocked(const QByteArray& input, const QByte
                            "request")
                 .arg(m_mode.name, why));
     };
+    // A tagger that comes first takes our input itself.
+    const int entry = m_tagger == 0 ? m_taggerIn : m_toPipeline;
     qsizetype written = 0;
     QByteArray output;
     char buffer[65536];
     for (;;) {
-        pollfd fds[3];
+        pollfd fds[5];
         nfds_t count = 0;
         const bool writing = written < input.size();
         if (writing)
-            fds[count++] = {m_toPipeline, POLLOUT, 0};
+            fds[count++] = {entry, POLLOUT, 0};
         const nfds_t readIndex = count;
         fds[count++] = {m_fromPipeline, POLLIN, 0};
         // The tagger's notes are read as they come: a tagger that cannot
@@ -368,6 +470,12 @@ QByteArray ApertiumPipeline::exchangeLocked(const QByteArray& input, const QByte
         const nfds_t notesIndex = count;
         if (m_taggerNotes >= 0)
             fds[count++] = {m_taggerNotes, POLLIN, 0};
+        const nfds_t relayInIndex = count;
+        if (m_relayFrom >= 0 && m_relay.size() < relayBound)
+            fds[count++] = {m_relayFrom, POLLIN, 0};
+        const nfds_t relayOutIndex = count;
+        if (m_relayFrom >= 0 && !m_relay.isEmpty())
+            fds[count++] = {m_taggerIn, POLLOUT, 0};
 
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
@@ -392,12 +500,30 @@ QByteArray ApertiumPipeline::exchangeLocked(const QByteArray& input, const QByte
 
         if (writing && fds[0].revents != 0) {
             const qsizetype chunk = std::min<qsizetype>(input.size() - written, 65536);
-            const ssize_t n = ::write(m_toPipeline, input.constData() + written, chunk);
+            const ssize_t n = ::write(entry, input.constData() + written, chunk);
             if (n > 0) {
                 written += n;
             } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
                 throw failed(QStringLiteral("stopped taking text (%1)").arg(systemError(errno)));
             }
+        }
+        if (relayInIndex < count && fds[relayInIndex].revents != 0) {
+            const ssize_t n = ::read(m_relayFrom, buffer, sizeof buffer);
+            if (n == 0)
+                throw failed(QStringLiteral("stopped unexpectedly"));
+            if (n > 0)
+                m_relay.append(buffer, n);
+            else if (errno != EAGAIN && errno != EINTR)
+                throw failed(QStringLiteral("could not be read (%1)").arg(systemError(errno)));
+        }
+        if (relayOutIndex < count && fds[relayOutIndex].revents != 0) {
+            const ssize_t n =
+                ::write(m_taggerIn, m_relay.constData(),
+                        static_cast<size_t>(std::min<qsizetype>(m_relay.size(), 65536)));
+            if (n > 0)
+                m_relay.remove(0, n);
+            else if (n < 0 && errno != EAGAIN && errno != EINTR)
+                throw failed(QStringLiteral("stopped taking text (%1)").arg(systemError(errno)));
         }
         if (fds[readIndex].revents != 0) {
             const ssize_t n = ::read(m_fromPipeline, buffer, sizeof buffer);

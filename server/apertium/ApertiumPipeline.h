@@ -45,8 +45,11 @@ public:
     const QString& name() const { return m_mode.name; }
     // How often the tagger was restarted because an exchange changed it.
     quint64 taggerRestarts() const { return m_taggerRestarts; }
-    // The process ids of the stages started last, in pipeline order; empty
-    // when stopped. Never waits for an exchange.
+    // The spare tagger's process id, -1 when there is none.
+    pid_t sparePid() const;
+    // The process ids of the stages started last, in pipeline order (the
+    // spare tagger is not one); empty when stopped. Never waits for an
+    // exchange.
     QList<pid_t> pids() const;
 
 private:
@@ -56,9 +59,20 @@ private:
     QByteArray exchangeLocked(const QByteArray& input, const QByteArray& terminator,
                               Clock::time_point deadline);
 
+    // A tagger of this pipeline: its process, the write end of its own
+    // input and the read end of its notes.
+    struct Tagger
+    {
+        pid_t pid = -1;
+        int in = -1;
+        int notes = -1;
+    };
     void readTaggerNotesLocked();
     void restartTaggerLocked();
-    pid_t spawnTaggerLocked(int* error);
+    Tagger spawnTaggerLocked(int* error);
+    void startSpareLocked();
+    void dropSpareLocked();
+    void relayLocked(bool readable, bool writable);
 
     const ApertiumMode m_mode;
     void publishPidsLocked();
@@ -67,11 +81,21 @@ private:
     // the class it gives unknown words from then on, so the same sentence
     // would come out differently after other text. It says so on its
     // errors (-d); the exchange that made it learn is answered, and the
-    // tagger alone is started afresh on the pipes it had.
+    // tagger is replaced by a spare started beforehand, which has loaded
+    // its model while nobody waited. Each tagger reads a pipe of its own
+    // (two readers of one pipe would take each other's text), fed from
+    // the exchange's loop with what the stage before it wrote; all write
+    // into one pipe, which a spare leaves alone until it is fed.
     qsizetype m_tagger = -1;
     int m_taggerIn = -1;
     int m_taggerOut = -1;
     int m_taggerNotes = -1;
+    // What the stage before the tagger writes (none when the tagger comes
+    // first: then the pipeline's input is the tagger's), and what of it
+    // the tagger has not taken yet.
+    int m_relayFrom = -1;
+    QByteArray m_relay;
+    Tagger m_spare;
     QByteArray m_notesLine;
     bool m_taggerLearned = false;
     std::atomic<quint64> m_taggerRestarts{0};
@@ -80,6 +104,7 @@ private:
     QList<pid_t> m_pids;
     mutable std::mutex m_publishedMutex;
     QList<pid_t> m_published;
+    pid_t m_publishedSpare = -1;
     int m_toPipeline = -1;
     int m_fromPipeline = -1;
     quint64 m_calls = 0;
