@@ -2,12 +2,14 @@
 
 #include "platform/Errors.h"
 #include "server/apertium/ApertiumModes.h"
+#include "server/apertium/TaggerModel.h"
 
 #include <QByteArray>
 #include <QList>
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <sys/types.h>
 
 // A pipeline that failed or stalled while translating. The pipeline has been
@@ -59,43 +61,58 @@ private:
     QByteArray exchangeLocked(const QByteArray& input, const QByteArray& terminator,
                               Clock::time_point deadline);
 
-    // A tagger of this pipeline: its process, the write end of its own
-    // input and the read end of its notes.
+    // A tagger of this pipeline: its process and the ends we hold of its
+    // own input, output and notes; for a spare, what it is still to be
+    // fed of its warm-up and how many answers of that warm-up are still
+    // to be dropped.
     struct Tagger
     {
         pid_t pid = -1;
         int in = -1;
+        int out = -1;
         int notes = -1;
+        QByteArray unsent;
+        int warmups = 0;
     };
     void readTaggerNotesLocked();
     void restartTaggerLocked();
     Tagger spawnTaggerLocked(int* error);
     void startSpareLocked();
-    void dropSpareLocked();
-    void relayLocked(bool readable, bool writable);
+    void endTaggerLocked(Tagger& tagger);
+    void reapEndedLocked();
+    void relayOutputLocked(const char* data, qsizetype size);
 
     const ApertiumMode m_mode;
     void publishPidsLocked();
 
-    // apertium-tagger learns: an ambiguity class its model lacks changes
+    // apertium-tagger learns: an ambiguity class its model lacks may change
     // the class it gives unknown words from then on, so the same sentence
     // would come out differently after other text. It says so on its
-    // errors (-d); the exchange that made it learn is answered, and the
-    // tagger is replaced by a spare started beforehand, which has loaded
-    // its model while nobody waited. Each tagger reads a pipe of its own
-    // (two readers of one pipe would take each other's text), fed from
-    // the exchange's loop with what the stage before it wrote; all write
-    // into one pipe, which a spare leaves alone until it is fed.
+    // errors (-d), and its model tells which classes change it (without
+    // the model, every one does); the exchange that made it learn is
+    // answered, and the tagger is replaced by a spare started beforehand, which has loaded
+    // its model while nobody waited. Each tagger has pipes of its own (two
+    // readers of one pipe would take each other's text, and a spare's
+    // answers must reach nobody), relayed by the exchange's loop from the
+    // stage before and to the stage after.
     qsizetype m_tagger = -1;
-    int m_taggerIn = -1;
-    int m_taggerOut = -1;
-    int m_taggerNotes = -1;
-    // What the stage before the tagger writes (none when the tagger comes
-    // first: then the pipeline's input is the tagger's), and what of it
-    // the tagger has not taken yet.
-    int m_relayFrom = -1;
-    QByteArray m_relay;
+    Tagger m_active;
     Tagger m_spare;
+    int m_relayFrom = -1;
+    int m_relayTo = -1;
+    QByteArray m_toTagger;
+    QByteArray m_fromTagger;
+    // A fresh tagger is slow on the first words of each kind it meets, so
+    // a spare is fed, before it serves, text that taught no tagger: what
+    // the tagger was given in earlier exchanges that left it unchanged,
+    // bounded. Its answers are dropped.
+    QByteArray m_warmup;
+    QByteArray m_given;
+    bool m_givenWhole = true;
+    // Taggers killed and not yet reaped.
+    QList<pid_t> m_ended;
+    std::optional<TaggerModel> m_model;
+    bool m_modelRead = false;
     QByteArray m_notesLine;
     bool m_taggerLearned = false;
     std::atomic<quint64> m_taggerRestarts{0};
