@@ -121,8 +121,9 @@ TEST(ApertiumTagger, ATaggerThatLearnedMakesWayForItsSpareAndTheSpareGoesWithThe
     const QList<pid_t> second = pipeline.pids();
     EXPECT_EQ(second[tagger], spare);
     for (qsizetype i = 0; i < first.size(); ++i) {
-        if (i != tagger)
+        if (i != tagger) {
             EXPECT_EQ(second[i], first[i]) << i;
+        }
     }
     EXPECT_TRUE(endsSoon(first[tagger]));
     EXPECT_GT(pipeline.sparePid(), 0);
