@@ -586,11 +586,13 @@ QByteArray ApertiumPipeline::exchangeLocked(const QByteArray& input, const QByte
             else
                 m_givenWhole = false;
         }
-        if (fds[TaggerIn].revents != 0)
+        // What was read is passed on at once: a pipe that cannot take it
+        // yet says so, and is waited for.
+        if (!m_toTagger.isEmpty())
             m_toTagger.remove(0, give(m_active.in, m_toTagger.constData(), m_toTagger.size()));
         if (fds[TaggerOut].revents != 0 && take(m_active.out, &n))
             relayOutputLocked(buffer, n);
-        if (fds[RelayTo].revents != 0)
+        if (!m_fromTagger.isEmpty())
             m_fromTagger.remove(0, give(m_relayTo, m_fromTagger.constData(), m_fromTagger.size()));
 
         if (fds[Output].revents != 0 && take(m_fromPipeline, &n)) {
