@@ -3,8 +3,11 @@
 // /translate request against 100 single requests (and 100 SOAP calls); the
 // time to detect a sentence's language through /detect and in the process.
 //
-//   bench_api [--service PATH] [--requests N] [--rounds N]
+//   bench_api [--service PATH] [--requests N] [--rounds N] [--long KB]
 //
+// --long adds one row: a text of that many kilobytes of the licences Debian
+// ships, in one /translate request, each round; --long alone (with
+// --requests 0) times only that.
 // Prints medians (and the 95th percentile for single requests) in
 // milliseconds; detection in the process in microseconds.
 #include "common/LanguageDetector.h"
@@ -134,6 +137,7 @@ int main(int argc, char** argv)
     QString program = QStringLiteral(TARQUELL_BUILD_DIR "/server/tarquell-service");
     int requests = 200;
     int rounds = 5;
+    int longKb = 0;
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
         if (args[i] == QLatin1String("--service"))
@@ -142,6 +146,8 @@ int main(int argc, char** argv)
             requests = args[i + 1].toInt();
         else if (args[i] == QLatin1String("--rounds"))
             rounds = args[i + 1].toInt();
+        else if (args[i] == QLatin1String("--long"))
+            longKb = args[i + 1].toInt();
     }
     Service service(program);
     if (!service.port) {
@@ -184,9 +190,36 @@ int main(int argc, char** argv)
         client.Post("/translate", httplib::Params{{"q", one}, {"source", "en"}, {"target", "es"}});
         formMs.push_back(msSince(t0));
     }
-    row("one sentence, SOAP BabelFish", soapMs);
-    row("one sentence, /translate JSON", apiMs);
-    row("one sentence, /translate form", formMs);
+    if (requests > 0) {
+        row("one sentence, SOAP BabelFish", soapMs);
+        row("one sentence, /translate JSON", apiMs);
+        row("one sentence, /translate form", formMs);
+    }
+
+    if (longKb > 0) {
+        QString licences;
+        for (const char* name : {"GPL-3", "Apache-2.0", "LGPL-2.1", "MPL-2.0", "GFDL-1.3"}) {
+            QFile f(QStringLiteral("/usr/share/common-licenses/") + QString::fromLatin1(name));
+            if (f.open(QIODevice::ReadOnly))
+                licences += QString::fromUtf8(f.readAll()) + QStringLiteral("\n\n");
+        }
+        QString text;
+        while (!licences.isEmpty() && text.size() < longKb * 1024)
+            text += licences;
+        const std::string body = translateBody(text.left(longKb * 1024));
+        std::vector<double> longMs;
+        for (int r = 0; r < rounds; ++r) {
+            const auto t0 = Clock::now();
+            if (!api(body))
+                std::fprintf(stderr, "the long text failed\n");
+            longMs.push_back(msSince(t0));
+        }
+        char name[64];
+        std::snprintf(name, sizeof name, "a text of %d kB, one /translate request", longKb);
+        row(name, longMs, false);
+        if (requests == 0)
+            return 0;
+    }
 
     QJsonArray batch;
     for (const std::string& s : all)

@@ -1,5 +1,7 @@
 #include "server/apertium/ApertiumPipeline.h"
 
+#include "server/apertium/TaggerModel.h"
+
 #include "server/engine/ApertiumStream.h"
 #include "server/engine/ChildSpawn.h"
 #include "server/engine/WorkScope.h"
@@ -34,6 +36,26 @@ void closeFd(int& fd)
         ::close(fd);
     fd = -1;
 }
+
+// Reaps a child that has ended; false while it runs.
+bool ended(pid_t pid)
+{
+    int status = 0;
+    const pid_t r = ::waitpid(pid, &status, WNOHANG);
+    return r == pid || (r < 0 && errno != EINTR);
+}
+
+void setNonBlocking(int fd)
+{
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+}
+
+// What a relay holds at most before it stops reading: the stage before
+// waits as it would on a full pipe.
+constexpr qsizetype relayBound = 65536;
+// The warm-up fits in a pipe, so that a spare's input takes it at once and
+// its output holds the answers.
+constexpr qsizetype warmupBound = 16384;
 
 // argv for posix_spawn, built before anything is started.
 struct Argv
@@ -81,14 +103,35 @@ ApertiumMode withTaggerNotes(ApertiumMode mode)
     return mode;
 }
 
-// A tag that the tagset lacks is only reported; every other note is about
-// an ambiguity class the model lacks, which changes the tagger.
-bool harmlessNote(const QByteArray& line)
+// The model the tagger reads: that of the hidden Markov model, the only
+// one whose learning the notes tell.
+QString taggerModel(const ApertiumStage& stage)
 {
-    return line.startsWith("Warning: There is not coarse tag for the fine tag") ||
-           line.trimmed() == "This is because of an incomplete tagset definition or a dictionary "
-                             "error" ||
-           line.trimmed().isEmpty();
+    for (const QString& a : stage.arguments) {
+        if (a == QLatin1String("-u") || a == QLatin1String("-w") || a == QLatin1String("-x") ||
+            a.startsWith(QLatin1String("--unigram")) || a == QLatin1String("--sliding-window") ||
+            a == QLatin1String("--perceptron"))
+            return {};
+    }
+    return stage.arguments.isEmpty() ? QString() : stage.arguments.last();
+}
+
+// Whether a line of the tagger's notes tells that it changed. A tag that
+// the tagset lacks is only reported; an ambiguity class the model lacks is
+// told in four lines, the last naming it, and changes the tagger when the
+// model says so (always, without a model). Any other note is taken as a
+// change.
+bool learnedFrom(const QByteArray& line, const std::optional<TaggerModel>& model)
+{
+    const QByteArray text = line.trimmed();
+    static const QByteArray newClass = "New ambiguity class: ";
+    if (text.startsWith(newClass))
+        return !model || model->changesTagger(QByteArrayView(text).sliced(newClass.size()));
+    return !(line.startsWith("Warning: There is not coarse tag for the fine tag") ||
+             text == "This is because of an incomplete tagset definition or a dictionary error" ||
+             text == "Error: A new ambiguity class was found." ||
+             text == "Retraining the tagger is necessary so as to take it into account." ||
+             text.startsWith("Word '") || text.isEmpty());
 }
 } // namespace
 
@@ -111,10 +154,17 @@ QList<pid_t> ApertiumPipeline::pids() const
     return m_published;
 }
 
+pid_t ApertiumPipeline::sparePid() const
+{
+    std::lock_guard lock(m_publishedMutex);
+    return m_publishedSpare;
+}
+
 void ApertiumPipeline::publishPidsLocked()
 {
     std::lock_guard lock(m_publishedMutex);
     m_published = m_pids;
+    m_publishedSpare = m_spare.pid;
 }
 
 void ApertiumPipeline::stop()
@@ -142,6 +192,8 @@ QByteArray ApertiumPipeline::translate(const QByteArray& stream, Clock::time_poi
     QByteArray input = ApertiumStream::guard(stream, ApertiumStream::Guard::Continuation);
     input += '\0' + marker + '\0';
     QByteArray answer;
+    m_given.clear();
+    m_givenWhole = m_warmup.size() < warmupBound;
     try {
         answer = exchangeLocked(input, '\0' + marker + '\0', deadline);
     } catch (const PipelineFailure&) {
@@ -151,29 +203,37 @@ QByteArray ApertiumPipeline::translate(const QByteArray& stream, Clock::time_poi
     // The tagger has written its notes on this exchange before the answer
     // left it.
     readTaggerNotesLocked();
-    if (m_taggerLearned)
+    if (m_taggerLearned) {
         restartTaggerLocked();
+    } else if (m_tagger >= 0) {
+        if (m_givenWhole && m_warmup.size() + m_given.size() <= warmupBound)
+            m_warmup += m_given;
+        if (m_spare.pid < 0)
+            startSpareLocked(); // the last one ended or could not start
+    }
+    m_given.clear();
+    reapEndedLocked();
     return answer;
 }
 
 void ApertiumPipeline::readTaggerNotesLocked()
 {
     char buffer[4096];
-    while (m_taggerNotes >= 0) {
-        const ssize_t n = ::read(m_taggerNotes, buffer, sizeof buffer);
+    while (m_active.notes >= 0) {
+        const ssize_t n = ::read(m_active.notes, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
             return; // nothing more for now
         if (n == 0) {
-            closeFd(m_taggerNotes);
+            closeFd(m_active.notes);
             return;
         }
         m_notesLine.append(buffer, n);
         qsizetype start = 0;
         for (qsizetype end = m_notesLine.indexOf('\n'); end >= 0;
              end = m_notesLine.indexOf('\n', start)) {
-            if (!harmlessNote(m_notesLine.mid(start, end - start)))
+            if (learnedFrom(m_notesLine.mid(start, end - start), m_model))
                 m_taggerLearned = true;
             start = end + 1;
         }
@@ -185,48 +245,102 @@ void ApertiumPipeline::readTaggerNotesLocked()
     }
 }
 
-pid_t ApertiumPipeline::spawnTaggerLocked(int* error)
+ApertiumPipeline::Tagger ApertiumPipeline::spawnTaggerLocked(int* error)
 {
-    int p[2];
-    if (::pipe2(p, O_CLOEXEC) != 0) {
+    // Its input, output and notes: ours are the first, third and fifth.
+    int fds[6];
+    int made = 0;
+    for (; made < 3; ++made) {
+        if (::pipe2(fds + 2 * made, O_CLOEXEC) != 0)
+            break;
+    }
+    Tagger tagger;
+    if (made == 3) {
+        tagger.pid = spawnStage(m_mode.stages[m_tagger], fds[0], fds[3], error, fds[5]);
+    } else {
         *error = errno;
-        return -1;
     }
-    const pid_t pid = spawnStage(m_mode.stages[m_tagger], m_taggerIn, m_taggerOut, error, p[1]);
-    ::close(p[1]);
-    if (pid < 0) {
-        ::close(p[0]);
-        return -1;
+    for (int i = 0; i < 2 * made; ++i) {
+        const bool ours = i == 1 || i == 2 || i == 4;
+        if (tagger.pid < 0 || !ours)
+            ::close(fds[i]);
     }
-    m_taggerNotes = p[0];
-    ::fcntl(m_taggerNotes, F_SETFL, ::fcntl(m_taggerNotes, F_GETFL) | O_NONBLOCK);
-    m_notesLine.clear();
-    m_taggerLearned = false;
-    return pid;
+    if (tagger.pid < 0)
+        return {};
+    tagger.in = fds[1];
+    tagger.out = fds[2];
+    tagger.notes = fds[4];
+    for (int fd : {tagger.in, tagger.out, tagger.notes})
+        setNonBlocking(fd);
+    return tagger;
+}
+
+void ApertiumPipeline::startSpareLocked()
+{
+    // Without one the next learning exchange starts a tagger itself.
+    int error = 0;
+    m_spare = spawnTaggerLocked(&error);
+    if (m_spare.pid > 0 && !m_warmup.isEmpty()) {
+        // It takes the warm-up while it loads; what the pipe does not take
+        // now goes first when it serves.
+        const ssize_t n = ::write(m_spare.in, m_warmup.constData(), m_warmup.size());
+        m_spare.unsent = m_warmup.mid(std::max<ssize_t>(n, 0));
+        m_spare.warmups = static_cast<int>(m_warmup.count('\0'));
+    }
+    publishPidsLocked();
+}
+
+void ApertiumPipeline::endTaggerLocked(Tagger& tagger)
+{
+    // It holds nothing we need: it is killed and reaped later, off the
+    // request's way.
+    if (tagger.pid > 0) {
+        ::kill(tagger.pid, SIGKILL);
+        m_ended << tagger.pid;
+    }
+    closeFd(tagger.in);
+    closeFd(tagger.out);
+    closeFd(tagger.notes);
+    tagger = {};
+}
+
+void ApertiumPipeline::reapEndedLocked()
+{
+    m_ended.removeIf([](pid_t pid) { return ended(pid); });
 }
 
 void ApertiumPipeline::restartTaggerLocked()
 {
-    // Between exchanges the tagger holds nothing: the pipe into it is
-    // empty, and the pipe out of it is ours too, so the next stage never
-    // sees it end.
+    // Between exchanges the tagger holds nothing: all that came for it has
+    // gone through it, and on through the stages after it.
     pid_t& pid = m_pids[m_tagger];
-    if (pid > 0) {
-        ::kill(pid, SIGKILL);
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    endTaggerLocked(m_active);
+    pid = -1;
+    m_notesLine.clear();
+    m_taggerLearned = false;
+    ++m_taggerRestarts;
+    if (m_spare.pid > 0 && ended(m_spare.pid)) {
+        m_spare.pid = -1; // killed meanwhile, and reaped
+        endTaggerLocked(m_spare);
+    }
+    if (m_spare.pid < 0) {
+        // None ready: one is started now, and waited for.
+        int error = 0;
+        m_spare = spawnTaggerLocked(&error);
+        if (m_spare.pid < 0) {
+            // The next call starts the whole pipeline again.
+            stopLocked();
+            return;
         }
     }
-    closeFd(m_taggerNotes);
-    int error = 0;
-    pid = spawnTaggerLocked(&error);
-    ++m_taggerRestarts;
-    if (pid < 0) {
-        // The next call starts the whole pipeline again.
-        stopLocked();
-        return;
-    }
-    publishPidsLocked();
+    m_active = m_spare;
+    m_spare = {};
+    pid = m_active.pid;
+    // What it has not been fed of its warm-up goes before the next
+    // exchange's text.
+    m_toTagger.prepend(m_active.unsent);
+    m_active.unsent.clear();
+    startSpareLocked();
 }
 
 bool ApertiumPipeline::runningLocked()
@@ -239,11 +353,15 @@ bool ApertiumPipeline::runningLocked()
             all = false;
             continue;
         }
-        int status = 0;
-        if (::waitpid(pid, &status, WNOHANG) == pid) {
+        if (ended(pid)) {
             pid = -1; // reaped
             all = false;
         }
+    }
+    if (m_spare.pid > 0 && ended(m_spare.pid)) {
+        m_spare.pid = -1; // reaped
+        endTaggerLocked(m_spare);
+        publishPidsLocked();
     }
     return all;
 }
@@ -251,6 +369,10 @@ bool ApertiumPipeline::runningLocked()
 void ApertiumPipeline::startLocked()
 {
     const qsizetype n = m_mode.stages.size();
+    if (m_tagger >= 0 && !m_modelRead) {
+        m_model = TaggerModel::read(taggerModel(m_mode.stages[m_tagger]));
+        m_modelRead = true;
+    }
     // n + 1 pipes: ours into the first stage, between stages, the last stage
     // back to us. All close on exec; the children get theirs by dup2.
     std::vector<int> fds;
@@ -274,13 +396,19 @@ void ApertiumPipeline::startLocked()
         int error = 0;
         pid_t pid = -1;
         if (i == m_tagger) {
-            // Its pipes stay open here too, for a tagger started afresh.
-            m_taggerIn = ::fcntl(fds[2 * i], F_DUPFD_CLOEXEC, 0);
-            m_taggerOut = ::fcntl(fds[2 * (i + 1) + 1], F_DUPFD_CLOEXEC, 0);
-            if (m_taggerIn < 0 || m_taggerOut < 0)
+            // The pipes on either side of it are ours, relayed to and from
+            // the tagger that serves; the first or the last of them is the
+            // pipeline's own input or output when the tagger comes first or
+            // last.
+            m_active = spawnTaggerLocked(&error);
+            pid = m_active.pid;
+            m_relayFrom = ::fcntl(fds[2 * i], F_DUPFD_CLOEXEC, 0);
+            m_relayTo = ::fcntl(fds[2 * (i + 1) + 1], F_DUPFD_CLOEXEC, 0);
+            if (pid > 0 && (m_relayFrom < 0 || m_relayTo < 0)) {
                 error = errno;
-            else
-                pid = spawnTaggerLocked(&error);
+                m_pids << pid;
+                pid = -1;
+            }
         } else {
             pid = spawnStage(m_mode.stages[i], fds[2 * i], fds[2 * (i + 1) + 1], &error);
         }
@@ -293,14 +421,18 @@ void ApertiumPipeline::startLocked()
         }
         m_pids << pid;
     }
-    publishPidsLocked();
     m_toPipeline = fds[1];
     m_fromPipeline = fds[2 * n];
     fds[1] = -1;
     fds[2 * n] = -1;
     closeAll();
-    for (int fd : {m_toPipeline, m_fromPipeline})
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    for (int fd : {m_toPipeline, m_fromPipeline, m_relayFrom, m_relayTo}) {
+        if (fd >= 0)
+            setNonBlocking(fd);
+    }
+    if (m_tagger >= 0)
+        startSpareLocked();
+    publishPidsLocked();
 }
 
 void ApertiumPipeline::stopLocked()
@@ -309,19 +441,33 @@ void ApertiumPipeline::stopLocked()
     // itself; what is still there shortly after is made to end.
     closeFd(m_toPipeline);
     closeFd(m_fromPipeline);
-    closeFd(m_taggerIn);
-    closeFd(m_taggerOut);
-    closeFd(m_taggerNotes);
+    closeFd(m_relayFrom);
+    closeFd(m_relayTo);
+    m_toTagger.clear();
+    m_fromTagger.clear();
     m_notesLine.clear();
     m_taggerLearned = false;
-    for (pid_t pid : std::as_const(m_pids)) {
+    // The taggers' inputs close too; the spare and those killed before end
+    // with the stages.
+    QList<pid_t> all = m_pids;
+    for (Tagger* tagger : {&m_active, &m_spare}) {
+        if (tagger != &m_active && tagger->pid > 0)
+            all << tagger->pid;
+        closeFd(tagger->in);
+        closeFd(tagger->out);
+        closeFd(tagger->notes);
+        *tagger = {};
+    }
+    all << m_ended;
+    m_ended.clear();
+    for (pid_t pid : std::as_const(all)) {
         if (pid > 0) {
             ::kill(pid, SIGTERM);
             ::kill(pid, SIGCONT);
         }
     }
     const auto deadline = Clock::now() + std::chrono::milliseconds(500);
-    for (pid_t& pid : m_pids) {
+    for (pid_t& pid : all) {
         while (pid > 0) {
             int status = 0;
             const pid_t r = ::waitpid(pid, &status, WNOHANG);
@@ -341,6 +487,20 @@ void ApertiumPipeline::stopLocked()
     publishPidsLocked();
 }
 
+void ApertiumPipeline::relayOutputLocked(const char* data, qsizetype size)
+{
+    // A spare's answers to its warm-up come first, each ending in a NUL.
+    while (m_active.warmups > 0 && size > 0) {
+        const char* nul = static_cast<const char*>(std::memchr(data, '\0', size));
+        if (!nul)
+            return;
+        --m_active.warmups;
+        size -= nul + 1 - data;
+        data = nul + 1;
+    }
+    m_fromTagger.append(data, size);
+}
+
 QByteArray ApertiumPipeline::exchangeLocked(const QByteArray& input, const QByteArray& terminator,
                                             Clock::time_point deadline)
 {
@@ -355,19 +515,45 @@ QByteArray ApertiumPipeline::exchangeLocked(const QByteArray& input, const QByte
     qsizetype written = 0;
     QByteArray output;
     char buffer[65536];
+    // Reads a pipe that must not end; false when nothing was there.
+    const auto take = [&](int fd, qsizetype* n) {
+        *n = ::read(fd, buffer, sizeof buffer);
+        if (*n == 0)
+            throw failed(QStringLiteral("stopped unexpectedly"));
+        if (*n < 0 && errno != EAGAIN && errno != EINTR)
+            throw failed(QStringLiteral("could not be read (%1)").arg(systemError(errno)));
+        return *n > 0;
+    };
+    // Writes what a pipe takes of `data` now; how much it took.
+    const auto give = [&](int fd, const char* data, qsizetype size) -> qsizetype {
+        const ssize_t n = ::write(fd, data, static_cast<size_t>(std::min<qsizetype>(size, 65536)));
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            throw failed(QStringLiteral("stopped taking text (%1)").arg(systemError(errno)));
+        return std::max<qsizetype>(n, 0);
+    };
+    const bool relaying = m_relayFrom >= 0;
     for (;;) {
-        pollfd fds[3];
-        nfds_t count = 0;
-        const bool writing = written < input.size();
-        if (writing)
-            fds[count++] = {m_toPipeline, POLLOUT, 0};
-        const nfds_t readIndex = count;
-        fds[count++] = {m_fromPipeline, POLLIN, 0};
+        enum { Input, Output, Notes, RelayFrom, TaggerIn, TaggerOut, RelayTo, Count };
+        pollfd fds[Count];
+        for (pollfd& p : fds)
+            p = {-1, 0, 0};
+        // poll skips the entries whose descriptor is negative.
+        if (written < input.size())
+            fds[Input] = {m_toPipeline, POLLOUT, 0};
+        fds[Output] = {m_fromPipeline, POLLIN, 0};
         // The tagger's notes are read as they come: a tagger that cannot
         // write them stops translating.
-        const nfds_t notesIndex = count;
-        if (m_taggerNotes >= 0)
-            fds[count++] = {m_taggerNotes, POLLIN, 0};
+        fds[Notes] = {m_active.notes, POLLIN, 0};
+        if (relaying) {
+            if (m_toTagger.size() < relayBound)
+                fds[RelayFrom] = {m_relayFrom, POLLIN, 0};
+            if (!m_toTagger.isEmpty())
+                fds[TaggerIn] = {m_active.in, POLLOUT, 0};
+            if (m_fromTagger.size() < relayBound)
+                fds[TaggerOut] = {m_active.out, POLLIN, 0};
+            if (!m_fromTagger.isEmpty())
+                fds[RelayTo] = {m_relayTo, POLLOUT, 0};
+        }
 
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
@@ -379,7 +565,7 @@ QByteArray ApertiumPipeline::exchangeLocked(const QByteArray& input, const QByte
         if (WorkScope::givenUp())
             throw failed(QStringLiteral("was stopped: its request was given up"));
         const int ready = ::poll(
-            fds, count, static_cast<int>(std::min(left, WorkScope::checkInterval).count()) + 1);
+            fds, Count, static_cast<int>(std::min(left, WorkScope::checkInterval).count()) + 1);
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
@@ -387,27 +573,29 @@ QByteArray ApertiumPipeline::exchangeLocked(const QByteArray& input, const QByte
         }
         if (ready == 0)
             continue; // the deadline check above ends the call
-        if (notesIndex < count && fds[notesIndex].revents != 0)
+        if (fds[Notes].revents != 0)
             readTaggerNotesLocked();
 
-        if (writing && fds[0].revents != 0) {
-            const qsizetype chunk = std::min<qsizetype>(input.size() - written, 65536);
-            const ssize_t n = ::write(m_toPipeline, input.constData() + written, chunk);
-            if (n > 0) {
-                written += n;
-            } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-                throw failed(QStringLiteral("stopped taking text (%1)").arg(systemError(errno)));
-            }
+        if (fds[Input].revents != 0)
+            written += give(m_toPipeline, input.constData() + written, input.size() - written);
+        qsizetype n = 0;
+        if (fds[RelayFrom].revents != 0 && take(m_relayFrom, &n)) {
+            m_toTagger.append(buffer, n);
+            if (m_givenWhole && m_given.size() + n <= warmupBound)
+                m_given.append(buffer, n);
+            else
+                m_givenWhole = false;
         }
-        if (fds[readIndex].revents != 0) {
-            const ssize_t n = ::read(m_fromPipeline, buffer, sizeof buffer);
-            if (n == 0)
-                throw failed(QStringLiteral("stopped unexpectedly"));
-            if (n < 0) {
-                if (errno == EAGAIN || errno == EINTR)
-                    continue;
-                throw failed(QStringLiteral("could not be read (%1)").arg(systemError(errno)));
-            }
+        // What was read is passed on at once: a pipe that cannot take it
+        // yet says so, and is waited for.
+        if (!m_toTagger.isEmpty())
+            m_toTagger.remove(0, give(m_active.in, m_toTagger.constData(), m_toTagger.size()));
+        if (fds[TaggerOut].revents != 0 && take(m_active.out, &n))
+            relayOutputLocked(buffer, n);
+        if (!m_fromTagger.isEmpty())
+            m_fromTagger.remove(0, give(m_relayTo, m_fromTagger.constData(), m_fromTagger.size()));
+
+        if (fds[Output].revents != 0 && take(m_fromPipeline, &n)) {
             const qsizetype from = std::max<qsizetype>(0, output.size() - terminator.size());
             output.append(buffer, n);
             const qsizetype end = output.indexOf(terminator, from);

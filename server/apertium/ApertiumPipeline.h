@@ -2,12 +2,14 @@
 
 #include "platform/Errors.h"
 #include "server/apertium/ApertiumModes.h"
+#include "server/apertium/TaggerModel.h"
 
 #include <QByteArray>
 #include <QList>
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <sys/types.h>
 
 // A pipeline that failed or stalled while translating. The pipeline has been
@@ -45,8 +47,11 @@ public:
     const QString& name() const { return m_mode.name; }
     // How often the tagger was restarted because an exchange changed it.
     quint64 taggerRestarts() const { return m_taggerRestarts; }
-    // The process ids of the stages started last, in pipeline order; empty
-    // when stopped. Never waits for an exchange.
+    // The spare tagger's process id, -1 when there is none.
+    pid_t sparePid() const;
+    // The process ids of the stages started last, in pipeline order (the
+    // spare tagger is not one); empty when stopped. Never waits for an
+    // exchange.
     QList<pid_t> pids() const;
 
 private:
@@ -56,22 +61,58 @@ private:
     QByteArray exchangeLocked(const QByteArray& input, const QByteArray& terminator,
                               Clock::time_point deadline);
 
+    // A tagger of this pipeline: its process and the ends we hold of its
+    // own input, output and notes; for a spare, what it is still to be
+    // fed of its warm-up and how many answers of that warm-up are still
+    // to be dropped.
+    struct Tagger
+    {
+        pid_t pid = -1;
+        int in = -1;
+        int out = -1;
+        int notes = -1;
+        QByteArray unsent;
+        int warmups = 0;
+    };
     void readTaggerNotesLocked();
     void restartTaggerLocked();
-    pid_t spawnTaggerLocked(int* error);
+    Tagger spawnTaggerLocked(int* error);
+    void startSpareLocked();
+    void endTaggerLocked(Tagger& tagger);
+    void reapEndedLocked();
+    void relayOutputLocked(const char* data, qsizetype size);
 
     const ApertiumMode m_mode;
     void publishPidsLocked();
 
-    // apertium-tagger learns: an ambiguity class its model lacks changes
+    // apertium-tagger learns: an ambiguity class its model lacks may change
     // the class it gives unknown words from then on, so the same sentence
     // would come out differently after other text. It says so on its
-    // errors (-d); the exchange that made it learn is answered, and the
-    // tagger alone is started afresh on the pipes it had.
+    // errors (-d), and its model tells which classes change it (without
+    // the model, every one does); the exchange that made it learn is
+    // answered, and the tagger is replaced by a spare started beforehand, which has loaded
+    // its model while nobody waited. Each tagger has pipes of its own (two
+    // readers of one pipe would take each other's text, and a spare's
+    // answers must reach nobody), relayed by the exchange's loop from the
+    // stage before and to the stage after.
     qsizetype m_tagger = -1;
-    int m_taggerIn = -1;
-    int m_taggerOut = -1;
-    int m_taggerNotes = -1;
+    Tagger m_active;
+    Tagger m_spare;
+    int m_relayFrom = -1;
+    int m_relayTo = -1;
+    QByteArray m_toTagger;
+    QByteArray m_fromTagger;
+    // A fresh tagger is slow on the first words of each kind it meets, so
+    // a spare is fed, before it serves, text that taught no tagger: what
+    // the tagger was given in earlier exchanges that left it unchanged,
+    // bounded. Its answers are dropped.
+    QByteArray m_warmup;
+    QByteArray m_given;
+    bool m_givenWhole = true;
+    // Taggers killed and not yet reaped.
+    QList<pid_t> m_ended;
+    std::optional<TaggerModel> m_model;
+    bool m_modelRead = false;
     QByteArray m_notesLine;
     bool m_taggerLearned = false;
     std::atomic<quint64> m_taggerRestarts{0};
@@ -80,6 +121,7 @@ private:
     QList<pid_t> m_pids;
     mutable std::mutex m_publishedMutex;
     QList<pid_t> m_published;
+    pid_t m_publishedSpare = -1;
     int m_toPipeline = -1;
     int m_fromPipeline = -1;
     quint64 m_calls = 0;
