@@ -84,61 +84,12 @@ pid_t spawnStage(const ApertiumStage& stage, int in, int out, int* error, int er
                       error);
 }
 
-bool isTagger(const ApertiumStage& stage)
-{
-    return stage.program.endsWith(QLatin1String("/apertium-tagger")) &&
-           stage.arguments.contains(QLatin1String("-g"));
-}
-
-// The mode with its tagger telling what it meets (-d): notes on stderr,
-// the translation unchanged.
-ApertiumMode withTaggerNotes(ApertiumMode mode)
-{
-    for (ApertiumStage& stage : mode.stages) {
-        if (isTagger(stage)) {
-            stage.arguments.prepend(QStringLiteral("-d"));
-            break; // modes have one
-        }
-    }
-    return mode;
-}
-
-// The model the tagger reads: that of the hidden Markov model, the only
-// one whose learning the notes tell.
-QString taggerModel(const ApertiumStage& stage)
-{
-    for (const QString& a : stage.arguments) {
-        if (a == QLatin1String("-u") || a == QLatin1String("-w") || a == QLatin1String("-x") ||
-            a.startsWith(QLatin1String("--unigram")) || a == QLatin1String("--sliding-window") ||
-            a == QLatin1String("--perceptron"))
-            return {};
-    }
-    return stage.arguments.isEmpty() ? QString() : stage.arguments.last();
-}
-
-// Whether a line of the tagger's notes tells that it changed. A tag that
-// the tagset lacks is only reported; an ambiguity class the model lacks is
-// told in four lines, the last naming it, and changes the tagger when the
-// model says so (always, without a model). Any other note is taken as a
-// change.
-bool learnedFrom(const QByteArray& line, const std::optional<TaggerModel>& model)
-{
-    const QByteArray text = line.trimmed();
-    static const QByteArray newClass = "New ambiguity class: ";
-    if (text.startsWith(newClass))
-        return !model || model->changesTagger(QByteArrayView(text).sliced(newClass.size()));
-    return !(line.startsWith("Warning: There is not coarse tag for the fine tag") ||
-             text == "This is because of an incomplete tagset definition or a dictionary error" ||
-             text == "Error: A new ambiguity class was found." ||
-             text == "Retraining the tagger is necessary so as to take it into account." ||
-             text.startsWith("Word '") || text.isEmpty());
-}
 } // namespace
 
-ApertiumPipeline::ApertiumPipeline(const ApertiumMode& mode) : m_mode(withTaggerNotes(mode))
+ApertiumPipeline::ApertiumPipeline(const ApertiumMode& mode) : m_mode(TaggerModel::withNotes(mode))
 {
     for (qsizetype i = 0; i < m_mode.stages.size() && m_tagger < 0; ++i) {
-        if (isTagger(m_mode.stages[i]))
+        if (TaggerModel::isTagger(m_mode.stages[i]))
             m_tagger = i;
     }
 }
@@ -233,7 +184,7 @@ void ApertiumPipeline::readTaggerNotesLocked()
         qsizetype start = 0;
         for (qsizetype end = m_notesLine.indexOf('\n'); end >= 0;
              end = m_notesLine.indexOf('\n', start)) {
-            if (learnedFrom(m_notesLine.mid(start, end - start), m_model))
+            if (TaggerModel::learnedFrom(m_notesLine.mid(start, end - start), m_model))
                 m_taggerLearned = true;
             start = end + 1;
         }
@@ -370,7 +321,7 @@ void ApertiumPipeline::startLocked()
 {
     const qsizetype n = m_mode.stages.size();
     if (m_tagger >= 0 && !m_modelRead) {
-        m_model = TaggerModel::read(taggerModel(m_mode.stages[m_tagger]));
+        m_model = TaggerModel::read(TaggerModel::modelPath(m_mode.stages[m_tagger]));
         m_modelRead = true;
     }
     // n + 1 pipes: ours into the first stage, between stages, the last stage

@@ -148,3 +148,49 @@ bool TaggerModel::changesTagger(QByteArrayView tags) const
                std::includes(c.begin(), c.end(), wanted.begin(), wanted.end());
     });
 }
+
+bool TaggerModel::isTagger(const ApertiumStage& stage)
+{
+    return stage.program.endsWith(QLatin1String("/apertium-tagger")) &&
+           stage.arguments.contains(QLatin1String("-g"));
+}
+
+ApertiumMode TaggerModel::withNotes(ApertiumMode mode)
+{
+    for (ApertiumStage& stage : mode.stages) {
+        if (isTagger(stage)) {
+            stage.arguments.prepend(QStringLiteral("-d"));
+            break; // modes have one
+        }
+    }
+    return mode;
+}
+
+QString TaggerModel::modelPath(const ApertiumStage& stage)
+{
+    for (const QString& a : stage.arguments) {
+        if (a == QLatin1String("-u") || a == QLatin1String("-w") || a == QLatin1String("-x") ||
+            a.startsWith(QLatin1String("--unigram")) || a == QLatin1String("--sliding-window") ||
+            a == QLatin1String("--perceptron"))
+            return {};
+    }
+    return stage.arguments.isEmpty() ? QString() : stage.arguments.last();
+}
+
+// Whether a line of the tagger's notes tells that it changed. A tag that
+// the tagset lacks is only reported; an ambiguity class the model lacks is
+// told in four lines, the last naming it, and changes the tagger when the
+// model says so (always, without a model). Any other note is taken as a
+// change.
+bool TaggerModel::learnedFrom(const QByteArray& line, const std::optional<TaggerModel>& model)
+{
+    const QByteArray text = line.trimmed();
+    static const QByteArray newClass = "New ambiguity class: ";
+    if (text.startsWith(newClass))
+        return !model || model->changesTagger(QByteArrayView(text).sliced(newClass.size()));
+    return !(line.startsWith("Warning: There is not coarse tag for the fine tag") ||
+             text == "This is because of an incomplete tagset definition or a dictionary error" ||
+             text == "Error: A new ambiguity class was found." ||
+             text == "Retraining the tagger is necessary so as to take it into account." ||
+             text.startsWith("Word '") || text.isEmpty());
+}

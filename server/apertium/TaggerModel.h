@@ -1,5 +1,7 @@
 #pragma once
 
+#include "server/apertium/ApertiumModes.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QHash>
@@ -25,6 +27,17 @@ public:
     // Whether meeting the class that the tagger's notes name ("{ADV,ADJ}")
     // changes the tagger. A class that names a tag the model lacks does.
     bool changesTagger(QByteArrayView tags) const;
+
+    // The tagger's stage in a mode: apertium-tagger tagging (-g).
+    static bool isTagger(const ApertiumStage& stage);
+    // The mode with its tagger telling what it meets (-d): notes on its
+    // errors, the translation unchanged.
+    static ApertiumMode withNotes(ApertiumMode mode);
+    // The file of the tagger's hidden Markov model; empty for the other
+    // kinds of tagger, whose learning the notes do not tell.
+    static QString modelPath(const ApertiumStage& stage);
+    // Whether a line of the tagger's notes tells that it changed.
+    static bool learnedFrom(const QByteArray& line, const std::optional<TaggerModel>& model);
 
     qsizetype tagCount() const { return m_tags.size(); }
     qsizetype classCount() const { return static_cast<qsizetype>(m_classes.size()); }
