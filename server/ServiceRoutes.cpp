@@ -120,25 +120,36 @@ ServiceReply ServiceRoutes::answerGateway(const ServiceCall& req) const
     return reply;
 }
 
+// A SOAP call sent as anything but XML (a page in a browser may send text
+// or a form to any site without asking first) is answered with a fault
+// before its body is read.
+std::optional<ServiceReply> ServiceRoutes::soapTypeRefusal(const std::string& contentType)
+{
+    if (isSoapContentType(
+            QByteArrayView(contentType.data(), static_cast<qsizetype>(contentType.size()))))
+        return std::nullopt;
+    // Only what the caller sent is named, and only so much of it.
+    QString sent;
+    for (const char c : contentType.substr(0, 60))
+        sent += c >= 0x20 && c < 0x7F ? QLatin1Char(c) : QLatin1Char('?');
+    const ServiceFault fault = ServiceFault::client(
+        sent.isEmpty() ? QStringLiteral("The request has no Content-Type; a SOAP call is sent as "
+                                        "text/xml or application/soap+xml")
+                       : QStringLiteral("The request is sent as \"%1\"; a SOAP call is sent as "
+                                        "text/xml or application/soap+xml")
+                             .arg(sent));
+    const QByteArray envelope = SoapReply::fault(fault);
+    return ServiceReply{500, std::string(envelope.constData(), size_t(envelope.size())),
+                        ServiceText::xml};
+}
+
 ServiceReply ServiceRoutes::answerSoap(const ServiceCall& req) const
 {
+    if (std::optional<ServiceReply> refused = soapTypeRefusal(req.contentType))
+        return std::move(*refused);
     ServiceReply reply{200, {}, ServiceText::xml};
     QByteArray envelope;
     try {
-        if (!isSoapContentType(QByteArrayView(req.contentType.data(),
-                                              static_cast<qsizetype>(req.contentType.size())))) {
-            // Only what the caller sent is named, and only so much of it.
-            QString sent;
-            for (const char c : req.contentType.substr(0, 60))
-                sent += c >= 0x20 && c < 0x7F ? QLatin1Char(c) : QLatin1Char('?');
-            throw ServiceFault::client(
-                sent.isEmpty()
-                    ? QStringLiteral("The request has no Content-Type; a SOAP call is sent as "
-                                     "text/xml or application/soap+xml")
-                    : QStringLiteral("The request is sent as \"%1\"; a SOAP call is sent as "
-                                     "text/xml or application/soap+xml")
-                          .arg(sent));
-        }
         // Read in place: the body may be 16 MiB, and the request outlives the call.
         const SoapCall call = parseSoapCall(
             QByteArray::fromRawData(req.body.data(), static_cast<qsizetype>(req.body.size())));
@@ -218,8 +229,12 @@ ServiceRoute ServiceRoutes::chooseRoute(const std::string& method, const std::st
             return {0, Run::AtOnce, false,
                     answered({405, "This address takes POST requests only.\n", ServiceText::plain,
                               "POST"})};
-        return {ServiceServer::maxRequestBytes, Run::Queue, true,
-                [this](const ServiceCall& call) { return answerSoap(call); }};
+        return {ServiceServer::maxRequestBytes,
+                Run::Queue,
+                true,
+                [this](const ServiceCall& call) { return answerSoap(call); },
+                {},
+                &ServiceRoutes::soapTypeRefusal};
     }
     if (get) {
         if (GatewayRequest::isGatewayPath(where, fromStd(query)))

@@ -33,6 +33,7 @@ private:
     ServiceRoute chooseRoute(const std::string& method, const std::string& path,
                              const std::string& query) const;
     ServiceReply answerSoap(const ServiceCall& req) const;
+    static std::optional<ServiceReply> soapTypeRefusal(const std::string& contentType);
     // A WSDL document; the connection says where the caller reached us.
     ServiceReply answerGet(const ServiceCall& req) const;
     ServiceReply answerGateway(const ServiceCall& req) const;

@@ -29,5 +29,5 @@ struct ServiceServer::Request
     size_t reserved = 0;  // of the body budget
     unsigned refusal = 0; // 413 or 503, answered once the body is read
     bool submitted = false;
-    std::optional<Reply> reply; // from the work queue
+    std::optional<Reply> reply; // from the work queue, or a refusal decided before the body
 };

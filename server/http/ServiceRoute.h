@@ -11,6 +11,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -91,6 +92,10 @@ struct ServiceRoute
     // The route's own form of the front's refusals (413, 503); plain text
     // when empty.
     std::function<ServiceReply(unsigned status, const QString& text)> refuse = {};
+    // A refusal the request's Content-Type alone decides: its body is then
+    // dropped as it arrives, never kept; none when the route takes that
+    // type.
+    std::function<std::optional<ServiceReply>(const std::string& contentType)> refuseType = {};
 };
 
 // The one route table the front asks.

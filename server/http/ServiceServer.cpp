@@ -404,6 +404,15 @@ int ServiceServer::beginRequest(MHD_Connection* c, Request& req, const char* url
         m_routes->choose(req.method, req.path,
                          mark == std::string::npos ? std::string() : req.target.substr(mark + 1));
     req.bodyCap = req.route.bodyCap;
+    if (req.route.refuseType) {
+        // The body is read and dropped, never kept, and the refusal follows
+        // it: a reply sent before the body would be lost to the client's
+        // reset when the connection closes with its body unread.
+        if (std::optional<Reply> refused = req.route.refuseType(req.contentType)) {
+            req.reply = std::move(*refused);
+            req.bodyCap = 0;
+        }
+    }
     const std::string declared = header(c, MHD_HTTP_HEADER_CONTENT_LENGTH);
     if (declared.empty())
         return MHD_YES;

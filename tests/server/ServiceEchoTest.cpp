@@ -326,6 +326,14 @@ TEST_F(EchoService, TakesCallsSentAsXmlOnly)
                 << answer.faultString.toStdString();
         }
     }
+    // Such a body is dropped as it arrives, never kept: one larger than a
+    // call may be is refused for its type, not for its size.
+    const auto large =
+        service.client().Post("/soap", std::string(20 * 1000 * 1000, 'x'), "text/plain");
+    ASSERT_TRUE(large);
+    EXPECT_EQ(large->status, 500);
+    EXPECT_TRUE(read(large->body).faultString.contains(QStringLiteral("sent as \"text/plain\"")))
+        << large->body.substr(0, 300);
 }
 
 TEST_F(EchoService, EnvelopesOfMarkupAreRefusedAsTheyAreRead)
