@@ -1,6 +1,7 @@
 // apertium-tagger's learning: which ambiguity classes change the tagger,
 // read from the models Debian ships, and a pipeline that puts its spare
 // tagger in the place of one that learned, whatever becomes of the spare.
+#include "WaitFor.h"
 #include "server/apertium/ApertiumPipeline.h"
 #include "server/apertium/TaggerModel.h"
 #include "server/engine/ApertiumStream.h"
@@ -33,9 +34,7 @@ bool running(pid_t pid)
 
 bool endsSoon(pid_t pid)
 {
-    for (int i = 0; i < 250 && running(pid); ++i)
-        std::this_thread::sleep_for(20ms);
-    return !running(pid);
+    return waitFor([pid] { return !running(pid); }, 5s);
 }
 } // namespace
 

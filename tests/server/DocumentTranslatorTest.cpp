@@ -495,13 +495,6 @@ const QByteArray wordXml =
     "wordprocessingml/2006/main\"><w:body><w:p><w:r><w:t>Red house</w:t></w:r></w:p>"
     "</w:body></w:document>";
 
-QByteArray word(const QByteArray& documentXml, QList<ZipEntry> more = {})
-{
-    more.prepend({"word/document.xml", documentXml});
-    more.prepend({"[Content_Types].xml", "<Types/>"});
-    return makeZip(more);
-}
-
 // The byte offsets of every occurrence of `what`.
 QList<qsizetype> offsets(const QByteArray& in, const QByteArray& what)
 {
@@ -519,7 +512,7 @@ TEST(DocumentsHostile, DamagedEncryptedAndHostileFilesAreRefusedWithAReason)
     options.scratchParent = scratch.path();
     options.officeProfile = scratch.filePath(QStringLiteral("office"));
 
-    const QByteArray good = word(wordXml);
+    const QByteArray good = wordPackage(wordXml);
     // Sizes in both headers say 9 bytes where the part inflates to more.
     QByteArray lying = good;
     {
@@ -533,7 +526,7 @@ TEST(DocumentsHostile, DamagedEncryptedAndHostileFilesAreRefusedWithAReason)
         encrypted[at + 6] = static_cast<char>(encrypted[at + 6] | 1);
     for (qsizetype at : offsets(encrypted, "PK\x01\x02"))
         encrypted[at + 8] = static_cast<char>(encrypted[at + 8] | 1);
-    QByteArray twice = word(wordXml, {{"word/aaaa.xml", "<a/>"}, {"word/bbbb.xml", "<b/>"}});
+    QByteArray twice = wordPackage(wordXml, {{"word/aaaa.xml", "<a/>"}, {"word/bbbb.xml", "<b/>"}});
     for (qsizetype at : offsets(twice, "word/bbbb.xml"))
         twice.replace(at, 13, "word/aaaa.xml");
     QByteArray ooxmlEncrypted("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
@@ -575,9 +568,9 @@ TEST(DocumentsHostile, DamagedEncryptedAndHostileFilesAreRefusedWithAReason)
     };
     const QList<Case> cases{
         {"a bomb: one part inflating a thousandfold",
-         word(wordXml, {{"word/media/zeros.bin", QByteArray(50 * 1024 * 1024, '\0')}}), "a.docx",
-         DocumentError::Kind::Refused, "inflates more than 100 times"},
-        {"too many entries", word(wordXml, many), "a.docx", DocumentError::Kind::TooLarge,
+         wordPackage(wordXml, {{"word/media/zeros.bin", QByteArray(50 * 1024 * 1024, '\0')}}),
+         "a.docx", DocumentError::Kind::Refused, "inflates more than 100 times"},
+        {"too many entries", wordPackage(wordXml, many), "a.docx", DocumentError::Kind::TooLarge,
          "holds 10003 files; at most 10000"},
         {"sizes that lie", lying, "a.docx", DocumentError::Kind::Refused, "damaged"},
         {"an encrypted zip", encrypted, "a.docx", DocumentError::Kind::Refused,
@@ -592,21 +585,22 @@ TEST(DocumentsHostile, DamagedEncryptedAndHostileFilesAreRefusedWithAReason)
          "it is not a zip archive"},
         {"not a zip at all", "just text", "a.docx", DocumentError::Kind::Refused,
          "it is not a zip archive"},
-        {"a name climbing out", word(wordXml, {{"../../etc/evil", "x"}}), "a.docx",
+        {"a name climbing out", wordPackage(wordXml, {{"../../etc/evil", "x"}}), "a.docx",
          DocumentError::Kind::Refused, "\"../../etc/evil\", which points outside the archive"},
-        {"an absolute name", word(wordXml, {{"/etc/evil", "x"}}), "a.docx",
+        {"an absolute name", wordPackage(wordXml, {{"/etc/evil", "x"}}), "a.docx",
          DocumentError::Kind::Refused, "points outside the archive"},
-        {"a name climbing out with backslashes", word(wordXml, {{"word\\..\\..\\evil", "x"}}),
-         "a.docx", DocumentError::Kind::Refused, "points outside the archive"},
+        {"a name climbing out with backslashes",
+         wordPackage(wordXml, {{"word\\..\\..\\evil", "x"}}), "a.docx",
+         DocumentError::Kind::Refused, "points outside the archive"},
         {"two entries of one name", twice, "a.docx", DocumentError::Kind::Refused,
          "holds two files of the same name"},
-        {"entities that expand", word(laughs), "a.docx", DocumentError::Kind::Refused,
+        {"entities that expand", wordPackage(laughs), "a.docx", DocumentError::Kind::Refused,
          "document type declaration"},
-        {"an external entity", word(external), "a.docx", DocumentError::Kind::Refused,
+        {"an external entity", wordPackage(external), "a.docx", DocumentError::Kind::Refused,
          "document type declaration"},
-        {"elements nested too deep", word(deep), "a.docx", DocumentError::Kind::Refused,
+        {"elements nested too deep", wordPackage(deep), "a.docx", DocumentError::Kind::Refused,
          "nest more than 256 deep"},
-        {"XML that is not well-formed", word("<w:document><w:t>x</w:document>"), "a.docx",
+        {"XML that is not well-formed", wordPackage("<w:document><w:t>x</w:document>"), "a.docx",
          DocumentError::Kind::Refused, "not well-formed"},
         {"a zip that is no document", makeZip({{"a.txt", "x"}}), "a.docx",
          DocumentError::Kind::Unsupported, "not a document that can be translated"},
@@ -731,7 +725,7 @@ TEST(DocumentsHostile, TheUncompressedTotalIsCappedAcrossParts)
     for (qsizetype i = 0; i < noise.size(); ++i)
         noise[i] = static_cast<char>((i * 7919) ^ (i >> 7));
     try {
-        documents.translate(word(wordXml, {{"a", noise}, {"b", noise}, {"c", noise}}),
+        documents.translate(wordPackage(wordXml, {{"a", noise}, {"b", noise}, {"c", noise}}),
                             QStringLiteral("a.docx"), enEs);
         ADD_FAILURE() << "translated";
     } catch (const DocumentError& e) {
@@ -868,17 +862,17 @@ TEST(DocumentsHostile, ArchivesAreBoundedWholeAsWellAsByPart)
         const char* message;
     } rows[] = {
         {"239 headers just under the entry's grace",
-         word(wordXml, headers(239)),
+         wordPackage(wordXml, headers(239)),
          {},
          DocumentError::Kind::TooLarge,
          "unpacks to more than 128 MiB"},
         {"100 of them, within the total",
-         word(wordXml, headers(100)),
+         wordPackage(wordXml, headers(100)),
          {},
          DocumentError::Kind::Refused,
          "more than 50 times its size, as only a compression bomb"},
-        {"a part over the part cap", word(wordXml, {{"word/media/image1.png", noise}}), partCap,
-         DocumentError::Kind::TooLarge,
+        {"a part over the part cap", wordPackage(wordXml, {{"word/media/image1.png", noise}}),
+         partCap, DocumentError::Kind::TooLarge,
          "holds a part \"word/media/image1.png\" of more than 1 MiB"},
     };
     for (const auto& row : rows) {
@@ -921,7 +915,7 @@ TEST(DocumentsHostile, PartsGoBatchByBatchUnderOneProgress)
     for (const QByteArray& name : names)
         parts << ZipEntry{name.constData(), "<w:hdr " + ns + "><w:p><w:r><w:t>Part " + name +
                                                 "</w:t></w:r></w:p></w:hdr>"};
-    const QByteArray file = word(wordXml, parts);
+    const QByteArray file = wordPackage(wordXml, parts);
     QList<QByteArray> texts[2];
     for (const qint64 batchBytes : {qint64(1), qint64(4 * 1024 * 1024)}) {
         SCOPED_TRACE(batchBytes);

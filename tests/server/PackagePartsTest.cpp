@@ -82,13 +82,6 @@ const QByteArray chartXml =
     "</c:ser></c:barChart><c:valAx><c:title><c:tx><c:rich><a:p><a:r><a:t>Small cat</a:t></a:r>"
     "</a:p></c:rich></c:tx></c:title></c:valAx></c:plotArea></c:chart></c:chartSpace>";
 
-QByteArray word(const QByteArray& document, QList<ZipEntry> more = {})
-{
-    more.prepend({"word/document.xml", document});
-    more.prepend({"[Content_Types].xml", "<Types/>"});
-    return makeZip(more);
-}
-
 const QByteArray pml = "xmlns:p=\"http://schemas.openxmlformats.org/presentationml/2006/main\" "
                        "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\"";
 
@@ -157,7 +150,7 @@ QList<Case> cases()
     return {
         {"a text box: both copies",
          "docx",
-         word(textBox),
+         wordPackage(textBox),
          "word/document.xml",
          {"Red house", "Big dog"},
          {"<wp:align>center</wp:align>", "<wp:posOffset>123950</wp:posOffset>",
@@ -165,30 +158,30 @@ QList<Case> cases()
          3},
         {"text boxes in a group",
          "docx",
-         word(groupedBoxes),
+         wordPackage(groupedBoxes),
          "word/document.xml",
          {"Green tree", "Small cat"},
          {"<wp:align>left</wp:align>", "<wpg:wgp><wpg:grpSpPr/><wps:wsp><wps:txbx>"},
          2},
         {"SmartArt in Word: its data",
          "docx",
-         word(textBox, {{"word/diagrams/data1.xml", smartArtData},
-                        {"word/diagrams/drawing1.xml", smartArtDrawing}}),
+         wordPackage(textBox, {{"word/diagrams/data1.xml", smartArtData},
+                               {"word/diagrams/drawing1.xml", smartArtDrawing}}),
          "word/diagrams/data1.xml",
          {"Green tree"},
          {"phldrT=\"[Text]\""},
          1},
         {"SmartArt in Word: the drawing that caches it",
          "docx",
-         word(textBox, {{"word/diagrams/data1.xml", smartArtData},
-                        {"word/diagrams/drawing1.xml", smartArtDrawing}}),
+         wordPackage(textBox, {{"word/diagrams/data1.xml", smartArtData},
+                               {"word/diagrams/drawing1.xml", smartArtDrawing}}),
          "word/diagrams/drawing1.xml",
          {"Green tree"},
          {},
          1},
         {"a chart in Word",
          "docx",
-         word(textBox, {{"word/charts/chart1.xml", chartXml}}),
+         wordPackage(textBox, {{"word/charts/chart1.xml", chartXml}}),
          "word/charts/chart1.xml",
          {"Annual report", "Big dog", "Small cat"},
          {"<c:f>Sheet1!$B$1</c:f>", "<c:f>Sheet1!$B$2:$B$3</c:f>",

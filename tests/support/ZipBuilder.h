@@ -38,3 +38,12 @@ inline QByteArray makeZip(const QList<ZipEntry>& entries)
     zip_error_fini(&error);
     return bytes;
 }
+
+// A Word package as little as a reader takes: its content types, the
+// document and the parts given.
+inline QByteArray wordPackage(const QByteArray& documentXml, QList<ZipEntry> more = {})
+{
+    more.prepend({"word/document.xml", documentXml});
+    more.prepend({"[Content_Types].xml", "<Types/>"});
+    return makeZip(more);
+}
